@@ -1,0 +1,82 @@
+// DriverBase: the driver object both stations derive from. It answers the
+// bookkeeping operations of IDeviceDriver (open and close the line, list and
+// parse addresses, status texts), owns the register table, the register list
+// handed to the host, the status and the serial port, and offers the
+// request/response exchanges on the line.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/driver_status.h"
+#include "driver/i_device_driver.h"
+#include "driver/register_table.h"
+#include "platform/clock.h"
+#include "serial/serial_port.h"
+
+namespace kelvora {
+
+constexpr size_t kMaxRegisterTypeName = 31;  // what fits RegisterInfo's name
+constexpr uint32_t kMaxTimeoutMs = 60000;    // longest wait any exchange honours
+
+class DriverBase : public IDeviceDriver {
+public:
+    DriverBase();
+    DriverBase(const DriverBase&) = delete;
+    DriverBase& operator=(const DriverBase&) = delete;
+
+    // IDeviceDriver. The first three forward to the enclosing station object,
+    // found GetInterfaceOffset bytes before this one.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    int32_t STDMETHODCALLTYPE Reserved(int32_t unused) override;
+    int32_t STDMETHODCALLTYPE Open(PortConfig* config) override;
+    int32_t STDMETHODCALLTYPE GetRegisterList(RegisterInfo** list, uint16_t* count) override;
+    int32_t STDMETHODCALLTYPE ParseAddress(const char* text, RegisterRequest* request) override;
+    int32_t STDMETHODCALLTYPE ParseDeviceAddress(const char* text, int32_t* number) override;
+    int32_t STDMETHODCALLTYPE Read(int32_t* deviceAddress, RegisterRequest* request, RegisterValue* value) override;
+    int32_t STDMETHODCALLTYPE Write(int32_t* deviceAddress, RegisterRequest* request, RegisterValue* value) override;
+    int32_t STDMETHODCALLTYPE Close(int32_t unused) override;
+    const char* STDMETHODCALLTYPE GetStatusText() override;
+
+    // Slots after the twelve: answered by the station object.
+    virtual int32_t STDMETHODCALLTYPE GetInterfaceOffset() = 0;
+    virtual ~DriverBase();
+
+    // Request/response exchanges. buffer holds count bytes to send on entry and
+    // the bytes received on return. 1 on success, 0 with status 5 or 6.
+    int32_t ExchangeOnEvent(std::string& buffer, uint32_t& count, const uint32_t* waitTimeoutMs,
+                            const uint32_t* writeTimeoutMs);
+    int32_t ExchangePolled(std::string& buffer, uint32_t& count, int32_t unused1 = 0, int32_t unused2 = 0);
+    int32_t ExchangeQueued(std::string& buffer, uint32_t& count, int32_t unused1 = 0, int32_t unused2 = 0);
+
+    // Offers a register type: adds it to the table and to the host's list.
+    // 0 when the table refuses it or the name is longer than 31 characters.
+    int AddRegisterType(const char* name, int32_t dataTypeMask, int32_t accessCode);
+
+    // Spins on the tick count for the given milliseconds, without sleeping.
+    void BusyWait(uint32_t milliseconds);
+
+    // timeoutMs as an exchange uses it: unsigned, at most kMaxTimeoutMs.
+    uint32_t EffectiveTimeoutMs() const;
+
+    // Seams for tests; the station object sets the port at creation.
+    void SetClock(Clock& clock) { clock_ = &clock; }
+    Clock& clock() { return *clock_; }
+    void SetPort(std::unique_ptr<SerialPort> newPort) { port = std::move(newPort); }
+
+    RegisterTable registerTable;
+    std::vector<RegisterInfo> registerInfos;
+    int32_t lineType = 0;
+    std::unique_ptr<SerialPort> port;
+    DriverStatus status;
+    int32_t timeoutMs = -1;
+
+private:
+    Clock* clock_;
+};
+
+}  // namespace kelvora

@@ -1,0 +1,34 @@
+// SmsRecord: one SMS message, the input of the SMS-SUBMIT encoder and the
+// output of the SMS-DELIVER decoder. Text fields are NUL-terminated bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kelvora {
+
+constexpr size_t kNumberFieldSize = 16;     // 15 digits and the NUL
+constexpr size_t kTimestampFieldSize = 16;  // 14 digits and the NUL
+constexpr size_t kTextFieldSize = 161;      // 160 bytes and the NUL
+constexpr size_t kMaxListedRecords = 128;   // records a listing fills at most
+
+// TP-OA type of number 101 (alphanumeric), as in the type octet 0xD0.
+constexpr uint8_t kTypeOfNumberAlphanumeric = 5;
+
+struct SmsRecord {
+    char serviceCentre[kNumberFieldSize];
+    char peerNumber[kNumberFieldSize];
+    uint8_t protocolId;
+    uint8_t codingScheme;
+    char timestamp[kTimestampFieldSize];
+    char text[kTextFieldSize];
+    // The storage index, kept whole from the listing to the delete.
+    int32_t index;
+    // The originating address's type-of-address octet (0 when sending), so
+    // callers can tell an alphanumeric sender from a telephone number.
+    uint8_t peerTypeOfAddress;
+
+    uint8_t PeerTypeOfNumber() const { return static_cast<uint8_t>((peerTypeOfAddress >> 4) & 0x07); }
+};
+
+}  // namespace kelvora
