@@ -76,6 +76,11 @@ public:
     int32_t timeoutMs = -1;
 
 private:
+    // Detaches from the port: closes the device when this station is its last
+    // user on the port, else only forgets the shared handles. Close and the
+    // destructor use it.
+    void ReleasePort();
+
     Clock* clock_;
 };
 
