@@ -4,7 +4,12 @@
 // reports found when a group's poll time has run out.
 #pragma once
 
+#include <array>
+
 #include "driver/driver_base.h"
+#include "stations/image_entry.h"
+#include "stations/site_numbers.h"
+#include "stations/telemetry_frame.h"
 
 namespace kelvora {
 
@@ -15,6 +20,17 @@ public:
 
     int32_t STDMETHODCALLTYPE Read(int32_t* deviceAddress, RegisterRequest* request, RegisterValue* value) override;
     int32_t STDMETHODCALLTYPE Write(int32_t* deviceAddress, RegisterRequest* request, RegisterValue* value) override;
+
+    // [site][address], site-major; all zero after construction.
+    std::array<std::array<ImageEntry, kSiteRegisters>, kSiteCount> image{};
+    std::array<SiteNumbers, kSiteCount> numbers{};
+
+private:
+    // Pauses, lists the modem's messages, applies every acceptable report
+    // and deletes every listed message.
+    void Poll();
+    void ApplyReport(const Report& report);
+    void WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value, int16_t dataType);
 };
 
 }  // namespace kelvora

@@ -3,7 +3,12 @@
 // of the groups the host reads sent back while COMFLAG is set.
 #pragma once
 
+#include <array>
+
 #include "driver/driver_base.h"
+#include "stations/image_entry.h"
+#include "stations/site_numbers.h"
+#include "stations/telemetry_frame.h"
 
 namespace kelvora {
 
@@ -14,6 +19,23 @@ public:
 
     int32_t STDMETHODCALLTYPE Read(int32_t* deviceAddress, RegisterRequest* request, RegisterValue* value) override;
     int32_t STDMETHODCALLTYPE Write(int32_t* deviceAddress, RegisterRequest* request, RegisterValue* value) override;
+
+    // Indexed by address 0 to 1000; all zero after construction.
+    std::array<ImageEntry, kSiteRegisters> image{};
+    SiteNumbers numbers{};
+    // Reports are sent while this is not 0.
+    uint32_t comFlag = 0;
+
+private:
+    // Lists the modem's messages, applies the write commands for this site,
+    // deletes every listed message and, with comFlag set, reports the group.
+    void PollAndReport(int32_t own, int32_t first);
 };
+
+// The remote image keeps a floating-point value as an integer: truncated
+// toward zero to 64 bits, of which the low 32 are kept (2.9 gives 2, -1.5
+// gives 0xFFFFFFFF). NaN and values beyond the 64-bit range give 0, the
+// processor's "integer indefinite" reduced to 32 bits.
+uint32_t FloatToRegister(float value);
 
 }  // namespace kelvora

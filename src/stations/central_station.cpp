@@ -1,0 +1,155 @@
+// CentralStation: Read and Write of the central station (see the header).
+#include "stations/central_station.h"
+
+#include <cstring>
+#include <vector>
+
+#include "modem/gsm_modem.h"
+#include "stations/sender_check.h"
+#include "stations/station_registers.h"
+
+namespace kelvora {
+
+namespace {
+
+bool ValidSite(int32_t site) { return site >= 0 && site < kSiteCount; }
+bool ValidAddress(int32_t address) { return address >= 0 && address < kSiteRegisters; }
+
+}  // namespace
+
+CentralStation::CentralStation() {
+    AddCentralRegisterTypes(*this);
+    for (SiteNumbers& site : numbers) PresetSiteNumbers(site);
+}
+
+CentralStation::~CentralStation() = default;
+
+int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* /*deviceAddress*/, RegisterRequest* request,
+                                               RegisterValue* value) {
+    const uint32_t now = clock().TickCount();
+    if (request != nullptr && value != nullptr && ValidSite(request->address0)) {
+        const int32_t site = request->address0;
+        switch (request->typeIndex) {
+            case kTypeM: {
+                const int32_t address = request->address1;
+                if (!ValidAddress(address)) break;
+                ImageEntry& group = image[site][GroupStart(address)];
+                if (PollDue(now, group.lastPollTick)) {
+                    group.lastPollTick = now;  // before anything: a poll that finds nothing counts
+                    Poll();
+                }
+                const uint32_t v = image[site][address].value;
+                const uint32_t bit = static_cast<uint32_t>(request->address2) & 31u;
+                value->bitValue = static_cast<int32_t>((v >> bit) & 1u);
+                value->intValue = static_cast<int32_t>(v);
+                value->wordValue = static_cast<uint16_t>(v & 0xFFFFu);
+                std::memcpy(&value->floatValue, &v, sizeof v);  // the bit pattern, unchanged
+                break;
+            }
+            case kTypeSmsc:
+                if (request->dataType == kDataText) std::memcpy(value->textValue, numbers[site].smsc, kNumberTextSize);
+                break;
+            case kTypeDetc:
+                if (request->dataType == kDataText) std::memcpy(value->textValue, numbers[site].detc, kNumberTextSize);
+                break;
+            default:  // SEND_MSG and unknown types fill nothing
+                break;
+        }
+    }
+    status.SetCode(kStatusOk);
+    return 1;
+}
+
+void CentralStation::Poll() {
+    clock().Sleep(kModemPauseMs);
+    GsmModem modem(*this);
+    std::vector<SmsRecord> records(kMaxListedRecords);
+    int listed = modem.ListMessages(records.data());
+    if (listed < 0) listed = 0;
+    if (listed > static_cast<int>(kMaxListedRecords)) listed = static_cast<int>(kMaxListedRecords);
+
+    for (int i = 0; i < listed; ++i) {
+        SmsRecord& record = records[i];
+        record.text[kTextFieldSize - 1] = '\0';
+        Report report{};
+        if (!ParseReport(record.text, &report)) continue;
+        if (!ValidSite(report.site)) continue;
+        if (!SenderAccepted(numbers[report.site].detc, record)) continue;
+        ApplyReport(report);
+    }
+    // Every listed message goes, report or not, so the store never fills up.
+    for (int i = 0; i < listed; ++i) modem.DeleteMessage(records[i].index);
+}
+
+void CentralStation::ApplyReport(const Report& report) {
+    // The five values must all fall inside the site's registers: a report
+    // starting above 996 comes only from a foreign text and is dropped whole.
+    if (report.firstAddress < 0 || report.firstAddress > kSiteRegisters - kGroupSize) return;
+    for (int i = 0; i < kGroupSize; ++i) image[report.site][report.firstAddress + i].value = report.values[i];
+}
+
+void CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value,
+                                   int16_t dataType) {
+    ImageEntry& entry = image[site][address];
+    uint32_t v = 0;
+    switch (dataType) {
+        case kDataBit: {
+            const uint32_t mask = 1u << (static_cast<uint32_t>(bit) & 31u);
+            v = (value.bitValue == 1) ? (entry.value | mask) : (entry.value & ~mask);
+            break;
+        }
+        case kDataInt:
+            v = static_cast<uint32_t>(value.intValue);
+            break;
+        case kDataWord:
+            v = value.wordValue;
+            break;
+        case kDataFloat:
+            std::memcpy(&v, &value.floatValue, sizeof v);
+            break;
+        default:  // no register type of this station takes another data type
+            return;
+    }
+    entry.value = v;
+
+    const std::string command = FormatWriteCommand(site, address, v);
+    const SiteNumbers copy = numbers[site];
+    clock().Sleep(kModemPauseMs);
+    GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str());
+}
+
+int32_t STDMETHODCALLTYPE CentralStation::Write(int32_t* /*deviceAddress*/, RegisterRequest* request,
+                                                RegisterValue* value) {
+    if (request != nullptr && value != nullptr && ValidSite(request->address0)) {
+        const int32_t site = request->address0;
+        switch (request->typeIndex) {
+            case kTypeM:
+                if (ValidAddress(request->address1))
+                    WriteRegister(site, request->address1, request->address2, *value, request->dataType);
+                break;
+            case kTypeSendMsg: {
+                char text[kTextValueSize];
+                CopyBoundedText(text, sizeof text, value->textValue, kTextValueSize);
+                if (text[0] != '\0') {
+                    const SiteNumbers copy = numbers[site];
+                    GsmModem(*this).SendSms(copy.smsc, copy.detc, text);
+                }
+                break;
+            }
+            case kTypeSmsc:
+                if (request->dataType == kDataText)
+                    StoreNumberText(numbers[site].smsc, value->textValue, kTextValueSize);
+                break;
+            case kTypeDetc:
+                if (request->dataType == kDataText)
+                    StoreNumberText(numbers[site].detc, value->textValue, kTextValueSize);
+                break;
+            default:
+                break;
+        }
+    }
+    status.SetCode(kStatusOk);
+    return 1;
+}
+
+}  // namespace kelvora

@@ -1,0 +1,149 @@
+// RemoteStation: Read and Write of a site's station (see the header).
+#include "stations/remote_station.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "modem/gsm_modem.h"
+#include "stations/sender_check.h"
+#include "stations/station_registers.h"
+
+namespace kelvora {
+
+namespace {
+
+bool ValidAddress(int32_t address) { return address >= 0 && address < kSiteRegisters; }
+
+// The last group (1000) holds one register; a report of it would name four
+// registers beyond the image and the central station refuses its length.
+constexpr int32_t kLastReportableGroup = kSiteRegisters - kGroupSize - 1;  // 995
+
+}  // namespace
+
+uint32_t FloatToRegister(float value) {
+    // 2^63 is exact in float; anything at or past it, or NaN, has no int64.
+    constexpr float kTwoPow63 = 9223372036854775808.0f;
+    if (std::isnan(value) || value >= kTwoPow63 || value < -kTwoPow63) return 0;
+    const int64_t whole = static_cast<int64_t>(value);  // truncation toward zero
+    return static_cast<uint32_t>(static_cast<uint64_t>(whole) & 0xFFFFFFFFu);
+}
+
+RemoteStation::RemoteStation() {
+    AddRemoteRegisterTypes(*this);
+    PresetSiteNumbers(numbers);
+}
+
+RemoteStation::~RemoteStation() = default;
+
+int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRequest* request,
+                                              RegisterValue* value) {
+    const uint32_t now = clock().TickCount();
+    const int32_t own = deviceAddress != nullptr ? *deviceAddress : -1;
+    if (request != nullptr && value != nullptr) {
+        switch (request->typeIndex) {
+            case kTypeM: {
+                const int32_t address = request->address0;
+                if (!ValidAddress(address)) break;
+                const int32_t first = GroupStart(address);
+                if (PollDue(now, image[first].lastPollTick)) {
+                    image[first].lastPollTick = now;
+                    PollAndReport(own, first);
+                }
+                const uint32_t v = image[address].value;  // after the poll: a command just applied shows
+                value->bitValue = static_cast<int32_t>(v);
+                value->intValue = static_cast<int32_t>(v);
+                value->wordValue = static_cast<uint16_t>(v & 0xFFFFu);
+                value->floatValue = static_cast<float>(v);
+                break;
+            }
+            case kTypeSmsc:
+                if (request->dataType == kDataText) std::memcpy(value->textValue, numbers.smsc, kNumberTextSize);
+                break;
+            case kTypeDetc:
+                if (request->dataType == kDataText) std::memcpy(value->textValue, numbers.detc, kNumberTextSize);
+                break;
+            case kTypeComFlag:
+                value->bitValue = static_cast<int32_t>(comFlag);
+                break;
+            default:  // SEND_MSG and unknown types fill nothing
+                break;
+        }
+    }
+    status.SetCode(kStatusOk);
+    return 1;
+}
+
+void RemoteStation::PollAndReport(int32_t own, int32_t first) {
+    GsmModem modem(*this);
+    std::vector<SmsRecord> records(kMaxListedRecords);
+    int listed = modem.ListMessages(records.data());
+    if (listed < 0) listed = 0;
+    if (listed > static_cast<int>(kMaxListedRecords)) listed = static_cast<int>(kMaxListedRecords);
+
+    for (int i = 0; i < listed; ++i) {
+        SmsRecord& record = records[i];
+        record.text[kTextFieldSize - 1] = '\0';
+        WriteCommand command{};
+        if (!ParseWriteCommand(record.text, &command)) continue;
+        if (command.site != own || !ValidAddress(command.address)) continue;
+        if (!SenderAccepted(numbers.detc, record)) continue;
+        image[command.address].value = command.value;
+    }
+    // Every listed message goes, applied or not, so the store never fills up.
+    for (int i = 0; i < listed; ++i) modem.DeleteMessage(records[i].index);
+
+    if (comFlag == 0) return;
+    if (first > kLastReportableGroup || own < 0 || own >= kSiteCount) return;
+    uint32_t values[kGroupSize];
+    for (int i = 0; i < kGroupSize; ++i) values[i] = image[first + i].value;
+    const std::string report = FormatReport(own, first, values);
+    const SiteNumbers copy = numbers;
+    clock().Sleep(kModemPauseMs);
+    modem.SendSms(copy.smsc, copy.detc, report.c_str());
+}
+
+int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* /*deviceAddress*/, RegisterRequest* request,
+                                               RegisterValue* value) {
+    if (request != nullptr && value != nullptr) {
+        switch (request->typeIndex) {
+            case kTypeM: {
+                const int32_t address = request->address0;
+                if (!ValidAddress(address)) break;
+                uint32_t& v = image[address].value;
+                switch (request->dataType) {
+                    case kDataBit: v = static_cast<uint32_t>(value->bitValue); break;  // the whole number
+                    case kDataInt: v = static_cast<uint32_t>(value->intValue); break;
+                    case kDataWord: v = value->wordValue; break;
+                    case kDataFloat: v = FloatToRegister(value->floatValue); break;
+                    default: break;  // no register type of this station takes another
+                }
+                break;
+            }
+            case kTypeSendMsg: {
+                char text[kTextValueSize];
+                CopyBoundedText(text, sizeof text, value->textValue, kTextValueSize);
+                if (text[0] != '\0') {
+                    const SiteNumbers copy = numbers;
+                    GsmModem(*this).SendSms(copy.smsc, copy.detc, text);
+                }
+                break;
+            }
+            case kTypeSmsc:
+                if (request->dataType == kDataText) StoreNumberText(numbers.smsc, value->textValue, kTextValueSize);
+                break;
+            case kTypeDetc:
+                if (request->dataType == kDataText) StoreNumberText(numbers.detc, value->textValue, kTextValueSize);
+                break;
+            case kTypeComFlag:
+                comFlag = static_cast<uint32_t>(value->bitValue);
+                break;
+            default:
+                break;
+        }
+    }
+    status.SetCode(kStatusOk);
+    return 1;
+}
+
+}  // namespace kelvora
