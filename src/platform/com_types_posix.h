@@ -48,6 +48,9 @@ constexpr HRESULT CLASS_E_NOAGGREGATION = static_cast<HRESULT>(0x80040110u);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x80040111u);
 constexpr HRESULT DISP_E_UNKNOWNNAME = static_cast<HRESULT>(0x80020006u);
 constexpr HRESULT DISP_E_MEMBERNOTFOUND = static_cast<HRESULT>(0x80020003u);
+constexpr HRESULT DISP_E_UNKNOWNINTERFACE = static_cast<HRESULT>(0x80020001u);
+constexpr HRESULT DISP_E_BADINDEX = static_cast<HRESULT>(0x8002000Bu);
+constexpr DISPID DISPID_UNKNOWN = -1;
 
 inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 inline bool FAILED(HRESULT hr) { return hr < 0; }
@@ -74,4 +77,29 @@ struct IClassFactory : IUnknown {
 
 protected:
     ~IClassFactory() = default;
+};
+
+// IDispatch, for the stations' automation interface. The automation records
+// stay opaque: nothing on this platform builds or reads them.
+using OLECHAR = char16_t;
+using LPOLESTR = OLECHAR*;
+struct ITypeInfo;
+struct DISPPARAMS;
+struct VARIANT;
+struct EXCEPINFO;
+
+// IID_NULL {00000000-0000-0000-0000-000000000000}
+constexpr IID IID_NULL = {0x00000000, 0x0000, 0x0000, {0, 0, 0, 0, 0, 0, 0, 0}};
+
+struct IDispatch : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                                    DISPID* ids) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID locale, WORD flags,
+                                             DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                             UINT* argumentError) = 0;
+
+protected:
+    ~IDispatch() = default;
 };
