@@ -1,0 +1,244 @@
+// Virtual GSM modems on pseudo-terminals, linked in one SMS network.
+//
+// A Network starts N modems, each behind the master side of its own pty; a
+// client (the driver, gammu, a test) opens the slave path and speaks the AT
+// command set in PDU mode as to a real modem. An accepted SMS-SUBMIT becomes
+// an SMS-DELIVER in the store of the modem whose number it names.
+//
+// Everything here is thread-safe: one I/O thread serves all modems, and the
+// calls below may come from any thread while it runs. Every wait is bounded.
+//
+// Typical end-to-end test:
+//   modemsim::NetworkOptions options;
+//   options.modemCount = 2;
+//   modemsim::Network network(options);
+//   std::string error;
+//   ASSERT_TRUE(network.Start(&error)) << error;
+//   auto a = network.modem(0), b = network.modem(1);
+//   b.InjectText(a.Number(), "hello", modemsim::Coding::Ucs2);
+//   ... open a.DevicePath() with the driver ...
+//   ASSERT_TRUE(network.WaitForSubmitted(1, std::chrono::seconds(5)));
+//   network.Stop();   // also done by the destructor
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace modemsim {
+
+using SystemTime = std::chrono::system_clock::time_point;
+using Millis = std::chrono::milliseconds;
+
+// The alphabets of TP-DCS (TS 23.038, general data coding group, no class).
+enum class Coding : uint8_t { Gsm7 = 0x00, EightBit = 0x04, Ucs2 = 0x08 };
+
+// <stat> of +CMGL / +CMGR in PDU mode.
+enum class MessageStatus : int { ReceivedUnread = 0, ReceivedRead = 1, StoredUnsent = 2, StoredSent = 3 };
+
+struct NetworkOptions {
+    size_t modemCount = 2;
+    // Country code used to turn national numbers ("0139...", "139...") into
+    // international ones when routing.
+    std::string countryCode = "86";
+    // The service centre the modems report (AT+CSCA?) and put into delivered
+    // messages when a submitted PDU names none.
+    std::string serviceCentre = "+8613800000000";
+    // Modem i gets this number plus i (the digits after "+" counted up).
+    std::string firstNumber = "+8613900000001";
+    // Explicit numbers for the first modems; overrides firstNumber for them.
+    std::vector<std::string> numbers;
+    size_t capacity = 30;     // message store size of every modem (indices 1..capacity)
+    uint32_t baudRate = 0;    // pacing of what the modems send; 0 = as fast as the pty takes it
+    bool cmti = false;        // unsolicited "+CMTI: \"SM\",<index>" on arrival
+};
+
+// One message in a modem's store.
+struct StoredMessage {
+    int index = 0;
+    MessageStatus status = MessageStatus::ReceivedUnread;
+    std::string pdu;          // hexadecimal, capitals, service-centre part included
+    int tpduLength = 0;       // octets without the service-centre part (the <length> of +CMGL)
+};
+
+// An SMS-SUBMIT or SMS-DELIVER read field by field (TS 23.040).
+struct DecodedPdu {
+    bool ok = false;
+    std::string error;                 // why it did not parse
+    std::string serviceCentre;         // digits; empty when the PDU carries none
+    uint8_t serviceCentreType = 0;
+    uint8_t firstOctet = 0;
+    bool isSubmit = false;             // TP-MTI 01; false: SMS-DELIVER (00)
+    uint8_t messageReference = 0;      // SUBMIT only
+    std::string address;               // TP-DA (SUBMIT) or TP-OA (DELIVER): digits, or text when alphanumeric
+    uint8_t addressType = 0;
+    uint8_t protocolId = 0;
+    uint8_t dataCoding = 0;            // TP-DCS as sent
+    Coding alphabet = Coding::Gsm7;    // the alphabet TP-DCS selects
+    int validityPeriodFormat = 0;      // TP-VPF (SUBMIT): 0 none, 1 enhanced, 2 relative, 3 absolute
+    std::vector<uint8_t> validityPeriod;
+    std::string timestamp;             // TP-SCTS (DELIVER) as 14 digits YYMMDDhhmmssZZ, octets swapped
+    int userDataLength = 0;            // TP-UDL: septets for 7-bit, octets otherwise
+    std::vector<uint8_t> userData;     // TP-UD octets as sent (header included)
+    std::vector<uint8_t> userDataHeader;  // the UDH without its length octet, when TP-UDHI
+    std::string text;                  // the text in UTF-8 (8-bit data: the octets unchanged)
+};
+
+DecodedPdu DecodePdu(const std::string& hex);
+
+// An SMS-DELIVER as the network would store it; hexadecimal with service-centre part.
+struct DeliverSpec {
+    std::string serviceCentre = "+8613800000000";
+    std::string sender;                // "+86..." international, otherwise national/unknown
+    Coding coding = Coding::Ucs2;
+    uint8_t dataCoding = 0xFF;         // 0xFF: take it from coding
+    uint8_t protocolId = 0;
+    std::string text;                  // UTF-8 (EightBit: raw octets)
+    SystemTime time = std::chrono::system_clock::now();
+};
+// Returns false (and says why) when the text does not fit the coding or one SMS.
+bool EncodeDeliver(const DeliverSpec& spec, std::string* hex, std::string* error = nullptr);
+
+// Routing form of a number: digits with the country code, no "+".
+std::string NormaliseNumber(const std::string& number, const std::string& countryCode);
+
+enum class DeliveryOutcome { Delivered, UnknownNumber, StoreFull, Rejected };
+
+// Every PDU a modem received after AT+CMGS, whether accepted or not.
+struct SubmittedPdu {
+    SystemTime time;
+    size_t fromModem = 0;
+    std::string fromNumber;
+    std::string pdu;                   // the hexadecimal text as received, before Ctrl-Z
+    int announcedLength = 0;           // the <length> of AT+CMGS
+    bool accepted = false;             // answered +CMGS (false: +CMS ERROR)
+    int cmsError = 0;                  // when not accepted
+    int messageReference = -1;         // the <mr> answered
+    DecodedPdu decoded;
+    DeliveryOutcome outcome = DeliveryOutcome::Rejected;
+    int toModem = -1;
+    int storedIndex = -1;
+};
+
+// One command line (or "PDU:<hex><^Z|ESC>") a modem received, and what it answered.
+struct LogEntry {
+    SystemTime time;
+    std::string command;
+    std::string response;
+};
+
+// Faults on demand. A fault applies to the next commands whose line starts
+// with `command` (case-insensitive; "" = any command; "PDU" = the PDU after
+// AT+CMGS), `times` times (negative: until cleared).
+enum class FaultKind {
+    Silence,      // no echo, no answer
+    Delay,        // the answer leaves after `delay`
+    Error,        // "ERROR" instead of the answer
+    CmsError,     // "+CMS ERROR: <cmsError>" instead of the answer
+    Garbage,      // `bytes` sent before the answer
+    CutOff,       // only the first `keepBytes` bytes of the answer leave
+    Unsolicited,  // `bytes` inserted after `afterLines` complete lines of the answer
+    CloseLine,    // the modem hangs up: the pty is closed, the line is gone
+};
+
+struct Fault {
+    FaultKind kind = FaultKind::Error;
+    std::string command;
+    int times = 1;
+    Millis delay{0};
+    int cmsError = 500;
+    std::string bytes;
+    size_t keepBytes = 0;
+    size_t afterLines = 1;
+};
+
+class Network;
+
+// A handle to one modem of a started network; cheap to copy, valid while the network lives.
+class Modem {
+public:
+    size_t id() const { return index_; }
+    std::string DevicePath() const;    // the pty slave, e.g. /dev/pts/7
+    std::string Number() const;        // as configured, e.g. +8613900000001
+    bool LineOpen() const;             // false after a CloseLine fault or Stop
+
+    // Stores a message; index 0 = the lowest free one. Returns the index, or -1 (error says why).
+    int InjectPdu(const std::string& hex, MessageStatus status = MessageStatus::ReceivedUnread, int index = 0,
+                  std::string* error = nullptr);
+    int InjectText(const std::string& sender, const std::string& text, Coding coding = Coding::Ucs2,
+                   int index = 0, std::string* error = nullptr);
+    std::vector<StoredMessage> Stored() const;
+    bool ClearStore();
+    // Fails when a stored message lies above the new capacity.
+    bool SetCapacity(size_t capacity);
+    size_t Capacity() const;
+    void SetBaudRate(uint32_t baud);   // 0 = unpaced
+    void SetCmti(bool on);
+    void SetEcho(bool on);
+
+    std::vector<SubmittedPdu> Submitted() const;
+    std::vector<LogEntry> CommandLog() const;
+    void ClearLog();
+    // Waits until the log holds an entry whose command starts with `prefix` (case-insensitive).
+    bool WaitForCommand(const std::string& prefix, Millis timeout) const;
+
+    void InjectFault(const Fault& fault);
+    void ClearFaults();
+    // Queues bytes to the line now (an unsolicited result code, noise).
+    void SendRaw(const std::string& bytes);
+    // Waits until everything queued has been written to the pty.
+    bool WaitForOutputDrained(Millis timeout) const;
+    uint64_t BytesSent() const;
+
+private:
+    friend class Network;
+    Modem(Network* network, size_t index) : network_(network), index_(index) {}
+    Network* network_;
+    size_t index_;
+};
+
+struct NetworkStats {
+    size_t submitted = 0;
+    size_t delivered = 0;
+    size_t undeliverable = 0;   // unknown destination or full store
+    size_t rejected = 0;        // +CMS ERROR to the sender
+};
+
+class Network {
+public:
+    explicit Network(NetworkOptions options = {});
+    ~Network();
+    Network(const Network&) = delete;
+    Network& operator=(const Network&) = delete;
+
+    // Opens the ptys and starts the I/O thread.
+    bool Start(std::string* error = nullptr);
+    // Stops the thread and closes every pty; idempotent.
+    void Stop();
+    bool Running() const;
+
+    size_t ModemCount() const;
+    Modem modem(size_t index);
+    // The modem serving a number in any accepted form, or -1.
+    int FindModem(const std::string& number) const;
+
+    std::vector<SubmittedPdu> Submitted() const;   // all modems, in order
+    bool WaitForSubmitted(size_t count, Millis timeout) const;
+    NetworkStats Stats() const;
+    const NetworkOptions& options() const;
+
+    struct Impl;
+
+private:
+    friend class Modem;
+    std::unique_ptr<Impl> impl_;
+};
+
+const char* ToString(DeliveryOutcome outcome);
+const char* ToString(FaultKind kind);
+bool ParseFaultKind(const std::string& text, FaultKind* kind);
+
+}  // namespace modemsim
