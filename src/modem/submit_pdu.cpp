@@ -1,0 +1,66 @@
+// SMS-SUBMIT encoding (TS 23.040 9.2.2.2 with the TS 27.005 service-centre
+// prefix): fixed first octet 0x11, message reference 0, international numbers,
+// relative validity period 0 and UCS2 user data.
+#include "modem/submit_pdu.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "modem/pdu_codecs.h"
+
+namespace kelvora {
+namespace {
+
+constexpr uint8_t kTypeInternational = 0x91;
+constexpr uint8_t kFirstOctetSubmit = 0x11;  // TP-MTI 01, TP-VPF 10 (relative)
+constexpr uint8_t kMessageReference = 0x00;
+constexpr uint8_t kValidityPeriod = 0x00;
+
+// Length of a NUL-terminated field, never past its width less the NUL.
+int FieldLength(const char* field, size_t width) {
+    return static_cast<int>(strnlen(field, width - 1));
+}
+
+class HexWriter {
+public:
+    explicit HexWriter(char* output) : out_(output) {}
+    void Octet(uint8_t value) { pos_ += BytesToHex(&value, 1, out_ + pos_); }
+    void Octets(const uint8_t* values, int count) { pos_ += BytesToHex(values, count, out_ + pos_); }
+    void SemiOctets(const char* digits, int count) { pos_ += DigitsToSemiOctets(digits, count, out_ + pos_); }
+    int Length() const { return pos_; }
+
+private:
+    char* out_;
+    int pos_ = 0;
+};
+
+}  // namespace
+
+int EncodeSubmitPdu(const SmsRecord& record, char* output) {
+    output[0] = '\0';
+    uint8_t userData[2 * kMaxUcs2Units];
+    const int textBytes = FieldLength(record.text, sizeof record.text);
+    const int userDataLength = TextToUcs2(record.text, textBytes, userData);
+    if (userDataLength > kMaxUserDataOctets) return 0;
+
+    const int d = FieldLength(record.serviceCentre, sizeof record.serviceCentre);
+    const int p = FieldLength(record.peerNumber, sizeof record.peerNumber);
+
+    HexWriter out(output);
+    out.Octet(static_cast<uint8_t>((d + 1) / 2 + 1));
+    out.Octet(kTypeInternational);
+    out.SemiOctets(record.serviceCentre, d);
+    out.Octet(kFirstOctetSubmit);
+    out.Octet(kMessageReference);
+    out.Octet(static_cast<uint8_t>(p));
+    out.Octet(kTypeInternational);
+    out.SemiOctets(record.peerNumber, p);
+    out.Octet(record.protocolId);
+    out.Octet(record.codingScheme);
+    out.Octet(kValidityPeriod);
+    out.Octet(static_cast<uint8_t>(userDataLength));
+    out.Octets(userData, userDataLength);
+    return out.Length();
+}
+
+}  // namespace kelvora

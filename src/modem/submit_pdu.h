@@ -1,0 +1,22 @@
+// The SMS-SUBMIT encoder: an SmsRecord as the hexadecimal PDU text that
+// follows "AT+CMGS", service-centre part included, user data in UCS2.
+#pragma once
+
+#include <cstddef>
+
+#include "modem/sms_record.h"
+
+namespace kelvora {
+
+// Room the encoder's output needs: 512 characters and the NUL.
+constexpr size_t kSubmitPduCapacity = 513;
+// The most user data one SMS carries (TS 23.040): 140 octets, 70 UCS2 units.
+constexpr int kMaxUserDataOctets = 140;
+
+// Writes the PDU as NUL-terminated capital hexadecimal text into output (room
+// for kSubmitPduCapacity) and returns the number of hexadecimal characters.
+// A record whose text needs more than 140 octets of UCS2 does not fit one
+// message: nothing is encoded, output is empty and the result is 0.
+int EncodeSubmitPdu(const SmsRecord& record, char* output);
+
+}  // namespace kelvora
