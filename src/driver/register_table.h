@@ -41,14 +41,17 @@ public:
 
     // 1, or 0 when the name is missing, empty or 40 characters or longer.
     int AddType(const char* name, int32_t dataTypeMask, int32_t accessCode);
-    // 1, or 0 when no type of that name accepts the data type, or the field
-    // count is above 4. Null arrays give the defaults 0, 65535 and 0.
+    // 1, or 0 when no type of that name accepts the data type, the field
+    // count is outside 0 to 4 or the radix is not 8, 10 or 16. Null arrays
+    // give the defaults 0, 65535 and 0.
     int SetFieldFormat(const char* typeName, int32_t dataType, int32_t fieldCount, int32_t radix,
                        char separator, const int32_t* minimums, const int32_t* maximums,
                        const int32_t* widths);
-    // 1, or 0 (nothing changed) when the radix is -1 or minimum > maximum.
+    // 1, or 0 (nothing changed) when the radix is not 8, 10 or 16 or
+    // minimum > maximum.
     int SetDeviceAddressFormat(int32_t radix, int32_t minimum, int32_t maximum);
 
+    // The parsers refuse a number above 2147483647 rather than let it wrap.
     int ParseDeviceAddress(const char* text, int32_t* number) const;
     int ParseAddress(const char* text, RegisterRequest* request) const;
     static int ParseNumber(const char* text, int32_t* value, int32_t width, int32_t minimum,

@@ -38,4 +38,8 @@ std::string FormatReport(int32_t site, int32_t firstAddress, const uint32_t valu
 bool ParseWriteCommand(const char* text, WriteCommand* command);
 bool ParseReport(const char* text, Report* report);
 
+// The ranges the receiving stations check: site 0 to 31, address 0 to 1000.
+bool IsSiteNumber(int32_t site);
+bool IsSiteAddress(int32_t address);
+
 }  // namespace kelvora
