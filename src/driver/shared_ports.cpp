@@ -1,0 +1,29 @@
+// The shared per-port state (see the header).
+#include "driver/shared_ports.h"
+
+namespace kelvora {
+
+PlatformHandle sharedEventTable[kSharedPortCount] = {};
+
+namespace {
+SharedPortUse sharedPorts[kSharedPortCount];
+}  // namespace
+
+SharedPortUse& SharedPortAt(int portIndex) { return sharedPorts[portIndex]; }
+
+int FindSharedPort(PlatformHandle device) {
+    if (device == 0) return -1;
+    for (int i = 0; i < kSharedPortCount; ++i) {
+        if (sharedPorts[i].users != 0 && sharedPorts[i].device == device) return i;
+    }
+    return -1;
+}
+
+void ResetSharedPorts() {
+    for (int i = 0; i < kSharedPortCount; ++i) {
+        sharedPorts[i] = SharedPortUse{};
+        sharedEventTable[i] = 0;
+    }
+}
+
+}  // namespace kelvora
