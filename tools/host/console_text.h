@@ -1,0 +1,35 @@
+// Text between the terminal and the driver. The host speaks UTF-8 to the
+// user (arguments, scripts, output); the driver's register texts are in the
+// platform's ANSI code page and its status texts are GBK bytes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kelvora_host {
+
+// UTF-8 <-> UTF-16. Invalid UTF-8 gives false.
+bool Utf8ToUtf16(const std::string& utf8, std::u16string* utf16);
+std::string Utf16ToUtf8(const std::u16string& utf16);
+
+// Register texts: UTF-8 to the driver's ANSI code page and back. false when
+// the text has no form in the code page.
+bool Utf8ToDriverText(const std::string& utf8, std::string* ansi);
+std::string DriverTextToUtf8(const char* ansi, size_t maxBytes);
+
+// A status text of the driver (GBK), for the terminal, with its English
+// meaning added when it is one of the driver's known texts.
+std::string DescribeStatusText(const char* gbk);
+
+// Output for the terminal: UTF-8 to pipes and files, wide text to a console.
+void WriteOut(const std::string& utf8);
+void WriteErr(const std::string& utf8);
+
+// The command line as UTF-8 (on Windows from the wide command line).
+std::vector<std::string> CommandLineUtf8(int argc, char** argv);
+
+// Platform parts.
+std::u16string GbkToUtf16(const char* gbk);
+void PrepareConsole();
+
+}  // namespace kelvora_host

@@ -1,0 +1,56 @@
+// Terminal text on POSIX: GBK through iconv, output as UTF-8 bytes.
+#include <iconv.h>
+
+#include <cstdio>
+
+#include "console_text.h"
+
+namespace kelvora_host {
+
+std::u16string GbkToUtf16(const char* gbk) {
+    std::u16string out;
+    iconv_t cd = iconv_open("UTF-16LE", "GBK");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+    std::string in(gbk);
+    std::string buffer(in.size() * 2 + 4, '\0');
+    char* inPtr = &in[0];
+    size_t inLeft = in.size();
+    char* outPtr = &buffer[0];
+    size_t outLeft = buffer.size();
+    while (inLeft > 0) {
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
+        // An invalid byte: show a replacement character and go on.
+        if (outLeft < 2) break;
+        *outPtr++ = static_cast<char>(0xFD);
+        *outPtr++ = static_cast<char>(0xFF);
+        outLeft -= 2;
+        ++inPtr;
+        --inLeft;
+    }
+    iconv_close(cd);
+    const size_t bytes = buffer.size() - outLeft;
+    for (size_t i = 0; i + 1 < bytes; i += 2) {
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(buffer[i]) |
+                                            (static_cast<unsigned char>(buffer[i + 1]) << 8)));
+    }
+    return out;
+}
+
+void WriteOut(const std::string& utf8) {
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    std::fflush(stdout);
+}
+
+void WriteErr(const std::string& utf8) {
+    std::fflush(stdout);
+    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void PrepareConsole() {}
+
+}  // namespace kelvora_host

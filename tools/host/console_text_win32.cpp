@@ -1,0 +1,68 @@
+// Terminal text on Windows: GBK through code page 936, wide text to a
+// console, UTF-8 bytes to pipes and files, arguments from the wide command
+// line so that any character the user types arrives.
+#include <windows.h>
+#include <shellapi.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "console_text.h"
+
+namespace kelvora_host {
+namespace {
+
+void WriteTo(DWORD which, FILE* stream, const std::string& utf8) {
+    HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode)) {
+        std::u16string wide;
+        if (!Utf8ToUtf16(utf8, &wide)) wide.assign(utf8.begin(), utf8.end());
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+std::u16string GbkToUtf16(const char* gbk) {
+    const int length = static_cast<int>(std::string(gbk).size());
+    if (length == 0) return std::u16string();
+    const int n = MultiByteToWideChar(936, 0, gbk, length, nullptr, 0);
+    if (n <= 0) return std::u16string(u"?");
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    MultiByteToWideChar(936, 0, gbk, length, reinterpret_cast<wchar_t*>(&out[0]), n);
+    return out;
+}
+
+void WriteOut(const std::string& utf8) { WriteTo(STD_OUTPUT_HANDLE, stdout, utf8); }
+
+void WriteErr(const std::string& utf8) {
+    std::fflush(stdout);
+    WriteTo(STD_ERROR_HANDLE, stderr, utf8);
+}
+
+std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 0; i < count; ++i) {
+        const wchar_t* w = wide[i];
+        args.push_back(Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(w))));
+    }
+    LocalFree(wide);
+    return args;
+}
+
+void PrepareConsole() {
+    // Lines end in "\n" on pipes, as scripts expect.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+}  // namespace kelvora_host

@@ -1,0 +1,205 @@
+// Parsing the session language.
+#include "operations.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "register_value_text.h"
+
+namespace kelvora_host {
+namespace {
+
+const struct {
+    const char* name;
+    OperationKind kind;
+} kKeywords[] = {{"read", OperationKind::kRead},   {"write", OperationKind::kWrite},
+                 {"watch", OperationKind::kWatch}, {"await", OperationKind::kAwait},
+                 {"sleep", OperationKind::kSleep}, {"types", OperationKind::kTypes},
+                 {"check", OperationKind::kCheck}, {"echo", OperationKind::kEcho}};
+
+bool Keyword(const std::string& token, OperationKind* kind) {
+    for (const auto& keyword : kKeywords) {
+        if (token == keyword.name) {
+            *kind = keyword.kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+// "ADDR", "ADDR:TYPE"; for write and await also "=VALUE", "=VALUE:TYPE".
+bool ParseTarget(const std::string& token, bool wantsValue, Target* target, std::string* error) {
+    *target = Target();
+    std::string left = token;
+    const size_t equals = token.find('=');
+    if (equals != std::string::npos) {
+        if (!wantsValue) {
+            *error = "'" + token + "': a value is given only to write and await";
+            return false;
+        }
+        left = token.substr(0, equals);
+        target->value = token.substr(equals + 1);
+        target->hasValue = true;
+    } else if (wantsValue) {
+        *error = "'" + token + "': expected ADDRESS=VALUE, for example M5.120=42";
+        return false;
+    }
+    const size_t colon = left.find(':');
+    if (colon != std::string::npos) {
+        target->typeName = left.substr(colon + 1);
+        left = left.substr(0, colon);
+        int16_t code = 0;
+        if (!DataTypeFromName(target->typeName, &code)) {
+            *error = "'" + token + "': unknown data type '" + target->typeName +
+                     "' (bit, int, word, float or text)";
+            return false;
+        }
+    } else if (target->hasValue) {
+        // A trailing ":TYPE" on the value names the type, when it is one.
+        const size_t valueColon = target->value.rfind(':');
+        int16_t code = 0;
+        if (valueColon != std::string::npos && DataTypeFromName(target->value.substr(valueColon + 1), &code)) {
+            target->typeName = target->value.substr(valueColon + 1);
+            target->value.resize(valueColon);
+        }
+    }
+    if (left.empty()) {
+        *error = "'" + token + "': the register address is missing";
+        return false;
+    }
+    target->address = left;
+    return true;
+}
+
+bool ParseMilliseconds(const std::string& text, uint32_t* ms) {
+    std::string digits = text;
+    uint32_t scale = 1;
+    if (digits.size() > 2 && digits.compare(digits.size() - 2, 2, "ms") == 0) {
+        digits.resize(digits.size() - 2);
+    } else if (digits.size() > 1 && digits.back() == 's') {
+        digits.pop_back();
+        scale = 1000;
+    }
+    if (digits.empty() || digits.size() > 7) return false;
+    for (char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    *ms = static_cast<uint32_t>(std::strtoul(digits.c_str(), nullptr, 10)) * scale;
+    return *ms <= 86400000u;
+}
+
+}  // namespace
+
+const char* OperationName(OperationKind kind) {
+    for (const auto& keyword : kKeywords) {
+        if (keyword.kind == kind) return keyword.name;
+    }
+    return "?";
+}
+
+bool ParseOperations(const std::vector<std::string>& tokens, std::vector<Operation>* operations,
+                     std::string* error) {
+    size_t i = 0;
+    while (i < tokens.size()) {
+        Operation operation;
+        if (!Keyword(tokens[i], &operation.kind)) {
+            *error = "'" + tokens[i] + "' is not an operation (read, write, watch, await, sleep, types, check, echo)";
+            return false;
+        }
+        const std::string keyword = tokens[i++];
+        std::vector<std::string> arguments;
+        OperationKind ignored;
+        while (i < tokens.size() && !Keyword(tokens[i], &ignored)) arguments.push_back(tokens[i++]);
+        switch (operation.kind) {
+            case OperationKind::kTypes:
+                if (!arguments.empty()) {
+                    *error = "types takes no arguments";
+                    return false;
+                }
+                break;
+            case OperationKind::kEcho:
+                for (const std::string& word : arguments) {
+                    if (!operation.text.empty()) operation.text += ' ';
+                    operation.text += word;
+                }
+                break;
+            case OperationKind::kSleep:
+                if (arguments.size() != 1 || !ParseMilliseconds(arguments[0], &operation.milliseconds)) {
+                    *error = "sleep takes one duration: milliseconds, or seconds with 's' (sleep 1500, sleep 3s)";
+                    return false;
+                }
+                break;
+            default: {
+                const bool wantsValue =
+                    operation.kind == OperationKind::kWrite || operation.kind == OperationKind::kAwait;
+                if (arguments.empty()) {
+                    *error = keyword + " needs " + (wantsValue ? "ADDRESS=VALUE" : "an ADDRESS") +
+                             (operation.kind == OperationKind::kWrite ? ", for example M5.120=42" : "");
+                    return false;
+                }
+                if (operation.kind == OperationKind::kAwait && arguments.size() != 1) {
+                    *error = "await takes one ADDRESS=VALUE";
+                    return false;
+                }
+                for (const std::string& argument : arguments) {
+                    Target target;
+                    if (!ParseTarget(argument, wantsValue, &target, error)) return false;
+                    operation.targets.push_back(target);
+                }
+            }
+        }
+        operations->push_back(operation);
+    }
+    return true;
+}
+
+bool SplitScriptLine(const std::string& line, std::vector<std::string>* tokens, std::string* error) {
+    tokens->clear();
+    std::string token;
+    bool inToken = false;
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                token += line[++i];
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                token += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+            inToken = true;
+        } else if (c == '#' && !inToken) {
+            break;
+        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            if (inToken) tokens->push_back(token);
+            token.clear();
+            inToken = false;
+        } else {
+            token += c;
+            inToken = true;
+        }
+    }
+    if (quoted) {
+        *error = "a double quote is not closed";
+        return false;
+    }
+    if (inToken) tokens->push_back(token);
+    return true;
+}
+
+bool NeedsPort(const Operation& operation) {
+    switch (operation.kind) {
+        case OperationKind::kRead:
+        case OperationKind::kWrite:
+        case OperationKind::kWatch:
+        case OperationKind::kAwait:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace kelvora_host

@@ -1,0 +1,45 @@
+// The operations a session runs, as the user writes them on the command line
+// or in a script: read, write, watch, await, sleep, types, check, echo.
+//
+//   read ADDR[:TYPE]...          write ADDR[:TYPE]=VALUE...  (or ADDR=VALUE:TYPE)
+//   watch ADDR[:TYPE]...         await ADDR[:TYPE]=VALUE
+//   sleep MS                     types       check ADDR[:TYPE]...     echo TEXT...
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kelvora_host {
+
+enum class OperationKind { kRead, kWrite, kWatch, kAwait, kSleep, kTypes, kCheck, kEcho };
+
+// One register named by the user.
+struct Target {
+    std::string address;        // as typed, without the type suffix
+    std::string typeName;       // empty: the register type's default
+    std::string value;          // for write and await
+    bool hasValue = false;
+};
+
+struct Operation {
+    OperationKind kind = OperationKind::kRead;
+    std::vector<Target> targets;
+    uint32_t milliseconds = 0;  // sleep
+    std::string text;           // echo
+};
+
+// Turns tokens into operations; false with a message for the user.
+bool ParseOperations(const std::vector<std::string>& tokens, std::vector<Operation>* operations,
+                     std::string* error);
+
+// Splits a script line into tokens: blanks separate, double quotes group
+// (\" and \\ inside quotes), '#' outside quotes starts a comment.
+bool SplitScriptLine(const std::string& line, std::vector<std::string>* tokens, std::string* error);
+
+// Whether the operation needs an open port (everything that reads or writes).
+bool NeedsPort(const Operation& operation);
+
+const char* OperationName(OperationKind kind);
+
+}  // namespace kelvora_host

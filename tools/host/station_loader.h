@@ -1,0 +1,42 @@
+// Loading the driver the way a host does and creating one station through
+// it: COM on Windows (ProgID, or the DLL's class object when the library is
+// not registered), the shared library's class object on POSIX.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "driver/i_device_driver.h"
+#include "platform/com_types.h"
+
+namespace kelvora_host {
+
+enum class StationRole { kCentral, kRemote };
+
+// {1BEE75CD-8489-46CA-ACCB-CD5C99BF2236} CSMSClient, the central station.
+constexpr CLSID kClsidSmsClient = {0x1BEE75CD, 0x8489, 0x46CA, {0xAC, 0xCB, 0xCD, 0x5C, 0x99, 0xBF, 0x22, 0x36}};
+// {FC8E277B-9E37-4DF6-B72A-4541D8101E0E} CSMSServer, the remote station.
+constexpr CLSID kClsidSmsServer = {0xFC8E277B, 0x9E37, 0x4DF6, {0xB7, 0x2A, 0x45, 0x41, 0xD8, 0x10, 0x1E, 0x0E}};
+
+const char* ProgIdOf(StationRole role);
+const char* RoleName(StationRole role);
+
+// One station object, held by its IDeviceDriver table. Destroying it releases
+// the station (which closes its port) and then unloads what was loaded.
+class Station {
+public:
+    virtual ~Station() = default;
+    kelvora::IDeviceDriver* driver() const { return driver_; }
+    // How the driver was reached, for the user: "COM ProgID ...", a path.
+    const std::string& origin() const { return origin_; }
+
+protected:
+    kelvora::IDeviceDriver* driver_ = nullptr;
+    std::string origin_;
+};
+
+// libraryPath empty: the platform's usual way (registered COM class, or the
+// library beside the program). On failure returns null and sets error.
+std::unique_ptr<Station> LoadStation(StationRole role, const std::string& libraryPath, std::string* error);
+
+}  // namespace kelvora_host
