@@ -1,0 +1,225 @@
+// The modem dialogue played from byte-exact transcripts: sending (prompt,
+// echo, error reports, missing prompt, unsolicited lines), listing (echo,
+// unsolicited lines, error reports, cut-off responses, more than 128 entries,
+// large indices, odd PDUs) and deleting; and what SendSms refuses.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "modem/gsm_modem.h"
+#include "modem_fixture.h"
+#include "modem_transcripts.h"
+
+namespace kelvora::testing {
+namespace {
+
+class GsmModemDialogue : public ModemTest {
+protected:
+    TranscriptPlayer& Play(const char* name) {
+        const std::string text = Transcript(name);
+        EXPECT_FALSE(text.empty()) << "no transcript " << name;
+        player_ = std::make_unique<TranscriptPlayer>(*port, text);
+        return *player_;
+    }
+    void ExpectComplete() {
+        ASSERT_TRUE(player_);
+        EXPECT_TRUE(player_->error().empty()) << player_->error();
+        EXPECT_TRUE(player_->Complete()) << "steps done: " << player_->StepsDone();
+    }
+    std::vector<SmsRecord> Records() {
+        std::vector<SmsRecord> records(kMaxListedRecords);
+        for (SmsRecord& r : records) {
+            std::memset(&r, 0, sizeof r);
+            r.index = -1;
+        }
+        return records;
+    }
+
+    std::unique_ptr<TranscriptPlayer> player_;
+};
+
+TEST_F(GsmModemDialogue, SendsTheExamplePduAfterThePrompt) {
+    for (const char* name : {"send_sms", "send_sms_echo", "send_cms_error_500", "send_unsolicited"}) {
+        SCOPED_TRACE(name);
+        port->written.clear();
+        Play(name);
+        EXPECT_TRUE(modem.SendSms("+8610000000000", "10000000001", "abc"));
+        ExpectComplete();
+        EXPECT_EQ("AT+CMGS=21\r0891680100000000F011000D91680100000000F100080006006100620063\x1A", port->written);
+        EXPECT_EQ(kStatusOk, driver.status.Code());
+    }
+}
+
+TEST_F(GsmModemDialogue, ThePduGoesOutWhenThePromptDoesNotCome) {
+    for (const char* name : {"send_no_prompt", "send_cms_error_304"}) {
+        SCOPED_TRACE(name);
+        const uint32_t start = clock.Now();
+        Play(name);
+        EXPECT_TRUE(modem.SendSms("+8610000000000", "10000000001", "abc"));
+        ExpectComplete();
+        // The prompt wait runs out (about T), and so does the final-result wait.
+        EXPECT_GE(clock.Now() - start, 2000u);
+    }
+}
+
+TEST_F(GsmModemDialogue, TheDefaultServiceCentreStandsInForAnEmptyOne) {
+    EXPECT_EQ(14u, std::strlen(kDefaultServiceCentre));
+    EXPECT_EQ(0, std::strncmp(kDefaultServiceCentre, "+86", 3));
+    EXPECT_TRUE(modem.SendSms("", "8613900000001", "abc"));
+    EXPECT_EQ(0u, port->written.find("AT+CMGS=21\r0891683108100005F011"));
+}
+
+TEST_F(GsmModemDialogue, NormalisesNumbers) {
+    struct Case {
+        const char* serviceCentre;
+        const char* destination;
+        const char* pduStart;
+    } cases[] = {
+        {"8613800100500", "+8613900000001", "0891683108100005F011000D91683109000000F1"},
+        {"13800100500", "0086139000000", "0891683108100005F011000F9168006831090000F0"},
+        {"+861380010050", "13900000001", "0791683108100005" "11000D91683109000000F1"},
+    };
+    for (const Case& c : cases) {
+        port->written.clear();
+        EXPECT_TRUE(modem.SendSms(c.serviceCentre, c.destination, "a"));
+        const size_t pdu = port->written.find('\r') + 1;
+        EXPECT_EQ(c.pduStart, port->written.substr(pdu, std::strlen(c.pduStart))) << c.destination;
+    }
+}
+
+TEST_F(GsmModemDialogue, RefusesWhatCannotBeSentAndSendsNothing) {
+    driver.status.SetCode(kStatusReadError);
+    EXPECT_FALSE(modem.SendSms("", "1000000000", "abc"));         // 10 characters
+    EXPECT_FALSE(modem.SendSms("", "+100000000", "abc"));         // "+" and 9 digits
+    EXPECT_FALSE(modem.SendSms("", "86139000000012345", "abc"));  // 17 digits do not fit
+    EXPECT_FALSE(modem.SendSms("+86138001005001234", "13900000001", "abc"));
+    EXPECT_FALSE(modem.SendSms("", "13900000001", ""));
+    EXPECT_FALSE(modem.SendSms("", "13900000001", std::string(70, 'x').c_str()));
+    EXPECT_FALSE(modem.SendSms("", "13900000001", "\x81"));  // half a GBK character
+    EXPECT_FALSE(modem.SendSms("", nullptr, "abc"));
+    EXPECT_TRUE(port->written.empty());
+    EXPECT_EQ(kStatusReadError, driver.status.Code());  // untouched
+
+    EXPECT_TRUE(modem.SendSms("", "13900000001", std::string(69, 'x').c_str()));
+    EXPECT_TRUE(modem.SendSms("", "+861390000000123", "y"));  // 15 digits and the "+"
+    port->written.clear();
+    EXPECT_FALSE(modem.SendSms("", "+8613900000001234", "y"));
+    EXPECT_TRUE(port->written.empty());
+    std::string chinese;
+    for (int i = 0; i < 69; ++i) chinese += "\xB2\xE2";
+    port->written.clear();
+    EXPECT_TRUE(modem.SendSms("", "13900000001", chinese.c_str()));
+    EXPECT_NE(std::string::npos, port->written.find("0008008A6D4B6D4B"));
+    EXPECT_EQ(0u, port->written.find("AT+CMGS=153\r"));
+}
+
+TEST_F(GsmModemDialogue, ListsTwoEntriesAndDeletesThem) {
+    Play("list_two");
+    std::vector<SmsRecord> records = Records();
+    ASSERT_EQ(2, modem.ListMessages(records.data()));
+    EXPECT_EQ(1, records[0].index);
+    EXPECT_STREQ("hello", records[0].text);
+    EXPECT_STREQ("8613010000101", records[0].peerNumber);
+    EXPECT_STREQ("8613010000000", records[0].serviceCentre);
+    EXPECT_STREQ("23110612345032", records[0].timestamp);
+    EXPECT_EQ(2, records[1].index);
+    EXPECT_STREQ("abc", records[1].text);
+    EXPECT_EQ(8, records[1].codingScheme);
+    EXPECT_EQ(-1, records[2].index);
+    EXPECT_TRUE(modem.DeleteMessage(records[0].index));
+    EXPECT_TRUE(modem.DeleteMessage(records[1].index));
+    ExpectComplete();
+}
+
+TEST_F(GsmModemDialogue, ListingWithEchoAndUnsolicitedLines) {
+    Play("list_echo_unsolicited");
+    std::vector<SmsRecord> records = Records();
+    ASSERT_EQ(2, modem.ListMessages(records.data()));
+    EXPECT_STREQ("hello", records[0].text);
+    EXPECT_STREQ("abc", records[1].text);
+    ExpectComplete();
+}
+
+TEST_F(GsmModemDialogue, AnErrorReportListsNothing) {
+    Play("list_cms_error_321");
+    std::vector<SmsRecord> records = Records();
+    EXPECT_EQ(0, modem.ListMessages(records.data()));
+    EXPECT_EQ(-1, records[0].index);
+    ExpectComplete();
+}
+
+TEST_F(GsmModemDialogue, ACutOffListingKeepsOnlyWholeEntries) {
+    Play("list_cut_off");
+    std::vector<SmsRecord> records = Records();
+    EXPECT_EQ(2, modem.ListMessages(records.data()));
+    EXPECT_EQ(2, records[1].index);
+    EXPECT_EQ(-1, records[2].index);
+    ExpectComplete();
+
+    Play("list_cut_header");
+    records = Records();
+    EXPECT_EQ(1, modem.ListMessages(records.data()));
+    EXPECT_EQ(4, records[0].index);
+    ExpectComplete();
+}
+
+TEST_F(GsmModemDialogue, AListingCutByAPortFailureKeepsOnlyWholeEntries) {
+    Play("list_two");
+    port->readsBeforeFailure = 0;  // the first read fails: nothing came
+    std::vector<SmsRecord> records = Records();
+    EXPECT_EQ(0, modem.ListMessages(records.data()));
+    EXPECT_EQ(kStatusReadError, driver.status.Code());
+}
+
+TEST_F(GsmModemDialogue, KeepsLargeIndicesWholeFromListingToDelete) {
+    Play("list_indices");
+    std::vector<SmsRecord> records = Records();
+    ASSERT_EQ(4, modem.ListMessages(records.data()));
+    const int32_t expected[] = {0, 127, 128, 255};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(expected[i], records[i].index);
+        EXPECT_TRUE(modem.DeleteMessage(records[i].index));
+    }
+    ExpectComplete();
+}
+
+TEST_F(GsmModemDialogue, TakesAtMost128Entries) {
+    Play("list_130");
+    std::vector<SmsRecord> records = Records();
+    records.resize(kMaxListedRecords + 2);
+    records[128].index = -9;
+    records[129].index = -9;
+    ASSERT_EQ(128, modem.ListMessages(records.data()));
+    EXPECT_STREQ("m001", records[0].text);
+    EXPECT_EQ(128, records[127].index);
+    EXPECT_STREQ("m128", records[127].text);
+    EXPECT_EQ(-9, records[128].index);
+    EXPECT_EQ(-9, records[129].index);
+    ExpectComplete();
+}
+
+TEST_F(GsmModemDialogue, LowerCaseAlphanumericAndNoServiceCentre) {
+    Play("list_odd_pdus");
+    std::vector<SmsRecord> records = Records();
+    ASSERT_EQ(3, modem.ListMessages(records.data()));
+    EXPECT_STREQ("\xC4\xE3\xBA\xC3\xCA\xC0\xBD\xE7", records[0].text);
+    EXPECT_STREQ("8613800100500", records[0].serviceCentre);
+    EXPECT_EQ(kTypeOfNumberAlphanumeric, records[1].PeerTypeOfNumber());
+    EXPECT_STREQ("Kelvora", records[1].text);
+    EXPECT_EQ(0x91, records[2].peerTypeOfAddress);
+    EXPECT_STREQ("", records[2].serviceCentre);
+    EXPECT_STREQ("8613010000101", records[2].peerNumber);
+    EXPECT_STREQ("hi", records[2].text);
+    ExpectComplete();
+}
+
+TEST_F(GsmModemDialogue, DeleteWritesTheIndexInDecimal) {
+    EXPECT_TRUE(modem.DeleteMessage(-3));
+    EXPECT_TRUE(modem.DeleteMessage(70000));
+    EXPECT_EQ("AT+CMGD=-3\rAT+CMGD=70000\r", port->written);
+}
+
+}  // namespace
+}  // namespace kelvora::testing
