@@ -1,0 +1,53 @@
+// The ANSI code page seam: GBK (code page 936) to and from UTF-16, as the
+// modem layer uses it for message texts.
+#include "platform/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace kelvora {
+namespace {
+
+TEST(CodePage, ChineseRoundTrip) {
+    const char gbk[] = "\xC4\xE3\xBA\xC3 abc";  // 你好 abc
+    uint16_t units[16];
+    ASSERT_EQ(6, AnsiToUtf16(gbk, std::strlen(gbk), units, 16));
+    EXPECT_EQ(0x4F60, units[0]);
+    EXPECT_EQ(0x597D, units[1]);
+    EXPECT_EQ(u' ', units[2]);
+    char back[16];
+    ASSERT_EQ(8, Utf16ToAnsi(units, 6, back, sizeof back));
+    EXPECT_EQ(0, std::memcmp(gbk, back, 8));
+}
+
+TEST(CodePage, AnEmbeddedNulConverts) {
+    uint16_t units[4] = {1, 1, 1, 1};
+    EXPECT_EQ(2, AnsiToUtf16("a", 2, units, 4));
+    EXPECT_EQ(0, units[1]);
+}
+
+TEST(CodePage, MissingCharactersBecomeTheDefaultCharacter) {
+    const uint16_t thai[] = {0x0E01, u'a', 0xD83D, 0xDE00};  // ก, a, an emoji (a surrogate pair)
+    char out[16];
+    const int n = Utf16ToAnsi(thai, 4, out, sizeof out);
+    ASSERT_GE(n, 3);
+    EXPECT_EQ('?', out[0]);
+    EXPECT_EQ('a', out[1]);
+    EXPECT_EQ('?', out[2]);
+}
+
+TEST(CodePage, RefusesBrokenTextAndTooLittleRoom) {
+    uint16_t units[8];
+    EXPECT_EQ(-1, AnsiToUtf16("\x81", 1, units, 8));  // a lead byte alone
+    EXPECT_EQ(-1, AnsiToUtf16("abcdef", 6, units, 3));
+    const uint16_t wide[] = {0x4F60, 0x597D};
+    char out[3];
+    EXPECT_EQ(-1, Utf16ToAnsi(wide, 2, out, sizeof out));
+    EXPECT_EQ(0, AnsiToUtf16("", 0, units, 8));
+    EXPECT_EQ(0, Utf16ToAnsi(wide, 0, out, sizeof out));
+}
+
+}  // namespace
+}  // namespace kelvora
