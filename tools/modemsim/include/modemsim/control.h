@@ -1,0 +1,64 @@
+// The control protocol of the modem simulator: one JSON object per line over
+// a local (Unix domain) stream socket, one JSON reply per line.
+//
+// Requests: {"cmd": "<name>", ...}; every reply has "ok" (and "error" when false).
+//   modems                                     -> "modems": [{index, device, number, line_open, capacity, stored}]
+//   inject        modem, text, sender, coding ("gsm7"|"ucs2"|"8bit"), [index]   -> "index"
+//   inject_pdu    modem, pdu, [status 0..3], [index]                          -> "index"
+//   stored        modem                        -> "messages": [{index, status, length, pdu, decoded}]
+//   clear_store   modem
+//   submitted     [modem]                      -> "submitted": [{from, pdu, accepted, mr, outcome, to, decoded, ...}]
+//   log           modem                        -> "log": [{time_ms, command, response}]
+//   clear_log     modem
+//   fault         modem, kind (silence|delay|error|cms_error|garbage|cut_off|unsolicited|close_line),
+//                 [command], [times], [delay_ms], [cms_error], [bytes], [keep_bytes], [after_lines]
+//   clear_faults  modem
+//   send_raw      modem, bytes
+//   baud          [modem], rate                (no modem: all)
+//   capacity      modem, capacity
+//   cmti          modem, on
+//   stats                                      -> submitted, delivered, undeliverable, rejected
+//   quit                                       (the program stops)
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "modemsim/modemsim.h"
+
+namespace modemsim {
+
+nlohmann::json HandleControlRequest(Network& network, const nlohmann::json& request, bool* quit = nullptr);
+nlohmann::json ToJson(const DecodedPdu& decoded);
+nlohmann::json ToJson(const SubmittedPdu& submitted);
+std::string DumpJson(const nlohmann::json& value);  // invalid UTF-8 replaced, never throws
+
+class ControlServer {
+public:
+    explicit ControlServer(Network& network) : network_(network) {}
+    ~ControlServer() { Stop(); }
+    ControlServer(const ControlServer&) = delete;
+    ControlServer& operator=(const ControlServer&) = delete;
+
+    bool Start(const std::string& socketPath, std::string* error);
+    void Stop();
+    bool QuitRequested() const { return quit_; }
+
+private:
+    void Loop();
+    Network& network_;
+    std::string path_;
+    int listener_ = -1;
+    int wake_[2] = {-1, -1};
+    std::thread thread_;
+    std::atomic<bool> quit_{false};
+};
+
+// Sends one request and reads its reply, within `timeout`.
+bool SendControlRequest(const std::string& socketPath, const nlohmann::json& request, nlohmann::json* reply,
+                        Millis timeout, std::string* error);
+
+}  // namespace modemsim

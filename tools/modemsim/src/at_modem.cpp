@@ -1,0 +1,355 @@
+// One modem's line discipline, result formatting, faults and basic commands
+// (see at_modem.h); the extended and SMS commands are in at_commands.cpp.
+#include "at_modem.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace modemsim {
+namespace {
+
+constexpr char kCtrlZ = 0x1A;
+constexpr char kEscape = 0x1B;
+constexpr char kBackspace = 0x08;
+constexpr size_t kMaxLine = 2048;  // longer command lines are refused whole
+constexpr size_t kMaxPdu = 2 * 200;
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+AtModem::AtModem(size_t id, std::string number, const NetworkOptions& options, SubmitSink* sink)
+    : id_(id), number_(std::move(number)), options_(options), sink_(sink), store_(options.capacity) {
+    ResetProfile();
+    cnmiMt_ = options.cmti ? 1 : 0;
+    cnmiMode_ = options.cmti ? 2 : 0;
+    serviceCentre_ = options.serviceCentre;
+}
+
+void AtModem::ResetProfile() {
+    echo_ = true;
+    verbose_ = true;
+    quiet_ = false;
+    cmee_ = 0;
+    sRegisters_.fill(0);
+    sRegisters_[3] = '\r';
+    sRegisters_[4] = '\n';
+    sRegisters_[5] = kBackspace;
+    sRegisters_[7] = 50;
+}
+
+std::vector<OutputChunk> AtModem::TakeOutput() {
+    std::vector<OutputChunk> out;
+    out.swap(output_);
+    return out;
+}
+
+void AtModem::Emit(const std::string& bytes, Millis delay) {
+    if (!bytes.empty()) output_.push_back({bytes, delay, false});
+}
+
+int AtModem::Deliver(const std::string& pdu, std::string* error) {
+    const int index = store_.Put(pdu, MessageStatus::ReceivedUnread, 0, error);
+    if (index > 0 && cnmiMt_ == 1) {
+        const std::string urc = "+CMTI: \"SM\"," + std::to_string(index);
+        Emit(verbose_ ? "\r\n" + urc + "\r\n" : urc + "\r\n");
+    }
+    return index;
+}
+
+void AtModem::Receive(const char* data, size_t count, SystemTime now) {
+    for (size_t i = 0; i < count; ++i) {
+        const char c = data[i];
+        if (mode_ == Mode::Pdu) {
+            if (c == kCtrlZ || c == kEscape) {
+                PduDone(c == kCtrlZ, echoPending_, now);
+                echoPending_.clear();
+                continue;
+            }
+            echoPending_ += c;
+            if (std::isxdigit(static_cast<unsigned char>(c))) {
+                if (pdu_.size() < kMaxPdu) pdu_ += c; else overflow_ = true;
+            } else if (c != '\r' && c != '\n' && c != ' ') {
+                overflow_ = true;  // not hexadecimal: the PDU will be refused
+            }
+            continue;
+        }
+        if (c == static_cast<char>(sRegisters_[3])) {
+            echoPending_ += c;
+            CommandLine(line_, echoPending_, now);
+            line_.clear();
+            echoPending_.clear();
+            overflow_ = false;
+            continue;
+        }
+        echoPending_ += c;
+        if (c == static_cast<char>(sRegisters_[5])) {
+            if (!line_.empty()) line_.pop_back();
+        } else if (c == '\n' || c == kCtrlZ || c == kEscape || c == '\0') {
+            // no part of a command line
+        } else if (line_.size() < kMaxLine) {
+            line_ += c;
+        } else {
+            overflow_ = true;
+        }
+        if (echoPending_.size() > kMaxLine) {  // noise without line ends: echo it and forget it
+            if (echo_) Emit(echoPending_);
+            echoPending_.clear();
+        }
+    }
+}
+
+void AtModem::CommandLine(const std::string& raw, const std::string& echoed, SystemTime now) {
+    // Characters before "AT" are not part of the command (V.25ter 5.2.1).
+    const std::string upper = Upper(raw);
+    const size_t at = upper.find("AT");
+    if (at == std::string::npos) {
+        if (echo_) Emit(echoed);
+        return;
+    }
+    std::string command = raw.substr(at);
+    while (!command.empty() && (command.back() == ' ' || command.back() == '\t')) command.pop_back();
+    Respond(command, echoed, now, false);
+}
+
+void AtModem::PduDone(bool send, const std::string& echoed, SystemTime now) {
+    const std::string command = "PDU:" + pdu_ + (send ? "^Z" : "<ESC>");
+    Respond(command, echoed, now, true);
+}
+
+void AtModem::Respond(const std::string& command, const std::string& echoed, SystemTime now, bool isPdu) {
+    const std::string match = isPdu ? std::string("PDU") : Upper(command);
+    std::vector<Fault> applied;
+    for (Fault& f : faults_) {
+        if (f.times == 0) continue;
+        if (match.compare(0, f.command.size(), Upper(f.command)) != 0) continue;
+        applied.push_back(f);
+        if (f.times > 0) --f.times;
+    }
+    faults_.erase(std::remove_if(faults_.begin(), faults_.end(), [](const Fault& f) { return f.times == 0; }),
+                  faults_.end());
+    auto has = [&applied](FaultKind kind) {
+        return std::any_of(applied.begin(), applied.end(), [kind](const Fault& f) { return f.kind == kind; });
+    };
+    auto first = [&applied](FaultKind kind) {
+        return *std::find_if(applied.begin(), applied.end(), [kind](const Fault& f) { return f.kind == kind; });
+    };
+    LogEntry entry{std::chrono::system_clock::time_point(now), command, ""};
+    const bool wasPdu = isPdu;
+    if (wasPdu) mode_ = Mode::Command;
+    if (has(FaultKind::Silence)) {
+        pdu_.clear();
+        log_.push_back(entry);
+        return;
+    }
+    if (echo_) Emit(echoed);
+    if (has(FaultKind::CloseLine)) {
+        output_.push_back({"", Millis(0), true});
+        log_.push_back(entry);
+        return;
+    }
+
+    std::string text;
+    if (has(FaultKind::Error)) {
+        text = ResultText("ERROR");
+    } else if (has(FaultKind::CmsError)) {
+        text = ResultText("+CMS ERROR: " + std::to_string(first(FaultKind::CmsError).cmsError));
+    } else if (wasPdu) {
+        Answer answer;
+        const bool send = command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0;
+        if (send) {
+            int result;
+            if (overflow_) {
+                result = -304;
+            } else {
+                result = sink_->Submit(id_, pdu_, pduLength_);
+            }
+            if (result >= 0) {
+                answer.info.push_back("+CMGS: " + std::to_string(result));
+            } else {
+                answer.final = "+CMS ERROR: " + std::to_string(-result);
+            }
+        }
+        text = Format(answer);
+    } else {
+        const Answer answer = Execute(command);
+        text = Format(answer);
+        if (answer.prompt) {
+            mode_ = Mode::Pdu;
+            pdu_.clear();
+            overflow_ = false;
+        }
+    }
+    if (wasPdu) {
+        pdu_.clear();
+        overflow_ = false;
+    }
+
+    if (has(FaultKind::Garbage)) text = first(FaultKind::Garbage).bytes + text;
+    if (has(FaultKind::Unsolicited)) {
+        const Fault& f = first(FaultKind::Unsolicited);
+        size_t pos = 0;
+        for (size_t n = 0; n < f.afterLines; ++n) {
+            const size_t end = text.find("\r\n", pos);
+            if (end == std::string::npos) {
+                pos = text.size();
+                break;
+            }
+            pos = end + 2;
+        }
+        text.insert(pos, f.bytes);
+    }
+    if (has(FaultKind::CutOff)) text = text.substr(0, std::min(text.size(), first(FaultKind::CutOff).keepBytes));
+    const Millis delay = has(FaultKind::Delay) ? first(FaultKind::Delay).delay : Millis(0);
+    if (!text.empty()) output_.push_back({text, delay, false});
+    entry.response = text;
+    log_.push_back(entry);
+}
+
+std::string AtModem::ResultText(const std::string& result) const {
+    if (quiet_) return "";
+    if (verbose_) return "\r\n" + result + "\r\n";
+    if (result == "OK") return "0\r";
+    if (result == "CONNECT") return "1\r";
+    if (result == "NO CARRIER") return "3\r";
+    if (result == "ERROR") return "4\r";
+    return result + "\r\n";  // +CMS ERROR / +CME ERROR keep their text
+}
+
+std::string AtModem::Format(const Answer& answer) const {
+    std::string out;
+    if (!answer.info.empty()) {
+        if (verbose_) out += "\r\n";
+        for (size_t i = 0; i < answer.info.size(); ++i) {
+            out += answer.info[i];
+            if (verbose_ || i + 1 < answer.info.size()) out += "\r\n";
+        }
+        if (!verbose_) out += "\r\n";
+    }
+    if (answer.prompt) return out + "\r\n> ";
+    if (!answer.final.empty()) out += ResultText(answer.final);
+    return out;
+}
+
+AtModem::Answer AtModem::Execute(const std::string& line) {
+    Answer answer;
+    const std::string rest = line.substr(2);
+    size_t pos = 0;
+    auto refuse = [&answer]() {
+        answer.info.clear();
+        answer.prompt = false;
+        if (answer.final == "OK") answer.final = "ERROR";
+        return answer;
+    };
+    while (pos < rest.size()) {
+        const char c = rest[pos];
+        if (c == ' ' || c == ';') {
+            ++pos;
+            continue;
+        }
+        if (c == '+' || c == '^' || c == '$' || c == '%') {
+            size_t end = pos + 1;
+            while (end < rest.size() && rest[end] != '=' && rest[end] != '?' && rest[end] != ';') ++end;
+            const std::string name = Upper(rest.substr(pos, end - pos));
+            char mode = 'a';
+            if (end < rest.size() && rest[end] == '?') {
+                mode = 'r';
+                ++end;
+            } else if (end + 1 < rest.size() && rest[end] == '=' && rest[end + 1] == '?') {
+                mode = 't';
+                end += 2;
+            } else if (end < rest.size() && rest[end] == '=') {
+                mode = 's';
+                ++end;
+            }
+            size_t argsEnd = end;
+            bool quoted = false;
+            while (argsEnd < rest.size() && (quoted || rest[argsEnd] != ';')) {
+                if (rest[argsEnd] == '"') quoted = !quoted;
+                ++argsEnd;
+            }
+            const std::string args = rest.substr(end, argsEnd - end);
+            pos = argsEnd;
+            if (!ExecuteExtended(name, mode, args, &answer)) return refuse();
+            if (answer.prompt || answer.final != "OK") return answer;
+            continue;
+        }
+        if (!ExecuteBasic(rest, &pos, &answer)) return refuse();
+        if (answer.final != "OK") return answer;
+    }
+    return answer;
+}
+
+bool AtModem::ExecuteBasic(const std::string& text, size_t* pos, Answer* answer) {
+    char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[*pos])));
+    ++*pos;
+    bool ampersand = false;
+    if (c == '&') {
+        if (*pos >= text.size()) return false;
+        ampersand = true;
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[*pos])));
+        ++*pos;
+    }
+    if (!ampersand && c == 'D') {  // dial: no data or voice calls on this modem
+        *pos = text.size();
+        answer->final = "NO CARRIER";
+        return true;
+    }
+    if (!ampersand && c == 'S') {
+        size_t end = *pos;
+        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+        if (end == *pos) return false;
+        const int reg = std::stoi(text.substr(*pos, std::min<size_t>(end - *pos, 4)));
+        if (reg < 0 || reg > 255) return false;
+        *pos = end;
+        if (*pos < text.size() && text[*pos] == '?') {
+            ++*pos;
+            char value[8];
+            std::snprintf(value, sizeof value, "%03d", sRegisters_[static_cast<size_t>(reg)]);
+            answer->info.push_back(value);
+            return true;
+        }
+        if (*pos < text.size() && text[*pos] == '=') {
+            ++*pos;
+            size_t vend = *pos;
+            while (vend < text.size() && std::isdigit(static_cast<unsigned char>(text[vend]))) ++vend;
+            const int value = vend == *pos ? 0 : std::stoi(text.substr(*pos, std::min<size_t>(vend - *pos, 4)));
+            if (value > 255) return false;
+            *pos = vend;
+            sRegisters_[static_cast<size_t>(reg)] = value;
+            return true;
+        }
+        return false;
+    }
+    int value = 0;
+    size_t end = *pos;
+    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) && end - *pos < 3) ++end;
+    if (end > *pos) value = std::stoi(text.substr(*pos, end - *pos));
+    *pos = end;
+    if (ampersand) {
+        switch (c) {
+            case 'F': ResetProfile(); return value == 0;
+            case 'W': case 'C': case 'D': case 'K': case 'Y': return true;
+            default: return false;
+        }
+    }
+    switch (c) {
+        case 'E': if (value > 1) return false; echo_ = value == 1; return true;
+        case 'V': if (value > 1) return false; verbose_ = value == 1; return true;
+        case 'Q': if (value > 1) return false; quiet_ = value == 1; return true;
+        case 'Z': ResetProfile(); return value == 0;
+        case 'H': case 'X': case 'L': case 'M': return true;
+        case 'I':
+            switch (value) {
+                case 0: answer->info.push_back("Kelvora ModemSim"); return true;
+                case 3: answer->info.push_back("ModemSim 1.0"); return true;
+                default: answer->info.push_back("GSM SMS modem (PDU mode)"); return true;
+            }
+        default: return false;
+    }
+}
+
+}  // namespace modemsim
