@@ -1,8 +1,34 @@
-# The station tests' own helpers: a fake modem behind the scripted port and
-# PDUs built independently of the driver's codecs.
+# The station tests' own helpers (a fake modem behind the scripted port, PDUs
+# built independently of the driver's codecs), and the end-to-end road of one
+# write and one report over the modem simulator: natively in-process, and in
+# the Win32 build under Wine with the native simulator behind COM1 and COM2.
 if(TARGET stations_tests)
   target_sources(stations_tests PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/deliver_pdu.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fake_modem.cpp)
   target_include_directories(stations_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+endif()
+
+if(NOT WIN32 AND TARGET kelvora_modemsim)
+  kelvora_add_test(stations_road_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/road_e2e.cpp ${CMAKE_CURRENT_LIST_DIR}/road.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests_main.cpp
+    LIBS kelvora_core kelvora_modemsim
+    LABELS stations e2e)
+endif()
+
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  # The simulator is a native program: it comes from the native build of the
+  # same tree, which ./run builds first.
+  set(KELVORA_NATIVE_BUILD_DIR "${CMAKE_BINARY_DIR}/../native" CACHE PATH
+      "native build of this tree, whose modem simulator the Wine end-to-end tests use")
+  add_executable(stations_road_wine ${CMAKE_CURRENT_LIST_DIR}/road_wine.cpp ${CMAKE_CURRENT_LIST_DIR}/road.cpp
+                 ${CMAKE_CURRENT_SOURCE_DIR}/tests_main.cpp)
+  target_link_libraries(stations_road_wine PRIVATE kelvora_core kelvora_test_support GTest::gtest)
+  target_include_directories(stations_road_wine PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  add_test(NAME stations_road_wine
+           COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/road_wine.sh
+                   ${KELVORA_NATIVE_BUILD_DIR} ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:stations_road_wine>)
+  set_tests_properties(stations_road_wine PROPERTIES LABELS "stations;e2e;wine" TIMEOUT 180
+                       ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
 endif()
