@@ -15,3 +15,18 @@ if(TARGET modem_tests)
   add_dependencies(modem_tests modem_transcripts)
   target_include_directories(modem_tests PRIVATE ${modem_generated})
 endif()
+
+# Cross-check with Gammu (native only): our SUBMIT PDUs through gammu.DecodePDU,
+# gammu's DELIVER PDUs through our decoder. Debian's python3-gammu lives with
+# the system's python3.
+if(NOT WIN32)
+  add_executable(modem_pdu_tool ${CMAKE_CURRENT_LIST_DIR}/pdu_tool.cpp)
+  target_link_libraries(modem_pdu_tool PRIVATE kelvora_core)
+  find_program(KELVORA_SYSTEM_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+  if(NOT KELVORA_SYSTEM_PYTHON3)
+    find_program(KELVORA_SYSTEM_PYTHON3 python3 REQUIRED)
+  endif()
+  add_test(NAME modem_gammu_crosscheck
+           COMMAND ${KELVORA_SYSTEM_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/gammu_crosscheck.py $<TARGET_FILE:modem_pdu_tool>)
+  set_tests_properties(modem_gammu_crosscheck PROPERTIES LABELS modem TIMEOUT 120 ENVIRONMENT TZ=UTC)
+endif()
