@@ -8,3 +8,18 @@ if(TARGET com_tests AND TARGET kelvora_com)
     target_link_libraries(com_tests PRIVATE ${CMAKE_DL_LIBS})
   endif()
 endif()
+
+# Kelvora.dll under Wine, reached only through its exports, the registry and
+# COM: this executable links none of the driver's code.
+if(WIN32 AND TARGET Kelvora)
+  file(GLOB dll_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/dll/*_test.cpp)
+  add_executable(com_dll_tests ${dll_test_sources} ${PROJECT_SOURCE_DIR}/tests/tests_main.cpp)
+  target_include_directories(com_dll_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR}/dll)
+  target_compile_definitions(com_dll_tests PRIVATE KELVORA_DLL_PATH="$<TARGET_FILE:Kelvora>")
+  target_link_libraries(com_dll_tests PRIVATE GTest::gtest ole32 oleaut32 uuid advapi32 version)
+  add_dependencies(com_dll_tests Kelvora)
+  gtest_discover_tests(com_dll_tests
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS "com;dll" TIMEOUT 300)
+endif()
