@@ -70,11 +70,8 @@ void AtModem::Receive(const char* data, size_t count, SystemTime now) {
                 continue;
             }
             echoPending_ += c;
-            if (std::isxdigit(static_cast<unsigned char>(c))) {
-                if (pdu_.size() < kMaxPdu) pdu_ += c; else overflow_ = true;
-            } else if (c != '\r' && c != '\n' && c != ' ') {
-                overflow_ = true;  // not hexadecimal: the PDU will be refused
-            }
+            if (c == '\r' || c == '\n' || c == ' ') continue;
+            if (pdu_.size() < kMaxPdu) pdu_ += c; else overflow_ = true;
             continue;
         }
         if (c == static_cast<char>(sRegisters_[3])) {
@@ -161,12 +158,7 @@ void AtModem::Respond(const std::string& command, const std::string& echoed, Sys
         Answer answer;
         const bool send = command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0;
         if (send) {
-            int result;
-            if (overflow_) {
-                result = -304;
-            } else {
-                result = sink_->Submit(id_, pdu_, pduLength_);
-            }
+            const int result = sink_->Submit(id_, pdu_, pduLength_, overflow_);
             if (result >= 0) {
                 answer.info.push_back("+CMGS: " + std::to_string(result));
             } else {

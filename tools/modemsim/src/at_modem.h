@@ -22,12 +22,13 @@ struct OutputChunk {
     bool closeLine = false;
 };
 
-// The network side of sending: takes the PDU of an AT+CMGS and answers the
-// message reference, or a +CMS ERROR code (returned as a negative number).
+// The network side of sending: takes the PDU of an AT+CMGS (`overlong`: cut
+// off at the modem's buffer) and answers the message reference, or a +CMS
+// ERROR code as a negative number.
 class SubmitSink {
 public:
     virtual ~SubmitSink() = default;
-    virtual int Submit(size_t fromModem, const std::string& pdu, int announcedLength) = 0;
+    virtual int Submit(size_t fromModem, const std::string& pdu, int announcedLength, bool overlong) = 0;
 };
 
 class AtModem {

@@ -170,7 +170,7 @@ int Network::Impl::FindByRouting(const std::string& routing) const {
     return -1;
 }
 
-int Network::Impl::Submit(size_t fromModem, const std::string& pdu, int announcedLength) {
+int Network::Impl::Submit(size_t fromModem, const std::string& pdu, int announcedLength, bool overlong) {
     ModemSlot& from = *modems[fromModem];
     SubmittedPdu record;
     record.time = std::chrono::system_clock::now();
@@ -180,7 +180,11 @@ int Network::Impl::Submit(size_t fromModem, const std::string& pdu, int announce
     record.announcedLength = announcedLength;
     record.decoded = DecodePdu(pdu);
     ++stats.submitted;
-    if (!record.decoded.ok || !record.decoded.isSubmit) {
+    if (overlong) {
+        record.decoded = DecodedPdu();
+        record.decoded.error = "longer than the modem takes";
+        record.cmsError = 304;
+    } else if (!record.decoded.ok || !record.decoded.isSubmit) {
         if (record.decoded.ok) record.decoded.error = "not an SMS-SUBMIT";
         record.cmsError = 304;
     } else if (TpduLength(pdu) != announcedLength) {

@@ -42,7 +42,7 @@ struct ModemSlot {
 struct Network::Impl : SubmitSink {
     explicit Impl(NetworkOptions o) : options(std::move(o)) {}
 
-    int Submit(size_t fromModem, const std::string& pdu, int announcedLength) override;
+    int Submit(size_t fromModem, const std::string& pdu, int announcedLength, bool overlong) override;
 
     // All below with mu held.
     void Collect(ModemSlot& slot, SteadyTime now);
