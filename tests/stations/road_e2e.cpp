@@ -57,7 +57,7 @@ TEST_F(RoadTest, WriteReachesTheSiteAndTheSitesReportReachesTheCentre) {
     ASSERT_EQ(2u, submitted.size());
     EXPECT_EQ("BEGINWM051200000002AEND", submitted[0].decoded.text);
     EXPECT_EQ(1, network->FindModem(submitted[0].decoded.address));
-    EXPECT_EQ("BEGINRM0512000000002A00000007FFFFFFFF000000020000BEEFEND", submitted[1].decoded.text);
+    EXPECT_EQ("BEGINRM051200000002A00000007FFFFFFFF000000020000BEEFEND", submitted[1].decoded.text);
     EXPECT_EQ(0, network->FindModem(submitted[1].decoded.address));
     // Every listed message was deleted at both ends.
     EXPECT_TRUE(network->modem(0).Stored().empty());
