@@ -9,6 +9,18 @@ if(TARGET com_tests AND TARGET kelvora_com)
   endif()
 endif()
 
+# The telemetry road end to end over the simulator's modems, natively
+# through libkelvora.so.
+if(NOT WIN32 AND TARGET Kelvora AND TARGET kelvora_modemsim)
+  kelvora_add_test(com_road_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/road/road_posix_test.cpp ${PROJECT_SOURCE_DIR}/tests/tests_main.cpp
+    LIBS kelvora_modemsim ${CMAKE_DL_LIBS}
+    LABELS com road)
+  target_include_directories(com_road_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/road)
+  target_compile_definitions(com_road_tests PRIVATE KELVORA_SHARED_LIBRARY="$<TARGET_FILE:Kelvora>")
+  add_dependencies(com_road_tests Kelvora)
+endif()
+
 # Kelvora.dll under Wine, reached only through its exports, the registry and
 # COM: this executable links none of the driver's code.
 if(WIN32 AND TARGET Kelvora)
