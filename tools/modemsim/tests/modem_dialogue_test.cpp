@@ -19,7 +19,8 @@ TEST_F(ModemTest, EchoesAndAnswersVerboselyUntilToldOtherwise) {
     EXPECT_EQ(line(0).Command("AT+CMGF=1\r"), "\r\nERROR\r\n");  // text mode is not offered
     EXPECT_EQ(line(0).Command("AT+CMGF=0\r"), "\r\nOK\r\n");
     EXPECT_EQ(line(0).Command("AT+NOSUCH\r"), "\r\nERROR\r\n");
-    EXPECT_EQ(line(0).Command("ATE1V0\r"), "0\r");
+    line(0).Write("ATE1V0\r");
+    EXPECT_EQ(line(0).ReadUntil("0\r", 2s), "0\r");  // the echo was off while the line was typed
     EXPECT_EQ(line(0).ReadFor(100ms), "");
     line(0).Write("AT+CMGF?\r");
     EXPECT_EQ(line(0).ReadUntil("\r\n0\r", 2s), "AT+CMGF?\r+CMGF: 0\r\n0\r");

@@ -1,0 +1,131 @@
+// The SMS network: routing by any number form, what a delivered message
+// carries, +CMTI, undeliverable messages, pacing.
+#include <thread>
+
+#include "pdu_codec.h"
+#include "text_coding.h"
+#include "test_network.h"
+
+using namespace modemsim;
+using namespace modemsim_test;
+
+namespace {
+
+const std::string kAbc = "006100620063";
+
+std::string SubmitWithType(const std::string& digits, const char* type) {
+    std::string pdu = SubmitPdu(digits, kAbc);
+    return pdu.replace(8, 2, type);  // TP-DA type of address
+}
+
+}  // namespace
+
+TEST_F(ModemTest, RoutesEveryFormOfTheDestinationNumber) {
+    line(0).Command("ATE0\r");
+    Send(0, SubmitPdu("8613900000002", kAbc));                      // international
+    Send(0, SubmitWithType("13900000002", "81"));                   // national, no trunk prefix
+    Send(0, SubmitWithType("013900000002", "81"));                  // national with trunk prefix
+    Send(0, SubmitWithType("008613900000002", "81"));               // international prefix dialled
+    Send(0, SubmitPdu("8613900000009", kAbc));                      // nobody has it
+    Send(0, SubmitPdu("8600861390000000", kAbc));                   // "86" before "0086": no such number
+    ASSERT_TRUE(network_->WaitForSubmitted(6, 5s));
+    EXPECT_EQ(modem(1).Stored().size(), 4u);
+    const NetworkStats stats = network_->Stats();
+    EXPECT_EQ(stats.delivered, 4u);
+    EXPECT_EQ(stats.undeliverable, 2u);
+    EXPECT_EQ(modem(0).Submitted()[4].outcome, DeliveryOutcome::UnknownNumber);
+    EXPECT_EQ(network_->FindModem("013900000002"), 1);
+    EXPECT_EQ(network_->FindModem("+8613900000001"), 0);
+}
+
+TEST_F(ModemTest, DeliversSenderCentreTimeCodingAndUserData) {
+    line(0).Command("ATE0\r");
+    const auto before = std::chrono::system_clock::now() - 2s;
+    // 7-bit with a user-data header (one fill bit before the text), and no service centre.
+    std::vector<uint8_t> septets;
+    ASSERT_TRUE(CodePointsToGsm7({'h', 'i'}, &septets));
+    const std::string pdu = "0051000D91683109000000F200F1A709" "0500032A0201" + OctetsToHex(PackSeptets(septets, 1));
+    ASSERT_TRUE(DecodePdu(pdu).ok) << DecodePdu(pdu).error;
+    ASSERT_EQ(Send(0, pdu), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
+    const std::vector<StoredMessage> stored = modem(1).Stored();
+    ASSERT_EQ(stored.size(), 1u);
+    const DecodedPdu d = DecodePdu(stored[0].pdu);
+    ASSERT_TRUE(d.ok) << d.error;
+    EXPECT_FALSE(d.isSubmit);
+    EXPECT_EQ(d.serviceCentre, "8613800000000");  // the network's, since the PDU named none
+    EXPECT_EQ(d.address, "8613900000001");
+    EXPECT_EQ(d.addressType, 0x91);
+    EXPECT_EQ(d.dataCoding, 0xF1);
+    EXPECT_EQ(d.firstOctet & 0x43, 0x40);  // SMS-DELIVER keeping TP-UDHI
+    EXPECT_EQ(d.userDataLength, 9);
+    EXPECT_EQ(OctetsToHex(d.userData), "0500032A0201" + OctetsToHex(PackSeptets(septets, 1)));
+    EXPECT_EQ(d.text, "hi");
+    // The time stamp is the network's clock (date digits, read in order).
+    auto date = [](std::chrono::system_clock::time_point t) {
+        const std::vector<uint8_t> o = TimestampOctets(t);
+        std::string digits;
+        for (int i = 0; i < 3; ++i) digits += OctetsToHex({static_cast<uint8_t>((o[i] << 4) | (o[i] >> 4))});
+        return digits;
+    };
+    const std::string stampDate = d.timestamp.substr(0, 6);
+    EXPECT_TRUE(stampDate == date(std::chrono::system_clock::now()) || stampDate == date(before)) << d.timestamp;
+
+    // A service centre named in the PDU travels on.
+    Send(0, SubmitPdu("8613900000002", kAbc, "8613711112222"));
+    EXPECT_EQ(DecodePdu(modem(1).Stored()[1].pdu).serviceCentre, "8613711112222");
+}
+
+TEST_F(ModemTest, AnnouncesArrivalsWhenAskedTo) {
+    line(0).Command("ATE0\r");
+    line(1).Command("ATE0\r");
+    EXPECT_EQ(line(1).Command("AT+CNMI=2,1,0,0,0\r"), "\r\nOK\r\n");
+    ASSERT_EQ(modem(1).InjectText("+8613900000001", "first", Coding::Gsm7), 1);
+    Send(0, SubmitPdu("8613900000002", kAbc));
+    EXPECT_EQ(line(1).ReadUntil("+CMTI: \"SM\",2\r\n", 3s), "\r\n+CMTI: \"SM\",2\r\n");
+    EXPECT_EQ(line(1).Command("AT+CNMI?\r"), "\r\n+CNMI: 2,1,0,0,0\r\n\r\nOK\r\n");
+    EXPECT_EQ(line(1).Command("AT+CNMI=2,0\r"), "\r\nOK\r\n");
+    Send(0, SubmitPdu("8613900000002", kAbc));
+    EXPECT_EQ(line(1).ReadFor(200ms), "");
+}
+
+TEST(ModemNetwork, StartsManyModemsWithTheirOwnNumbersAndStopsCleanly) {
+    NetworkOptions options;
+    options.modemCount = 5;
+    options.numbers = {"+8613512345678"};
+    options.firstNumber = "13900000099";
+    Network network(options);
+    std::string error;
+    ASSERT_TRUE(network.Start(&error)) << error;
+    EXPECT_EQ(network.modem(0).Number(), "+8613512345678");
+    EXPECT_EQ(network.modem(1).Number(), "13900000100");
+    EXPECT_EQ(network.modem(4).Number(), "13900000103");
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < 5; ++i) paths.push_back(network.modem(i).DevicePath());
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(std::unique(paths.begin(), paths.end()), paths.end());
+    network.Stop();
+    network.Stop();
+    EXPECT_FALSE(network.Running());
+    EXPECT_FALSE(network.modem(0).LineOpen());
+
+    NetworkOptions clash;
+    clash.numbers = {"+8613900000001", "013900000001"};
+    Network twins(clash);
+    EXPECT_FALSE(twins.Start(&error));
+    EXPECT_NE(error.find("two modems"), std::string::npos);
+}
+
+TEST_F(ModemTest, PacedLineNeverOutrunsItsRate) {
+    // At 2400 baud 240 bytes need at least a second; unpaced they are there at once.
+    line(0).Command("ATE0\r");
+    modem(0).SetBaudRate(2400);
+    const std::string bytes(240, 'x');
+    const auto start = std::chrono::steady_clock::now();
+    modem(0).SendRaw(bytes);
+    EXPECT_EQ(line(0).ReadUntil(bytes, 5s), bytes);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 950ms);
+    modem(0).SetBaudRate(0);
+    modem(0).SendRaw(bytes);
+    EXPECT_EQ(line(0).ReadUntil(bytes, 5s), bytes);
+    EXPECT_TRUE(modem(0).WaitForOutputDrained(1s));
+}
