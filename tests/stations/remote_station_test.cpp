@@ -75,6 +75,19 @@ TEST_F(RemoteStationTest, LaterCommandsWinAndEverythingListedIsDeleted) {
     EXPECT_TRUE(modem.store.empty());
 }
 
+TEST_F(RemoteStationTest, AFullStoreIsEmptiedOneListingAtATime) {
+    for (int i = 0; i < 130; ++i) modem.Receive(kCentral, "noise " + std::to_string(i));
+    modem.Receive(kCentral, "BEGINWM0512000000001END");  // listed only by the second poll
+    ReadM(120);
+    EXPECT_EQ(128u, modem.deleted.size());
+    EXPECT_EQ(3u, modem.store.size());
+    EXPECT_EQ(0u, Image(120));
+    rig.clock.Advance(3000);
+    ReadM(120);
+    EXPECT_TRUE(modem.store.empty());
+    EXPECT_EQ(1u, Image(120));
+}
+
 TEST_F(RemoteStationTest, PollsOncePerThreeSecondsPerGroupAcrossTheWrap) {
     rig.clock.Set(0xFFFFFC00u);
     ReadM(10);
