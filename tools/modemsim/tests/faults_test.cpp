@@ -1,0 +1,109 @@
+// Faults on demand: what the line shows for each, and that they wear off.
+#include <poll.h>
+
+#include "test_network.h"
+
+using namespace modemsim;
+using namespace modemsim_test;
+
+namespace {
+
+Fault MakeFault(FaultKind kind, const std::string& command, int times = 1) {
+    Fault f;
+    f.kind = kind;
+    f.command = command;
+    f.times = times;
+    return f;
+}
+
+}  // namespace
+
+TEST_F(ModemTest, SilenceSwallowsTheCommandUntilItWearsOff) {
+    line(0).Command("ATE0\r");
+    modem(0).InjectFault(MakeFault(FaultKind::Silence, "AT+CMGL", 2));
+    line(0).Write("AT+CMGL\r");
+    EXPECT_EQ(line(0).ReadFor(200ms), "");
+    line(0).Write("at+cmgl=4\r");  // matching ignores case
+    EXPECT_EQ(line(0).ReadFor(200ms), "");
+    EXPECT_EQ(line(0).Command("AT\r"), "\r\nOK\r\n");  // other commands are answered all along
+    EXPECT_EQ(line(0).Command("AT+CMGL\r"), "\r\nOK\r\n");
+    // For ever, and then cleared.
+    modem(0).InjectFault(MakeFault(FaultKind::Silence, "", -1));
+    line(0).Write("AT\r");
+    EXPECT_EQ(line(0).ReadFor(200ms), "");
+    modem(0).ClearFaults();
+    EXPECT_EQ(line(0).Command("AT\r"), "\r\nOK\r\n");
+}
+
+TEST_F(ModemTest, ErrorsReplaceTheAnswerAndTheCommandIsNotCarriedOut) {
+    line(1).Command("ATE0\r");
+    ASSERT_EQ(modem(1).InjectText("+8613900000001", "kept"), 1);
+    modem(1).InjectFault(MakeFault(FaultKind::Error, "AT+CMGD"));
+    EXPECT_EQ(line(1).Command("AT+CMGD=1\r"), "\r\nERROR\r\n");
+    EXPECT_EQ(modem(1).Stored().size(), 1u);
+    Fault cms = MakeFault(FaultKind::CmsError, "AT+CMGL");
+    cms.cmsError = 314;  // SIM busy
+    modem(1).InjectFault(cms);
+    EXPECT_EQ(line(1).Command("AT+CMGL\r"), "\r\n+CMS ERROR: 314\r\n");
+    EXPECT_EQ(modem(1).Stored()[0].status, MessageStatus::ReceivedUnread);
+    // The message itself refused after the prompt.
+    line(0).Command("ATE0\r");
+    modem(0).InjectFault(MakeFault(FaultKind::CmsError, "PDU"));
+    EXPECT_EQ(Send(0, SubmitPdu("8613900000002", "0061")), "\r\n+CMS ERROR: 500\r\n");
+    EXPECT_EQ(modem(1).Stored().size(), 1u);
+    EXPECT_EQ(Send(0, SubmitPdu("8613900000002", "0061")), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
+}
+
+TEST_F(ModemTest, GarbageCutOffAndUnsolicitedCodesShapeTheAnswer) {
+    line(1).Command("ATE0\r");
+    ASSERT_EQ(modem(1).InjectText("+8613900000001", "a"), 1);
+    const StoredMessage m = modem(1).Stored()[0];
+    const std::string entry = "+CMGL: 1,1,,"  + std::to_string(m.tpduLength) + "\r\n" + m.pdu + "\r\n";
+    Fault garbage = MakeFault(FaultKind::Garbage, "AT+CMGL");
+    garbage.bytes = std::string("\xFF\x00~#", 4);
+    modem(1).InjectFault(garbage);
+    EXPECT_EQ(line(1).Command("AT+CMGL=4\r"),  // listed as unread, read from then on
+              garbage.bytes + "\r\n+CMGL: 1,0,,"  + std::to_string(m.tpduLength) + "\r\n" + m.pdu + "\r\n\r\nOK\r\n");
+
+    Fault urc = MakeFault(FaultKind::Unsolicited, "AT+CMGL");
+    urc.bytes = "\r\n+CMTI: \"SM\",7\r\n";
+    urc.afterLines = 2;  // after the entry's header line
+    modem(1).InjectFault(urc);
+    EXPECT_EQ(line(1).Command("AT+CMGL=4\r"), "\r\n+CMGL: 1,1,,"  + std::to_string(m.tpduLength) + "\r\n" +
+                                                   urc.bytes + m.pdu + "\r\n\r\nOK\r\n");
+
+    Fault cut = MakeFault(FaultKind::CutOff, "AT+CMGL");
+    cut.keepBytes = 20;
+    modem(1).InjectFault(cut);
+    line(1).Write("AT+CMGL=4\r");
+    EXPECT_EQ(line(1).ReadFor(300ms), ("\r\n" + entry).substr(0, 20));
+    EXPECT_EQ(line(1).Command("AT\r"), "\r\nOK\r\n");
+
+    // Bytes at any moment, outside every answer.
+    modem(1).SendRaw("\r\nRING\r\n");
+    EXPECT_EQ(line(1).ReadUntil("RING\r\n", 2s), "\r\nRING\r\n");
+}
+
+TEST_F(ModemTest, DelayHoldsTheAnswerBack) {
+    line(0).Command("ATE0\r");
+    Fault delay = MakeFault(FaultKind::Delay, "AT+CSQ");
+    delay.delay = 400ms;
+    modem(0).InjectFault(delay);
+    line(0).Write("AT+CSQ\r");
+    EXPECT_EQ(line(0).ReadFor(250ms), "");
+    EXPECT_EQ(line(0).ReadUntil("OK\r\n", 3s), "\r\n+CSQ: 24,99\r\n\r\nOK\r\n");
+}
+
+TEST_F(ModemTest, ClosingTheLineHangsUp) {
+    line(0).Command("ATE0\r");
+    modem(0).InjectFault(MakeFault(FaultKind::CloseLine, "AT+CMGS"));
+    line(0).Write("AT+CMGS=10\r");
+    // The client sees the hang-up: end of file or an error, within a bound.
+    ASSERT_TRUE(modem(0).WaitForCommand("AT+CMGS", 2s));
+    ASSERT_TRUE(modem(0).WaitForOutputDrained(2s));
+    EXPECT_FALSE(modem(0).LineOpen());
+    EXPECT_EQ(line(0).ReadFor(100ms), "");
+    EXPECT_FALSE(line(0).Write("AT\r"));
+    // The other modem is untouched.
+    EXPECT_EQ(line(1).Command("AT\r"), "AT\r\r\nOK\r\n");
+}
