@@ -1,8 +1,11 @@
 # Tests of the host's command line: usage, clear errors and exit codes. Those
 # that need a station run when this build makes the driver library.
 function(kelvora_host_test name code args)
-  cmake_parse_arguments(ARG "" "EXPECT;REJECT" "" ${ARGN})
-  set(defs -DPROGRAM=$<TARGET_FILE:kelvora-host> "-DARGS=${args}" -DEXPECT_CODE=${code})
+  cmake_parse_arguments(ARG "" "EXPECT;REJECT;PROGRAM" "" ${ARGN})
+  if(NOT ARG_PROGRAM)
+    set(ARG_PROGRAM $<TARGET_FILE:kelvora-host>)
+  endif()
+  set(defs -DPROGRAM=${ARG_PROGRAM} "-DARGS=${args}" -DEXPECT_CODE=${code})
   if(CMAKE_CROSSCOMPILING_EMULATOR)
     list(APPEND defs -DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR})
   endif()
@@ -18,7 +21,7 @@ endfunction()
 
 # Usage and command-line errors: exit 0 for help, 2 for every usage error.
 kelvora_host_test(help 0 "--help" EXPECT "central.*remote.*probe")
-kelvora_host_test(central_help 0 "central|--help" EXPECT "Exit codes:.*probe found the modem not ready")
+kelvora_host_test(central_help 0 "central|--help" EXPECT "Exit codes:.*4 port cannot be opened")
 kelvora_host_test(no_command 2 "" EXPECT "kelvora-host --help")
 kelvora_host_test(unknown_option 2 "central|--bogus|types" EXPECT "bogus")
 kelvora_host_test(port_name 2 "central|--port|COMX|read|M5.120" EXPECT "--port: 'COMX'")
@@ -58,4 +61,17 @@ if(WIN32)
   kelvora_host_test(probe_wrong_port 4 "probe|--port|COM63" EXPECT "cannot open COM63")
 else()
   kelvora_host_test(probe_wrong_port 4 "probe|--port|/nonexistent/ttyKV0" EXPECT "cannot open /nonexistent/ttyKV0")
+endif()
+
+# On a simulated modem (native): probe sees a modem fit for the driver, and a
+# session keeps the station's image from a write to the read after it.
+if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
+  set(host $<TARGET_FILE:kelvora-host>)
+  kelvora_host_test(probe_simulated_modem 0 "-n|1|--|sh|-c|${host} probe --port $KELVORA_MODEM0_DEVICE"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "answers AT.*PDU mode.*0 of 30 used.*result: ready for Kelvora")
+  kelvora_host_test(session_simulated_modem 0
+                    "-n|2|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE write DETC5=$KELVORA_MODEM1_NUMBER M5.120:float=1.5 read DETC5 M5.120:float M5.121"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "DETC5 <- \"\\+86139.*M5.120:float <- 1.5.*DETC5 = \"\\+86139.*M5.120:float = 1.5.*M5.121 = 0")
 endif()
