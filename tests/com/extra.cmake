@@ -35,3 +35,24 @@ if(WIN32 AND TARGET Kelvora)
     DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS "com;dll" TIMEOUT 300)
 endif()
+
+# The road under Wine needs the native simulator, from the native build of
+# this tree (./run builds it first): it links its modems into this build's
+# Wine prefix as COM31 and COM32 and runs the test inside.
+if(WIN32 AND TARGET Kelvora)
+  set(KELVORA_NATIVE_BUILD_DIR "${CMAKE_BINARY_DIR}/../native" CACHE PATH
+      "native build of this tree, whose modem simulator the Wine end-to-end tests use")
+  add_executable(com_road_wine_tests ${CMAKE_CURRENT_LIST_DIR}/dll/road/road_wine_test.cpp
+                                     ${PROJECT_SOURCE_DIR}/tests/tests_main.cpp)
+  target_include_directories(com_road_wine_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR}/dll
+                                                         ${CMAKE_CURRENT_LIST_DIR}/road)
+  target_compile_definitions(com_road_wine_tests PRIVATE KELVORA_DLL_PATH="$<TARGET_FILE:Kelvora>")
+  target_link_libraries(com_road_wine_tests PRIVATE GTest::gtest ole32 oleaut32 uuid advapi32)
+  add_dependencies(com_road_wine_tests Kelvora)
+  add_test(NAME com_road_wine
+    COMMAND ${KELVORA_NATIVE_BUILD_DIR}/tools/modemsim/kelvora-modemsim --modems 2
+            --wine-prefix ${KELVORA_WINEPREFIX} --com-base 31
+            -- ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:com_road_wine_tests>)
+  set_tests_properties(com_road_wine PROPERTIES LABELS "com;e2e;wine" TIMEOUT 300
+                       ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+endif()
