@@ -110,7 +110,8 @@ int32_t ScriptedPort::GetHandshakeMode() { return IsOpen() ? (handshakeMode == 1
 uint32_t ScriptedPort::GetEventMask() { return IsOpen() ? eventMask : (Fail(6), 0u); }
 uint8_t ScriptedPort::GetEventCharacter() { return IsOpen() ? eventCharacter : (Fail(6), uint8_t{0}); }
 
-uint32_t ScriptedPort::Write(const void* bytes, uint32_t length, uint32_t* count, AsyncRequest*, uint32_t) {
+uint32_t ScriptedPort::Write(const void* bytes, uint32_t length, uint32_t* count, AsyncRequest*, uint32_t timeoutMs) {
+    writeTimeouts.push_back(timeoutMs);
     if (count) *count = 0;
     lastError = 0;
     if (!IsOpen()) return Fail(kPortNotOpen);
@@ -122,7 +123,8 @@ uint32_t ScriptedPort::Write(const void* bytes, uint32_t length, uint32_t* count
     return 0;
 }
 
-uint32_t ScriptedPort::Read(void* buffer, uint32_t capacity, uint32_t* count, AsyncRequest*, uint32_t) {
+uint32_t ScriptedPort::Read(void* buffer, uint32_t capacity, uint32_t* count, AsyncRequest*, uint32_t timeoutMs) {
+    readTimeouts.push_back(timeoutMs);
     if (count) *count = 0;
     lastError = 0;
     if (!IsOpen()) return Fail(kPortNotOpen);

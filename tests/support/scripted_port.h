@@ -30,6 +30,9 @@ public:
     std::vector<std::string> calls;
     uint32_t readCalls = 0;
     uint32_t queueCountCalls = 0;
+    // The time-out each Write and Read was given, in order.
+    std::vector<uint32_t> writeTimeouts;
+    std::vector<uint32_t> readTimeouts;
 
     // Injected results (0 = success).
     uint32_t openResult = 0;
