@@ -30,3 +30,27 @@ if(NOT WIN32)
            COMMAND ${KELVORA_SYSTEM_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/gammu_crosscheck.py $<TARGET_FILE:modem_pdu_tool>)
   set_tests_properties(modem_gammu_crosscheck PROPERTIES LABELS modem TIMEOUT 120 ENVIRONMENT TZ=UTC)
 endif()
+
+# End to end over the simulator: natively on its ptys (KELVORA_COM<n>), and
+# under Wine with its ptys linked into the prefix as COM ports.
+if(NOT WIN32 AND TARGET kelvora-modemsim)
+  add_executable(modem_sim_e2e ${CMAKE_CURRENT_LIST_DIR}/sim_e2e.cpp ${PROJECT_SOURCE_DIR}/tests/tests_main.cpp)
+  target_link_libraries(modem_sim_e2e PRIVATE kelvora_core kelvora_test_support GTest::gtest)
+  target_include_directories(modem_sim_e2e PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
+                                                   ${CMAKE_CURRENT_LIST_DIR})
+  add_test(NAME modem_sim_e2e COMMAND $<TARGET_FILE:kelvora-modemsim> --modems 2 -- $<TARGET_FILE:modem_sim_e2e>)
+  set_tests_properties(modem_sim_e2e PROPERTIES LABELS "modem;e2e" TIMEOUT 120)
+endif()
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  set(KELVORA_NATIVE_BUILD_DIR "${CMAKE_BINARY_DIR}/../native" CACHE PATH
+      "native build of this tree, whose modem simulator the Wine end-to-end tests use")
+  add_executable(modem_sim_e2e ${CMAKE_CURRENT_LIST_DIR}/sim_e2e.cpp ${PROJECT_SOURCE_DIR}/tests/tests_main.cpp)
+  target_link_libraries(modem_sim_e2e PRIVATE kelvora_core kelvora_test_support GTest::gtest)
+  target_include_directories(modem_sim_e2e PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
+                                                   ${CMAKE_CURRENT_LIST_DIR})
+  add_test(NAME modem_sim_e2e_wine
+           COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/sim_wine.sh
+                   ${KELVORA_NATIVE_BUILD_DIR} ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:modem_sim_e2e>)
+  set_tests_properties(modem_sim_e2e_wine PROPERTIES LABELS "modem;e2e;wine" TIMEOUT 180
+                       ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+endif()
