@@ -2,9 +2,13 @@
 // identifiers, ProgIDs, run-time class names and the registry entries.
 #include <gtest/gtest.h>
 
+#include "com/automation_object.h"
+#include "com/class_factory.h"
 #include "com/com_identifiers.h"
+#include "com/library_lock.h"
 #include "com/registration.h"
 #include "com/station_classes.h"
+#include "driver/driver_base.h"
 
 namespace kelvora {
 namespace {
@@ -19,6 +23,33 @@ TEST(StationClassesTest, TableNamesTheTwoStations) {
     EXPECT_STREQ(classes[1].progId, "Kelvora.SMSServer");
     EXPECT_STREQ(classes[1].className, "CSMSServer");
     EXPECT_TRUE(IsEqualGUID(*classes[1].dispatchIid, IID_ISMSServer));
+}
+
+TEST(StationClassesTest, StationsDescribeThemselvesAndKnowWhereTheirDriverSits) {
+    const int32_t locksBefore = LibraryLockCount();
+    const struct {
+        const CLSID* clsid;
+        const char* className;
+        uint16_t registerTypes;
+    } expected[] = {{&CLSID_SMSClient, "CSMSClient", 4}, {&CLSID_SMSServer, "CSMSServer", 5}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.className);
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(GetClassObject(*e.clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+        IDispatch* dispatch = nullptr;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+        EXPECT_STREQ(static_cast<AutomationObject*>(dispatch)->ClassName(), e.className);
+        IDeviceDriver* driver = nullptr;
+        ASSERT_EQ(dispatch->QueryInterface(IID_IDeviceDriver, reinterpret_cast<void**>(&driver)), S_OK);
+        EXPECT_EQ(static_cast<DriverBase*>(driver)->GetInterfaceOffset(),
+                  reinterpret_cast<char*>(driver) - reinterpret_cast<char*>(dispatch));
+        EXPECT_EQ(driver->GetRegisterList(nullptr, nullptr), e.registerTypes);
+        EXPECT_EQ(LibraryLockCount(), locksBefore + 1);
+        driver->Release();
+        EXPECT_EQ(dispatch->Release(), 0u);
+        factory->Release();
+    }
+    EXPECT_EQ(LibraryLockCount(), locksBefore);
 }
 
 TEST(StationClassesTest, GuidTextIsTheRegistryForm) {
