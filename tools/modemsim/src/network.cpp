@@ -277,6 +277,9 @@ void Network::Impl::Pump(ModemSlot& slot, SteadyTime now) {
         if (slot.baud > 0) {
             // A line that stood idle starts when the bytes were ready, never earlier.
             if (p.offset == 0) slot.lineFreeAt = std::max(slot.lineFreeAt, p.ready);
+            // After a stall of the reader the line goes on at its rate, without a burst to catch up.
+            if (slot.stalled) slot.lineFreeAt = std::max(slot.lineFreeAt, now);
+            slot.stalled = false;
             if (slot.lineFreeAt > now) break;
             const auto byteTime = ByteTime(slot.baud);
             const size_t due = static_cast<size_t>((now - slot.lineFreeAt) / byteTime) + 1;
@@ -285,7 +288,7 @@ void Network::Impl::Pump(ModemSlot& slot, SteadyTime now) {
         const ssize_t written = write(slot.master, p.bytes.data() + p.offset, n);
         if (written < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                slot.blocked = true;
+                slot.blocked = slot.stalled = true;
             } else if (errno != EINTR) {
                 CloseLine(slot);
             }
@@ -297,7 +300,7 @@ void Network::Impl::Pump(ModemSlot& slot, SteadyTime now) {
         if (slot.baud > 0) slot.lineFreeAt += ByteTime(slot.baud) * written;
         if (p.offset == p.bytes.size()) slot.queue.pop_front();
         if (static_cast<size_t>(written) < n) {
-            slot.blocked = true;
+            slot.blocked = slot.stalled = true;
             return;
         }
     }

@@ -34,6 +34,7 @@ struct ModemSlot {
     std::deque<Pending> queue;
     SteadyTime lineFreeAt;      // when the paced line can take the next byte
     bool blocked = false;       // the pty took less than offered: wait for POLLOUT
+    bool stalled = false;       // the reader fell behind: no catching up afterwards
     uint64_t bytesSent = 0;
     uint8_t nextReference = 0;
     std::vector<SubmittedPdu> submitted;

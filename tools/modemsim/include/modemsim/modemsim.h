@@ -140,7 +140,7 @@ enum class FaultKind {
     CmsError,     // "+CMS ERROR: <cmsError>" instead of the answer
     Garbage,      // `bytes` sent before the answer
     CutOff,       // only the first `keepBytes` bytes of the answer leave
-    Unsolicited,  // `bytes` inserted after `afterLines` complete lines of the answer
+    Unsolicited,  // `bytes` inserted after the first `afterLines` line ends ("\r\n") of the answer
     CloseLine,    // the modem hangs up: the pty is closed, the line is gone
 };
 
@@ -175,7 +175,9 @@ public:
     // Fails when a stored message lies above the new capacity.
     bool SetCapacity(size_t capacity);
     size_t Capacity() const;
-    void SetBaudRate(uint32_t baud);   // 0 = unpaced
+    // Bytes leave at most at baud / 10 per second (0 = as fast as the pty takes them); a reader
+    // that falls behind is not caught up with a burst.
+    void SetBaudRate(uint32_t baud);
     void SetCmti(bool on);
     void SetEcho(bool on);
 
