@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     NetworkOptions options;
     std::string infoFile, controlPath, winePrefix, request;
     int comBase = 1;
+    bool trace = false;
     CLI::App app{
         "Virtual GSM modems on pseudo-terminals, linked in one SMS network.\n"
         "Each modem speaks the AT command set with SMS in PDU mode (TS 27.005) on its own pty;\n"
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     app.add_option("--control", controlPath, "Unix socket of the JSON control protocol (see modemsim/control.h)");
     app.add_option("--wine-prefix", winePrefix, "Link modem i into this Wine prefix as dosdevices/com<base+i>");
     app.add_option("--com-base", comBase, "COM port number of modem 0")->capture_default_str()->check(CLI::Range(1, 255));
+    app.add_flag("--trace", trace, "Print every command the modems receive, and their answers, to stderr");
     app.add_option("--request", request, "Client mode: send this JSON request to --control and print the reply");
     try {
         app.parse(ownArgc, argv);
@@ -111,7 +113,11 @@ int main(int argc, char** argv) {
             std::fprintf(out, "modem %zu %s %s COM%d\n", m.index, m.device.c_str(), m.number.c_str(), m.com);
         }
         std::fflush(out);
-        code = command.empty() ? WaitForStop(&control) : RunWrapped(command, modems, controlPath, &control);
+        Tracer tracer(&network);
+        Tracer* tracing = trace ? &tracer : nullptr;
+        code = command.empty() ? WaitForStop(&control, tracing)
+                               : RunWrapped(command, modems, controlPath, &control, tracing);
+        if (tracing) tracer.Turn();
     }
     control.Stop();
     RemoveLinks(links);

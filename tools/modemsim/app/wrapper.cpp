@@ -2,6 +2,7 @@
 #include "wrapper.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,8 +110,36 @@ void BlockStopSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+void Tracer::Turn() {
+    if (network_ == nullptr) return;
+    seen_.resize(network_->ModemCount(), 0);
+    for (size_t i = 0; i < seen_.size(); ++i) {
+        const std::vector<LogEntry> log = network_->modem(i).CommandLog();
+        if (log.size() < seen_[i]) seen_[i] = 0;  // cleared meanwhile
+        for (size_t k = seen_[i]; k < log.size(); ++k) {
+            std::fprintf(stderr, "modem %zu <- %s\n", i, Printable(log[k].command).c_str());
+            if (!log[k].response.empty()) std::fprintf(stderr, "modem %zu -> %s\n", i, Printable(log[k].response).c_str());
+        }
+        seen_[i] = log.size();
+    }
+}
+
+std::string Printable(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else if (c < 0x20 || c >= 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else out += static_cast<char>(c);
+    }
+    return out;
+}
+
 int RunWrapped(const std::vector<std::string>& command, const std::vector<ModemInfo>& modems,
-               const std::string& controlPath, const ControlServer* control) {
+               const std::string& controlPath, const ControlServer* control, Tracer* tracer) {
     std::vector<std::pair<std::string, std::string>> env;
     env.emplace_back("KELVORA_MODEM_COUNT", std::to_string(modems.size()));
     for (const ModemInfo& m : modems) {
@@ -132,6 +161,10 @@ int RunWrapped(const std::vector<std::string>& command, const std::vector<ModemI
         return 127;
     }
     if (child == 0) {
+        // The command ends with us, and takes the stop signals as they come.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
         sigset_t none;
         sigemptyset(&none);
         pthread_sigmask(SIG_SETMASK, &none, nullptr);
@@ -145,6 +178,7 @@ int RunWrapped(const std::vector<std::string>& command, const std::vector<ModemI
     auto killAt = std::chrono::steady_clock::time_point::max();
     for (;;) {
         const pid_t done = waitpid(child, &status, WNOHANG);
+        if (tracer != nullptr) tracer->Turn();
         if (done == child) break;
         int signal = 0;
         const bool quit = control != nullptr && control->QuitRequested();
@@ -161,8 +195,9 @@ int RunWrapped(const std::vector<std::string>& command, const std::vector<ModemI
     return ExitCodeOf(status);
 }
 
-int WaitForStop(const ControlServer* control) {
+int WaitForStop(const ControlServer* control, Tracer* tracer) {
     for (;;) {
+        if (tracer != nullptr) tracer->Turn();
         int signal = 0;
         if (TakeStopSignal(kStopTurnMs, &signal)) return 0;
         if (control != nullptr && control->QuitRequested()) return 0;

@@ -28,12 +28,24 @@ void RemoveLinks(const std::vector<std::string>& links);
 // Blocks the stop signals in every thread; call before any thread starts.
 void BlockStopSignals();
 
+// Prints what the modems received and answered to stderr, as it comes.
+class Tracer {
+public:
+    explicit Tracer(Network* network) : network_(network) {}
+    void Turn();
+
+private:
+    Network* network_;
+    std::vector<size_t> seen_;
+};
+std::string Printable(const std::string& bytes);
+
 // Runs the command with the modems in its environment; returns its exit code
 // (128 + signal when it was killed). A stop signal is passed on to it.
 int RunWrapped(const std::vector<std::string>& command, const std::vector<ModemInfo>& modems,
-               const std::string& controlPath, const ControlServer* control);
+               const std::string& controlPath, const ControlServer* control, Tracer* tracer);
 
 // Waits for SIGINT/SIGTERM or a "quit" request; returns the exit code.
-int WaitForStop(const ControlServer* control);
+int WaitForStop(const ControlServer* control, Tracer* tracer);
 
 }  // namespace modemsim
