@@ -107,6 +107,12 @@ void AtModem::CommandLine(const std::string& raw, const std::string& echoed, Sys
         if (echo_) Emit(echoed);
         return;
     }
+    if (overflow_) {  // a line longer than the modem's buffer is refused whole
+        if (echo_) Emit(echoed);
+        Emit(ResultText("ERROR"));
+        log_.push_back({std::chrono::system_clock::time_point(now), raw.substr(at, 64) + "...", ResultText("ERROR")});
+        return;
+    }
     std::string command = raw.substr(at);
     while (!command.empty() && (command.back() == ' ' || command.back() == '\t')) command.pop_back();
     Respond(command, echoed, now, false);

@@ -30,6 +30,10 @@ TEST_F(ModemTest, EchoesAndAnswersVerboselyUntilToldOtherwise) {
     EXPECT_EQ(line(0).Command("AT+CSCA?;+CPMS?\r"),
               "AT+CSCA?;+CPMS?\r\r\n+CSCA: \"+8613800000000\",145\r\n+CPMS: \"SM\",0,30,\"SM\",0,30,\"SM\",0,30\r\n\r\nOK\r\n");
     EXPECT_EQ(line(0).Command("AT&W\r"), "AT&W\r\r\nOK\r\n");
+    line(0).Command("ATE0\r");
+    EXPECT_EQ(line(0).Command("AT+CSCA=\"" + std::string(3000, '1') + "\"\r"), "\r\nERROR\r\n");  // overlong line
+    EXPECT_EQ(line(0).Command("AT+CSCA?\r"), "\r\n+CSCA: \"+8613800000000\",145\r\n\r\nOK\r\n");
+    line(0).Command("ATE1\r");
     EXPECT_EQ(line(0).Command("AT+CPMS=\"ME\"\r"), "AT+CPMS=\"ME\"\r\r\n+CMS ERROR: 302\r\n");
 }
 
