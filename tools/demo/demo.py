@@ -328,6 +328,7 @@ def play(args, workdir, timeline):
             ok, path = wine.register(args.dll)
             print(f"demo: regsvr32 {path}: " + ("registered" if ok else "FAILED (the hosts load the DLL directly)"))
 
+        timeline.start = time.time()  # the story starts with the modems, not with Wine's start-up
         simulator = Simulator(args.simulator, workdir, args.wine_prefix if args.win32 else None, timeline)
         centre_modem, site_modem = simulator.modems
         if args.win32:

@@ -124,13 +124,8 @@ int RunStation(StationRole role, StationOptions& options) {
     if (!options.port.port.empty()) {
         BindDevicePath(port);
         if (driver.Open(&config) == 0) {
-            std::string hint = "is the name right, is the device there, and is no other program using it?";
-            if (port.devicePath.empty()) {
-                hint += " (on POSIX, give the device path, or set KELVORA_COM" + std::to_string(port.comNumber) +
-                        " to it)";
-            }
             WriteErr("kelvora-host: cannot open the port " + port.display + ": " +
-                     DescribeStatusText(driver.GetStatusText()) + "\n  " + hint + "\n");
+                     DescribeStatusText(driver.GetStatusText()) + "\n  " + PortOpenHint(port) + "\n");
             return kExitPortFailed;
         }
         opened = true;

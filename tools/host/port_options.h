@@ -45,6 +45,9 @@ bool ResolveDevicePath(const std::string& text, ResolvedPort* port, std::string*
 // serial binding reads KELVORA_COM<n>); nothing to do on Windows.
 void BindDevicePath(const ResolvedPort& port);
 
+// What to check when the port does not open.
+std::string PortOpenHint(const ResolvedPort& port);
+
 // The device path SerialPort::Open takes for this port.
 std::string SerialDevicePath(const ResolvedPort& port);
 

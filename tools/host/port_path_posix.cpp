@@ -17,6 +17,16 @@ bool ResolveDevicePath(const std::string& text, ResolvedPort* port, std::string*
     return false;
 }
 
+std::string PortOpenHint(const ResolvedPort& port) {
+    std::string hint = "is the path right, may you use it (group dialout), and is no other program using it?";
+    if (port.devicePath.empty()) {
+        hint += " COM" + std::to_string(port.comNumber) + " means the path in KELVORA_COM" +
+                std::to_string(port.comNumber) + " or /dev/ttyS" + std::to_string(port.comNumber - 1) +
+                ": give the device path instead";
+    }
+    return hint;
+}
+
 void BindDevicePath(const ResolvedPort& port) {
     if (port.devicePath.empty()) return;
     const std::string name = "KELVORA_COM" + std::to_string(port.comNumber);

@@ -8,6 +8,10 @@ bool ResolveDevicePath(const std::string& text, ResolvedPort*, std::string* erro
     return false;
 }
 
+std::string PortOpenHint(const ResolvedPort&) {
+    return "is the port there (Device Manager), and is no other program using it?";
+}
+
 void BindDevicePath(const ResolvedPort&) {}
 
 }  // namespace kelvora_host
