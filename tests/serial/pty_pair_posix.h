@@ -56,6 +56,12 @@ public:
         return got;
     }
 
+    // The far end goes away (a modem unplugged, a simulator stopped).
+    void HangUp() {
+        if (master_ >= 0) close(master_);
+        master_ = -1;
+    }
+
     // Everything the port wrote that is there now.
     std::string Drain() {
         std::string got;

@@ -200,6 +200,20 @@ TEST_F(PosixSerialPortTest, WaitForEventReportsAReceivedCharacter) {
     EXPECT_EQ(port.WaitForEvent(nullptr, 30), kPortTimeout);
 }
 
+TEST_F(PosixSerialPortTest, AFarEndThatIsGoneIsAnErrorNotAHang) {
+    ASSERT_EQ(port.SetReadTimeoutMode(1), 0u);  // no window of its own
+    ASSERT_EQ(port.SetEventMask(kEventRxChar), 0u);
+    pty.HangUp();
+    char buffer[10];
+    uint32_t count = 0;
+    EXPECT_NE(port.Read(buffer, sizeof buffer, &count, nullptr, kWaitForever), 0u);
+    EXPECT_EQ(count, 0u);
+    EXPECT_NE(port.GetBaudRate(), 9600);  // the settings cannot be read either
+    EXPECT_NE(port.WaitForEvent(nullptr, kWaitForever), 0u);
+    EXPECT_NE(port.WaitForEvent(nullptr, kWaitForever), kPortTimeout);
+    EXPECT_TRUE(port.IsOpen());
+}
+
 TEST_F(PosixSerialPortTest, EventCharacterIsAddedToTheMask) {
     ASSERT_EQ(port.SetEventMask(kEventRxChar), 0u);
     EXPECT_EQ(port.SetEventCharacter('\n', true), 0u);
