@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/test_driver.h"
+#include "support/scripted_port.h"
 
 namespace kelvora {
 namespace {
@@ -222,6 +225,42 @@ TEST_F(DriverBaseTest, ReadAndWriteOfTheBaseChangeNothing) {
     EXPECT_EQ(0, std::memcmp(&before, &value, sizeof value));
     EXPECT_EQ(3, device);
     EXPECT_EQ(kStatusReadError, station.driver.status.Code());
+}
+
+// A port that tells what had happened to it when it is destroyed.
+class WatchedPort : public testing::ScriptedPort {
+public:
+    explicit WatchedPort(std::vector<std::string>* history) : history_(history) {}
+    ~WatchedPort() override {
+        *history_ = calls;
+        history_->push_back(IsOpen() ? "destroyed open" : "destroyed closed");
+    }
+
+private:
+    std::vector<std::string>* history_;
+};
+
+TEST(DriverBaseLifetimeTest, DestructionClosesTheOpenPortAndThenDestroysIt) {
+    std::vector<std::string> history;
+    {
+        FakeStation station;
+        station.driver.SetPort(std::make_unique<WatchedPort>(&history));
+        ASSERT_EQ(0u, station.driver.port->Open("\\\\.\\COM9", 1024, 1024));
+    }
+    ASSERT_FALSE(history.empty());
+    EXPECT_EQ("destroyed closed", history.back());
+    EXPECT_EQ("Close", history[history.size() - 2]);
+}
+
+TEST(DriverBaseLifetimeTest, DestructionWithoutAPortOrWithAClosedOneIsQuiet) {
+    { FakeStation station; }
+    std::vector<std::string> history;
+    {
+        FakeStation station;
+        station.driver.SetPort(std::make_unique<WatchedPort>(&history));
+    }
+    ASSERT_EQ(1u, history.size());  // nothing was done to a port never opened
+    EXPECT_EQ("destroyed closed", history.back());
 }
 
 TEST_F(DriverBaseTest, StatusTextIsOkWhenNothingFailed) {
