@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -57,6 +58,8 @@ struct Device {
     const char* name;
     const char* identifier;
 };
+
+std::ostream& operator<<(std::ostream& out, const Device& d) { return out << "device " << d.index; }
 
 class DeviceInfoTest : public ::testing::TestWithParam<Device> {};
 

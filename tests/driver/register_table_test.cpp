@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace kelvora {
@@ -192,6 +193,10 @@ struct DeviceCase {
     int32_t value;
 };
 
+std::ostream& operator<<(std::ostream& out, const DeviceCase& c) {
+    return out << '"' << c.text << "\" radix " << c.radix << " range " << c.minimum << ".." << c.maximum;
+}
+
 class ParseDeviceAddressTest : public ::testing::TestWithParam<DeviceCase> {};
 
 TEST_P(ParseDeviceAddressTest, ReadsTheWholeTextInTheRadix) {
@@ -235,6 +240,11 @@ struct NumberCase {
     int ok;
     int32_t value;  // the out-value after the call
 };
+
+std::ostream& operator<<(std::ostream& out, const NumberCase& c) {
+    return out << '"' << c.text << "\" width " << c.width << " range " << c.minimum << ".." << c.maximum << " radix "
+               << c.radix;
+}
 
 class ParseNumberTest : public ::testing::TestWithParam<NumberCase> {};
 
@@ -302,6 +312,10 @@ RegisterTable MakeTable() {
     table.AddType("K", 4, 3);
     table.SetFieldFormat("K", 4, 0, 10, '.', nullptr, nullptr, nullptr);
     return table;
+}
+
+std::ostream& operator<<(std::ostream& out, const AddressCase& c) {
+    return out << '"' << c.text << "\" data type " << c.dataType;
 }
 
 class ParseAddressTest : public ::testing::TestWithParam<AddressCase> {};

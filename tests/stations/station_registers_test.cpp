@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,10 @@ struct AddressCase {
     int32_t a0;
     int16_t a1, a2;
 };
+
+std::ostream& operator<<(std::ostream& out, const AddressCase& c) {
+    return out << '"' << c.text << "\" data type " << c.dataType;
+}
 
 void ExpectAddress(DriverBase& driver, const AddressCase& c) {
     RegisterRequest request{};
@@ -129,6 +134,8 @@ struct DeviceCase {
     int ok;
     int32_t value;
 };
+
+std::ostream& operator<<(std::ostream& out, const DeviceCase& c) { return out << '"' << c.text << '"'; }
 
 class StationDeviceAddressTest : public ::testing::TestWithParam<DeviceCase> {};
 

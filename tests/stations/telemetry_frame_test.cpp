@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <memory>
 #include <string>
 
@@ -76,6 +78,8 @@ struct RefusedText {
     const char* text;
 };
 
+std::ostream& operator<<(std::ostream& out, const RefusedText& c) { return out << c.why; }
+
 class RefusedWriteCommandTest : public ::testing::TestWithParam<RefusedText> {};
 
 TEST_P(RefusedWriteCommandTest, IsNoFrame) {
@@ -141,6 +145,10 @@ struct DecimalCase {
     int32_t expectedAddress;
 };
 
+std::ostream& operator<<(std::ostream& out, const DecimalCase& c) {
+    return out << '"' << c.site << "\" \"" << c.address << '"';
+}
+
 class DecimalFieldTest : public ::testing::TestWithParam<DecimalCase> {};
 
 TEST_P(DecimalFieldTest, ReadsLikeAtoi) {
@@ -166,6 +174,8 @@ struct HexCase {
     uint32_t expected;
 };
 
+std::ostream& operator<<(std::ostream& out, const HexCase& c) { return out << '"' << c.field << '"'; }
+
 class HexFieldTest : public ::testing::TestWithParam<HexCase> {};
 
 TEST_P(HexFieldTest, ReadsLikeScanfHex) {
@@ -175,6 +185,14 @@ TEST_P(HexFieldTest, ReadsLikeScanfHex) {
     WriteCommand command{};
     ASSERT_TRUE(ParseWriteCommand(text.c_str(), &command)) << text;
     EXPECT_EQ(c.expected, command.value) << c.field;
+}
+
+TEST_P(HexFieldTest, AgreesWithTheCLibrary) {
+    // The reading is written out by hand so that both platforms read alike;
+    // it must still be what the peers' sscanf("%X") makes of the field.
+    unsigned int scanned = 0;
+    (void)std::sscanf(GetParam().field, "%X", &scanned);
+    EXPECT_EQ(GetParam().expected, scanned) << GetParam().field;
 }
 
 INSTANTIATE_TEST_SUITE_P(
