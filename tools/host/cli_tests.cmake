@@ -75,3 +75,16 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "DETC5 <- \"\\+86139.*M5.120:float <- 1.5.*DETC5 = \"\\+86139.*M5.120:float = 1.5.*M5.121 = 0")
 endif()
+if(TARGET kelvora-modemsim)
+  set(sim $<TARGET_FILE:kelvora-modemsim>)
+  # A modem that stays silent: probe says so and exits 5, within its bounds.
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-silent.sock)
+  kelvora_host_test(probe_silent_modem 5
+                    "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --answer-timeout 500 --port $KELVORA_MODEM0_DEVICE"
+                    PROGRAM ${sim} EXPECT "FAIL +no answer to AT.*result: NOT READY")
+  # Messages already stored: probe warns that the driver will delete them.
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-stored.sock)
+  kelvora_host_test(probe_stored_messages 0
+                    "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"inject\",\"modem\":0,\"text\":\"hello\",\"sender\":\"+8613700000000\",\"coding\":\"gsm7\"}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --port $KELVORA_MODEM0_DEVICE"
+                    PROGRAM ${sim} EXPECT "warn +message storage \"SM\": 1 of 30 used: the driver reads and then DELETES")
+endif()
