@@ -31,5 +31,10 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv);
 // Platform parts.
 std::u16string GbkToUtf16(const char* gbk);
 void PrepareConsole();
+// Whether standard input is a terminal (an interactive session gets a prompt).
+bool InputIsTerminal();
+// Ctrl-C and termination call handler; a read of standard input that is
+// waiting returns, so that a session ends at its prompt too.
+void InstallInterruptHandler(void (*handler)(int));
 
 }  // namespace kelvora_host

@@ -1,5 +1,7 @@
 // Terminal text on POSIX: GBK through iconv, output as UTF-8 bytes.
 #include <iconv.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -52,5 +54,16 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
 }
 
 void PrepareConsole() {}
+
+bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
+
+void InstallInterruptHandler(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a waiting read of stdin returns
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 }  // namespace kelvora_host

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "console_text.h"
@@ -57,6 +58,13 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
     }
     LocalFree(wide);
     return args;
+}
+
+bool InputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
+
+void InstallInterruptHandler(void (*handler)(int)) {
+    std::signal(SIGINT, handler);
+    std::signal(SIGTERM, handler);
 }
 
 void PrepareConsole() {

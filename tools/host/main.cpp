@@ -4,7 +4,6 @@
 // modem itself.
 #include <CLI/CLI.hpp>
 
-#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -86,7 +85,7 @@ int RunStation(StationRole role, StationOptions& options) {
     if (operations.empty() && options.script.empty()) {
         return UsageError("no operations: give some (read M5.120, write M5.120=42, types ...) or --script FILE");
     }
-    bool needsPort = !options.script.empty();
+    bool needsPort = false;
     for (const Operation& operation : operations) needsPort = needsPort || NeedsPort(operation);
     ResolvedPort port;
     kelvora::LineSettings lineSettings;
@@ -114,7 +113,7 @@ int RunStation(StationRole role, StationOptions& options) {
         return kExitOperationFailed;
     }
 
-    Session session(driver, role, deviceAddress, options.session);
+    Session session(driver, role, deviceAddress, options.session, !options.port.port.empty());
     int code = session.CheckAll(operations);
     if (code != kExitOk) return code;
 
@@ -152,8 +151,7 @@ int RunStation(StationRole role, StationOptions& options) {
 
 int Main(int argc, char** argv) {
     PrepareConsole();
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    InstallInterruptHandler(OnInterrupt);
 
     CLI::App app("kelvora-host: a host for the Kelvora SMS telemetry driver. It loads the driver as a\n"
                  "data-acquisition host does, creates a central or remote station and reads and\n"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iostream>
 #include <thread>
 
 #include "console_text.h"
@@ -192,9 +193,12 @@ int Session::Watch(const Operation& operation) {
     for (size_t i = 0; i < operation.targets.size(); ++i) {
         if (!Resolve(operation.targets[i], &registers[i])) return kExitOperationFailed;
     }
+    // Rounds keep to a grid of intervals; a round that overran (a poll takes
+    // a second or more) skips the slots it missed rather than bunching up.
+    const auto start = SteadyClock::now();
+    uint64_t nextMs = 0;
     for (uint32_t round = 0; settings_.watchCount == 0 || round < settings_.watchCount; ++round) {
         if (g_interrupted) break;
-        const auto start = SteadyClock::now();
         std::string line;
         for (Resolved& resolved : registers) {
             kelvora::RegisterValue value;
@@ -204,8 +208,11 @@ int Session::Watch(const Operation& operation) {
         }
         Emit(line);
         if (settings_.watchCount != 0 && round + 1 == settings_.watchCount) break;
-        const uint32_t spent = ElapsedMs(start);
-        if (spent < settings_.intervalMs) Sleep(settings_.intervalMs - spent);
+        const uint64_t nowMs = ElapsedMs(start);
+        do {
+            nextMs += settings_.intervalMs;
+        } while (nextMs <= nowMs);
+        Sleep(static_cast<uint32_t>(nextMs - nowMs));
     }
     return kExitOk;
 }
@@ -273,6 +280,10 @@ int Session::Check(const Operation& operation) {
 }
 
 int Session::Run(const Operation& operation) {
+    if (NeedsPort(operation) && !hasPort_) {
+        Fail(std::string(OperationName(operation.kind)) + " needs a port: start the session with --port");
+        return kExitUsage;
+    }
     switch (operation.kind) {
         case OperationKind::kRead:
             return Read(operation);
@@ -307,7 +318,10 @@ int Session::RunAll(const std::vector<Operation>& operations) {
 int Session::RunScript(std::istream& input, const std::string& name, bool keepGoing) {
     int firstFailure = kExitOk;
     std::string line;
-    for (unsigned number = 1; !g_interrupted && std::getline(input, line); ++number) {
+    const bool interactive = &input == &std::cin && InputIsTerminal();
+    for (unsigned number = 1;; ++number) {
+        if (interactive) WriteOut("kelvora> ");
+        if (g_interrupted || !std::getline(input, line)) break;
         std::vector<std::string> tokens;
         std::string error;
         std::vector<Operation> operations;

@@ -27,8 +27,11 @@ extern std::atomic<bool> g_interrupted;
 
 class Session {
 public:
-    Session(kelvora::IDeviceDriver& driver, StationRole role, int32_t deviceAddress, const SessionSettings& settings)
-        : driver_(driver), role_(role), deviceAddress_(deviceAddress), settings_(settings) {}
+    // hasPort: whether the station's port is opened (operations that reach
+    // the modem are refused without one).
+    Session(kelvora::IDeviceDriver& driver, StationRole role, int32_t deviceAddress, const SessionSettings& settings,
+            bool hasPort)
+        : driver_(driver), role_(role), deviceAddress_(deviceAddress), settings_(settings), hasPort_(hasPort) {}
 
     // Parses every address of the operations with the driver before anything
     // runs, so that a typing error sends no message. Returns an exit code.
@@ -68,6 +71,7 @@ private:
     StationRole role_;
     int32_t deviceAddress_;
     SessionSettings settings_;
+    bool hasPort_;
 };
 
 }  // namespace kelvora_host
