@@ -2,6 +2,7 @@
 // modem on a scripted port, and small builders for the host's records.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -61,7 +62,8 @@ inline RegisterValue IntValue(int32_t v) {
 
 inline RegisterValue TextValue(const std::string& text) {
     RegisterValue value{};
-    std::strncpy(value.textValue, text.c_str(), sizeof value.textValue);
+    // Up to the whole field, with no NUL when the text fills it (as a host may).
+    std::memcpy(value.textValue, text.data(), std::min(text.size(), sizeof value.textValue));
     return value;
 }
 
