@@ -9,11 +9,21 @@ PREFIX=$3
 DOS=$PREFIX/dosdevices
 export WINEPREFIX="$PREFIX" WINEARCH=win32 WINEDEBUG=-all
 
-command -v socat >/dev/null 2>&1 || { echo "socat is missing" >&2; exit 1; }
-if [ ! -d "$DOS" ]; then
+# The Wine server and the prefix's own services are started detached, with
+# their output discarded: started by a test instead, they would inherit its
+# output pipes and CTest would wait for them.
+start_wine() {
   mkdir -p "$PREFIX"
-  timeout 300 wineboot -i </dev/null >/dev/null 2>&1
-fi
+  (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
+  if [ -d "$DOS" ]; then
+    timeout 300 wineboot </dev/null >/dev/null 2>&1
+  else
+    timeout 300 wineboot -i </dev/null >/dev/null 2>&1
+  fi
+}
+
+command -v socat >/dev/null 2>&1 || { echo "socat is missing" >&2; exit 1; }
+start_wine
 [ -d "$DOS" ] || { echo "no dosdevices in $PREFIX" >&2; exit 1; }
 
 rm -f "$DOS/com7" "$DOS/com12" "$DOS/com9"
@@ -31,12 +41,12 @@ timeout 240 "$RUN" "$EXE"
 RC=$?
 
 # A Wine server holding a pty floods its error output when the other end
-# closes: stop it before the ptys go, then start it again, detached, for the
-# tests that follow.
+# closes: stop it before the ptys go, then start it again for the tests that
+# follow.
 wineserver -k >/dev/null 2>&1
 timeout 30 wineserver -w >/dev/null 2>&1
 kill $SOCAT 2>/dev/null
 wait $SOCAT 2>/dev/null
 rm -f "$DOS/com7" "$DOS/com12" "$DOS/com9"
-(setsid wineserver -p </dev/null >/dev/null 2>&1 &)
+start_wine
 exit $RC
