@@ -47,13 +47,13 @@ int Modem::InjectPdu(const std::string& hex, MessageStatus status, int index, st
 
 int Modem::InjectText(const std::string& sender, const std::string& text, Coding coding, int index,
                       std::string* error) {
-    DeliverSpec spec;
-    spec.serviceCentre = network_->options().serviceCentre;
-    spec.sender = sender;
-    spec.coding = coding;
-    spec.text = text;
+    DeliverMessage message;
+    message.serviceCentre = network_->options().serviceCentre;
+    message.sender = sender;
+    message.coding = coding;
+    message.text = text;
     std::string hex;
-    if (!EncodeDeliver(spec, &hex, error)) return -1;
+    if (!EncodeDeliver(message, &hex, error)) return -1;
     return InjectPdu(hex, MessageStatus::ReceivedUnread, index, error);
 }
 

@@ -194,26 +194,26 @@ std::string BuildDeliver(const DeliverParts& p) {
     return OctetsToHex(b);
 }
 
-bool EncodeDeliver(const DeliverSpec& spec, std::string* hex, std::string* error) {
+bool EncodeDeliver(const DeliverMessage& message, std::string* hex, std::string* error) {
     auto fail = [error](const std::string& why) {
         if (error) *error = why;
         return false;
     };
     DeliverParts p;
-    p.serviceCentre = AddressFromText(spec.serviceCentre);
-    p.originator = AddressFromText(spec.sender);
+    p.serviceCentre = AddressFromText(message.serviceCentre);
+    p.originator = AddressFromText(message.sender);
     if (p.originator.digits.empty() || p.originator.digits.size() > 20) return fail("sender must have 1 to 20 digits");
-    p.protocolId = spec.protocolId;
-    p.dataCoding = spec.dataCoding != 0xFF ? spec.dataCoding : static_cast<uint8_t>(spec.coding);
-    p.time = spec.time;
-    if (spec.coding == Coding::EightBit) {
-        if (spec.text.size() > kMaxOctets) return fail("more than 140 octets");
-        p.userData.assign(spec.text.begin(), spec.text.end());
+    p.protocolId = message.protocolId;
+    p.dataCoding = message.dataCoding != 0xFF ? message.dataCoding : static_cast<uint8_t>(message.coding);
+    p.time = message.time;
+    if (message.coding == Coding::EightBit) {
+        if (message.text.size() > kMaxOctets) return fail("more than 140 octets");
+        p.userData.assign(message.text.begin(), message.text.end());
         p.userDataLength = static_cast<int>(p.userData.size());
     } else {
         std::vector<uint32_t> cps;
-        if (!Utf8ToCodePoints(spec.text, &cps)) return fail("text is not UTF-8");
-        if (spec.coding == Coding::Ucs2) {
+        if (!Utf8ToCodePoints(message.text, &cps)) return fail("text is not UTF-8");
+        if (message.coding == Coding::Ucs2) {
             p.userData = CodePointsToUcs2(cps);
             if (p.userData.size() > kMaxOctets) return fail("more than 70 UCS2 characters");
             p.userDataLength = static_cast<int>(p.userData.size());

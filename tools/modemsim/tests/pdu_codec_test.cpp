@@ -46,10 +46,10 @@ TEST(PduCodec, RefusesPdusThatDoNotAddUp) {
 TEST(PduCodec, WritesDeliverPdusInEveryCodingAndReadsThemBack) {
     setenv("TZ", "UTC", 1);
     tzset();
-    DeliverSpec spec;
-    spec.sender = "+8613900000001";
-    spec.coding = Coding::Gsm7;
-    spec.text = "hello";
+    DeliverMessage message;
+    message.sender = "+8613900000001";
+    message.coding = Coding::Gsm7;
+    message.text = "hello";
     std::tm tm{};
     tm.tm_year = 123;
     tm.tm_mon = 10;
@@ -57,9 +57,9 @@ TEST(PduCodec, WritesDeliverPdusInEveryCodingAndReadsThemBack) {
     tm.tm_hour = 12;
     tm.tm_min = 34;
     tm.tm_sec = 50;
-    spec.time = std::chrono::system_clock::from_time_t(timegm(&tm));
+    message.time = std::chrono::system_clock::from_time_t(timegm(&tm));
     std::string hex, error;
-    ASSERT_TRUE(EncodeDeliver(spec, &hex, &error)) << error;
+    ASSERT_TRUE(EncodeDeliver(message, &hex, &error)) << error;
     // SC +8613800000000, DELIVER with TP-MMS, OA 13 digits international, 7-bit, hello packed.
     EXPECT_EQ(hex, "0891683108000000F0040D91683109000000F10000321160214305000" "5E8329BFD06");
     DecodedPdu d = DecodePdu(hex);
@@ -69,37 +69,37 @@ TEST(PduCodec, WritesDeliverPdusInEveryCodingAndReadsThemBack) {
     EXPECT_EQ(d.timestamp, "23110612345000");
     EXPECT_EQ(d.text, "hello");
 
-    spec.text = "[x]~ \xE2\x82\xAC @";  // extension table and the commercial at (septet 0)
-    ASSERT_TRUE(EncodeDeliver(spec, &hex, &error)) << error;
+    message.text = "[x]~ \xE2\x82\xAC @";  // extension table and the commercial at (septet 0)
+    ASSERT_TRUE(EncodeDeliver(message, &hex, &error)) << error;
     d = DecodePdu(hex);
     EXPECT_EQ(d.userDataLength, 12);
-    EXPECT_EQ(d.text, spec.text);
+    EXPECT_EQ(d.text, message.text);
 
-    spec.coding = Coding::Ucs2;
-    spec.text = "\xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80";  // two Chinese characters, a space, an emoji
-    ASSERT_TRUE(EncodeDeliver(spec, &hex, &error)) << error;
+    message.coding = Coding::Ucs2;
+    message.text = "\xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x98\x80";  // two Chinese characters, a space, an emoji
+    ASSERT_TRUE(EncodeDeliver(message, &hex, &error)) << error;
     d = DecodePdu(hex);
     EXPECT_EQ(d.dataCoding, 0x08);
     EXPECT_EQ(d.userDataLength, 10);
-    EXPECT_EQ(d.text, spec.text);
+    EXPECT_EQ(d.text, message.text);
 
-    spec.coding = Coding::EightBit;
-    spec.text = std::string("\x00\xFF\x41", 3);
-    ASSERT_TRUE(EncodeDeliver(spec, &hex, &error)) << error;
+    message.coding = Coding::EightBit;
+    message.text = std::string("\x00\xFF\x41", 3);
+    ASSERT_TRUE(EncodeDeliver(message, &hex, &error)) << error;
     d = DecodePdu(hex);
     EXPECT_EQ(d.dataCoding, 0x04);
-    EXPECT_EQ(d.text, spec.text);
+    EXPECT_EQ(d.text, message.text);
 
-    spec.coding = Coding::Gsm7;
-    spec.text = "\xE4\xBD\xA0";  // no place in the 7-bit alphabet
-    EXPECT_FALSE(EncodeDeliver(spec, &hex, &error));
-    spec.text = std::string(161, 'a');
-    EXPECT_FALSE(EncodeDeliver(spec, &hex, &error));
-    spec.text = std::string(160, 'a');
-    EXPECT_TRUE(EncodeDeliver(spec, &hex, &error));
-    spec.coding = Coding::Ucs2;
-    spec.text = std::string(71, 'a');
-    EXPECT_FALSE(EncodeDeliver(spec, &hex, &error));
+    message.coding = Coding::Gsm7;
+    message.text = "\xE4\xBD\xA0";  // no place in the 7-bit alphabet
+    EXPECT_FALSE(EncodeDeliver(message, &hex, &error));
+    message.text = std::string(161, 'a');
+    EXPECT_FALSE(EncodeDeliver(message, &hex, &error));
+    message.text = std::string(160, 'a');
+    EXPECT_TRUE(EncodeDeliver(message, &hex, &error));
+    message.coding = Coding::Ucs2;
+    message.text = std::string(71, 'a');
+    EXPECT_FALSE(EncodeDeliver(message, &hex, &error));
 }
 
 TEST(PduCodec, SkipsAUserDataHeaderAndItsFillBits) {

@@ -90,7 +90,7 @@ struct DecodedPdu {
 DecodedPdu DecodePdu(const std::string& hex);
 
 // An SMS-DELIVER as the network would store it; hexadecimal with service-centre part.
-struct DeliverSpec {
+struct DeliverMessage {
     std::string serviceCentre = "+8613800000000";
     std::string sender;                // "+86..." international, otherwise national/unknown
     Coding coding = Coding::Ucs2;
@@ -100,7 +100,7 @@ struct DeliverSpec {
     SystemTime time = std::chrono::system_clock::now();
 };
 // Returns false (and says why) when the text does not fit the coding or one SMS.
-bool EncodeDeliver(const DeliverSpec& spec, std::string* hex, std::string* error = nullptr);
+bool EncodeDeliver(const DeliverMessage& message, std::string* hex, std::string* error = nullptr);
 
 // Routing form of a number: digits with the country code, no "+".
 std::string NormaliseNumber(const std::string& number, const std::string& countryCode);
