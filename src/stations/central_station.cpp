@@ -2,10 +2,10 @@
 #include "stations/central_station.h"
 
 #include <cstring>
-#include <vector>
 
 #include "modem/gsm_modem.h"
 #include "stations/sender_check.h"
+#include "stations/station_mailbox.h"
 #include "stations/station_registers.h"
 
 namespace kelvora {
@@ -63,22 +63,13 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* /*deviceAddress*/, Regis
 void CentralStation::Poll() {
     clock().Sleep(kModemPauseMs);
     GsmModem modem(*this);
-    std::vector<SmsRecord> records(kMaxListedRecords);
-    int listed = modem.ListMessages(records.data());
-    if (listed < 0) listed = 0;
-    if (listed > static_cast<int>(kMaxListedRecords)) listed = static_cast<int>(kMaxListedRecords);
-
-    for (int i = 0; i < listed; ++i) {
-        SmsRecord& record = records[i];
-        record.text[kTextFieldSize - 1] = '\0';
+    ProcessStoredMessages(modem, [this](const SmsRecord& record) {
         Report report{};
-        if (!ParseReport(record.text, &report)) continue;
-        if (!ValidSite(report.site)) continue;
-        if (!SenderAccepted(numbers[report.site].detc, record)) continue;
+        if (!ParseReport(record.text, &report)) return;
+        if (!ValidSite(report.site)) return;
+        if (!SenderAccepted(numbers[report.site].detc, record)) return;
         ApplyReport(report);
-    }
-    // Every listed message goes, report or not, so the store never fills up.
-    for (int i = 0; i < listed; ++i) modem.DeleteMessage(records[i].index);
+    });
 }
 
 void CentralStation::ApplyReport(const Report& report) {
@@ -128,12 +119,8 @@ int32_t STDMETHODCALLTYPE CentralStation::Write(int32_t* /*deviceAddress*/, Regi
                     WriteRegister(site, request->address1, request->address2, *value, request->dataType);
                 break;
             case kTypeSendMsg: {
-                char text[kTextValueSize];
-                CopyBoundedText(text, sizeof text, value->textValue, kTextValueSize);
-                if (text[0] != '\0') {
-                    const SiteNumbers copy = numbers[site];
-                    GsmModem(*this).SendSms(copy.smsc, copy.detc, text);
-                }
+                GsmModem modem(*this);
+                SendFreeText(modem, numbers[site], value->textValue, kTextValueSize);
                 break;
             }
             case kTypeSmsc:

@@ -3,10 +3,10 @@
 
 #include <cmath>
 #include <cstring>
-#include <vector>
 
 #include "modem/gsm_modem.h"
 #include "stations/sender_check.h"
+#include "stations/station_mailbox.h"
 #include "stations/station_registers.h"
 
 namespace kelvora {
@@ -76,22 +76,13 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
 
 void RemoteStation::PollAndReport(int32_t own, int32_t first) {
     GsmModem modem(*this);
-    std::vector<SmsRecord> records(kMaxListedRecords);
-    int listed = modem.ListMessages(records.data());
-    if (listed < 0) listed = 0;
-    if (listed > static_cast<int>(kMaxListedRecords)) listed = static_cast<int>(kMaxListedRecords);
-
-    for (int i = 0; i < listed; ++i) {
-        SmsRecord& record = records[i];
-        record.text[kTextFieldSize - 1] = '\0';
+    ProcessStoredMessages(modem, [this, own](const SmsRecord& record) {
         WriteCommand command{};
-        if (!ParseWriteCommand(record.text, &command)) continue;
-        if (command.site != own || !ValidAddress(command.address)) continue;
-        if (!SenderAccepted(numbers.detc, record)) continue;
-        image[command.address].value = command.value;
-    }
-    // Every listed message goes, applied or not, so the store never fills up.
-    for (int i = 0; i < listed; ++i) modem.DeleteMessage(records[i].index);
+        if (!ParseWriteCommand(record.text, &command)) return;
+        if (command.site != own || !ValidAddress(command.address)) return;
+        if (!SenderAccepted(numbers.detc, record)) return;
+        image[command.address].value = command.value;  // a later command wins
+    });
 
     if (comFlag == 0) return;
     if (first > kLastReportableGroup || own < 0 || own >= kSiteCount) return;
@@ -121,12 +112,8 @@ int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* /*deviceAddress*/, Regis
                 break;
             }
             case kTypeSendMsg: {
-                char text[kTextValueSize];
-                CopyBoundedText(text, sizeof text, value->textValue, kTextValueSize);
-                if (text[0] != '\0') {
-                    const SiteNumbers copy = numbers;
-                    GsmModem(*this).SendSms(copy.smsc, copy.detc, text);
-                }
+                GsmModem modem(*this);
+                SendFreeText(modem, numbers, value->textValue, kTextValueSize);
                 break;
             }
             case kTypeSmsc:
