@@ -284,6 +284,8 @@ class Wine:
     def __init__(self, prefix, wine_run):
         self.prefix = prefix
         self.wine_run = wine_run
+        # The host sessions talk through wine-run.sh interactively: no output capture.
+        os.environ["KELVORA_WINE_STREAM"] = "1"
         self.env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.started = False
