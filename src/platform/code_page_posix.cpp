@@ -82,9 +82,15 @@ int Utf16ToAnsi(const uint16_t* units, size_t count, char* text, size_t capacity
         if (outLeft == 0) return -1;
         *outPtr++ = '?';
         --outLeft;
-        const uint16_t unit = static_cast<uint16_t>(static_cast<unsigned char>(inPtr[0]) |
-                                                    (static_cast<unsigned char>(inPtr[1]) << 8));
-        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && inLeft >= 4;
+        auto unitAt = [&](size_t i) {
+            return static_cast<uint16_t>(static_cast<unsigned char>(inPtr[i]) |
+                                         (static_cast<unsigned char>(inPtr[i + 1]) << 8));
+        };
+        // A whole pair is one character; a high surrogate alone is one unit,
+        // and the character after it is still converted.
+        const uint16_t unit = unitAt(0);
+        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && inLeft >= 4 && unitAt(2) >= 0xDC00 &&
+                          unitAt(2) <= 0xDFFF;
         const size_t skip = pair ? 4 : 2;
         inPtr += skip;
         inLeft -= skip;

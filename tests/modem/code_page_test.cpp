@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace kelvora {
@@ -36,6 +37,18 @@ TEST(CodePage, MissingCharactersBecomeTheDefaultCharacter) {
     EXPECT_EQ('?', out[0]);
     EXPECT_EQ('a', out[1]);
     EXPECT_EQ('?', out[2]);
+}
+
+TEST(CodePage, ABrokenSurrogateBecomesTheDefaultCharacterAndKeepsWhatFollows) {
+    const uint16_t loneHigh[] = {0xD800, u'a', u'b'};
+    char out[16];
+    int n = Utf16ToAnsi(loneHigh, 3, out, sizeof out);
+    ASSERT_EQ(3, n);
+    EXPECT_EQ("?ab", std::string(out, 3));
+    const uint16_t loneLow[] = {u'x', 0xDC00, u'a'};
+    n = Utf16ToAnsi(loneLow, 3, out, sizeof out);
+    ASSERT_EQ(3, n);
+    EXPECT_EQ("x?a", std::string(out, 3));
 }
 
 TEST(CodePage, RefusesBrokenTextAndTooLittleRoom) {
