@@ -41,7 +41,8 @@ int EncodeSubmitPdu(const SmsRecord& record, char* output) {
     uint8_t userData[2 * kMaxUcs2Units];
     const int textBytes = FieldLength(record.text, sizeof record.text);
     const int userDataLength = TextToUcs2(record.text, textBytes, userData);
-    if (userDataLength > kMaxUserDataOctets) return 0;
+    // A text that converts to nothing (too long, or broken) is not sent as an empty message.
+    if (userDataLength > kMaxUserDataOctets || (textBytes > 0 && userDataLength == 0)) return 0;
 
     const int d = FieldLength(record.serviceCentre, sizeof record.serviceCentre);
     const int p = FieldLength(record.peerNumber, sizeof record.peerNumber);

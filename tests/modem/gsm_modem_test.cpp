@@ -115,6 +115,17 @@ TEST_F(GsmModemDialogue, RefusesWhatCannotBeSentAndSendsNothing) {
     EXPECT_EQ(0u, port->written.find("AT+CMGS=153\r"));
 }
 
+TEST_F(GsmModemDialogue, SendPduRefusesARecordWhoseTextDoesNotFitAndSendsNothing) {
+    SmsRecord record;
+    std::memset(&record, 0, sizeof record);
+    std::strcpy(record.serviceCentre, "8613800100500");
+    std::strcpy(record.peerNumber, "8613900000001");
+    std::memset(record.text, 'x', 140);
+    record.codingScheme = 8;
+    EXPECT_FALSE(modem.SendPdu(record));
+    EXPECT_TRUE(port->written.empty());
+}
+
 TEST_F(GsmModemDialogue, ListsTwoEntriesAndDeletesThem) {
     Play("list_two");
     std::vector<SmsRecord> records = Records();

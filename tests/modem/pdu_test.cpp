@@ -69,6 +69,22 @@ TEST(SubmitPdu, SixtyNineChineseCharactersFitAndSeventyOneDoNot) {
     EXPECT_STREQ("", out);
 }
 
+TEST(SubmitPdu, ATextThatDoesNotConvertIsNotEncodedAsAnEmptyMessage) {
+    char out[kSubmitPduCapacity];
+    // 129 to 160 characters need more code units than the conversion takes.
+    for (size_t length : {129u, 140u, 160u}) {
+        const SmsRecord record = SubmitRecord("8613800100500", "8613900000001", std::string(length, 'x'));
+        EXPECT_EQ(0, EncodeSubmitPdu(record, out)) << length;
+        EXPECT_STREQ("", out) << length;
+    }
+    const SmsRecord broken = SubmitRecord("8613800100500", "8613900000001", "ab\x81");  // half a GBK character
+    EXPECT_EQ(0, EncodeSubmitPdu(broken, out));
+    EXPECT_STREQ("", out);
+    // An empty text is still an (empty) message.
+    const SmsRecord empty = SubmitRecord("8613800100500", "8613900000001", "");
+    EXPECT_EQ("0891683108100005F011000D91683109000000F100080000", Encode(empty));
+}
+
 TEST(DeliverPdu, DecodesSevenBitWithServiceCentreSenderAndTimeStamp) {
     const SmsRecord r = Decode("0891683110000000F0040D91683110000001F100003211602143052305E8329BFD06");
     EXPECT_STREQ("8613010000000", r.serviceCentre);
