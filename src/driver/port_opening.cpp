@@ -70,17 +70,19 @@ int32_t STDMETHODCALLTYPE DriverBase::Open(PortConfig* config) {
         return 1;
     }
 
-    char path[24];
-    std::snprintf(path, sizeof path, "\\\\.\\COM%d", portIndex + 1);
-    if (port->Open(path, kQueueSize, kQueueSize) != 0) {
+    if (use.users != 0 && !port->IsOpen()) {
+        // Another station's device is live on this port (the host lost its
+        // handle). The device is not to be shared this way; Windows refuses
+        // the second open, but Wine lets it through, and the opening defaults
+        // and purge would then hit the live device: refuse before opening.
+        // (A port object that is open itself is left to its Open: 1247.)
         status.SetCode(kStatusInitFailed);
         return 0;
     }
-    if (use.users != 0) {
-        // Another station's device is live on this port (the host lost its
-        // handle). The device is not to be shared this way; Windows refuses
-        // the second open, some platforms let it through: refuse it here.
-        port->Close();
+
+    char path[24];
+    std::snprintf(path, sizeof path, "\\\\.\\COM%d", portIndex + 1);
+    if (port->Open(path, kQueueSize, kQueueSize) != 0) {
         status.SetCode(kStatusInitFailed);
         return 0;
     }

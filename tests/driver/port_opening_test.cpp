@@ -219,6 +219,18 @@ TEST_F(PortOpeningTest, AFreshOpenOfAPortInUseIsRefused) {
     EXPECT_EQ(SharedPortAt(2).users, 1u);
 }
 
+TEST_F(PortOpeningTest, ARefusedFreshOpenNeverReachesTheLiveDevice) {
+    // Where the platform lets a second opening through, opening would put the
+    // defaults on the device the other station uses and purge its input.
+    Station a(clock), b(clock);
+    ASSERT_EQ(a.driver().Open(&config), 1);
+    PortConfig lost{};
+    lost.lineSettings = &line;
+    EXPECT_EQ(b.driver().Open(&lost), 0);
+    EXPECT_TRUE(b.port->calls.empty());
+    EXPECT_EQ(lost.sharedHandle, 0u);
+}
+
 TEST_F(PortOpeningTest, TwoStationsOnOnePortCloseTheDeviceOnlyOnce) {
     Station a(clock), b(clock);
     ASSERT_EQ(a.driver().Open(&config), 1);

@@ -337,5 +337,43 @@ TEST(Win32PortOpening, RefusedSettingsStillPublishAndRtsFramesTheWrite) {
     ResetSharedPorts();
 }
 
+// Wine lets a second opening of a port through: a station whose host lost the
+// handle must not put the opening defaults on the device another station uses.
+TEST(Win32PortOpening, AFreshOpenOfAPortInUseLeavesTheLiveDeviceAlone) {
+    ResetSharedPorts();
+    FakeClock clock;
+    FakeCommApi api;  // one device, opened as often as asked
+    testing::FakeStation first, second;
+    first.driver.SetClock(clock);
+    second.driver.SetClock(clock);
+    first.driver.SetPort(std::make_unique<Win32SerialPort>(api));
+    second.driver.SetPort(std::make_unique<Win32SerialPort>(api));
+    LineSettings line{};
+    line.portIndex = 6;
+    line.baudCode = 6;
+    line.eightDataBits = 1;
+    line.parityCode = 2;
+    line.timeout = 100;
+    PortConfig config{};
+    config.lineSettings = &line;
+    ASSERT_EQ(first.driver.Open(&config), 1);
+    ASSERT_EQ(api.timeouts.ReadTotalTimeoutConstant, 30u);
+
+    api.calls.clear();
+    api.inQueue = 5;  // an answer on its way to the first station
+    PortConfig lost{};
+    lost.lineSettings = &line;
+    EXPECT_EQ(second.driver.Open(&lost), 0);
+    EXPECT_EQ(second.driver.status.Code(), kStatusInitFailed);
+    EXPECT_TRUE(api.calls.empty());
+    EXPECT_EQ(api.timeouts.ReadTotalTimeoutConstant, 30u);  // still read mode 2
+    EXPECT_EQ(api.mask, static_cast<DWORD>(EV_RXCHAR));
+    EXPECT_EQ(api.inQueue, 5u);  // nothing purged
+    EXPECT_EQ(api.openHandles, 2);
+    first.driver.Close(0);
+    EXPECT_EQ(api.openHandles, 0);
+    ResetSharedPorts();
+}
+
 }  // namespace
 }  // namespace kelvora
