@@ -76,7 +76,11 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
 
 void RemoteStation::PollAndReport(int32_t own, int32_t first) {
     GsmModem modem(*this);
-    ProcessStoredMessages(modem, [this, own](const SmsRecord& record) {
+    // A station without a site number of 0 to 31 owns no site: a frame's
+    // site field can read "-1" or "40" as well.
+    const bool ownsSite = IsSiteNumber(own);
+    ProcessStoredMessages(modem, [this, own, ownsSite](const SmsRecord& record) {
+        if (!ownsSite) return;
         WriteCommand command{};
         if (!ParseWriteCommand(record.text, &command)) return;
         if (command.site != own || !ValidAddress(command.address)) return;
@@ -85,7 +89,7 @@ void RemoteStation::PollAndReport(int32_t own, int32_t first) {
     });
 
     if (comFlag == 0) return;
-    if (first > kLastReportableGroup || own < 0 || own >= kSiteCount) return;
+    if (first > kLastReportableGroup || !ownsSite) return;
     uint32_t values[kGroupSize];
     for (int i = 0; i < kGroupSize; ++i) values[i] = image[first + i].value;
     const std::string report = FormatReport(own, first, values);

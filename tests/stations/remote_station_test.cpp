@@ -204,6 +204,28 @@ TEST_F(RemoteStationTest, ConvertsEachDataTypeOnWriteAndRead) {
     EXPECT_EQ(0xFFFF, r.wordValue);
 }
 
+TEST_F(RemoteStationTest, WithoutASiteNumberNoCommandIsApplied) {
+    // A frame's site field reads "-1" or "40" as well as "05": a station that
+    // was given no device address, or one outside 0 to 31, owns no site.
+    modem.Receive(kCentral, "BEGINWM-112000000001END");
+    RegisterRequest r = Request(kTypeM, 120);
+    RegisterValue v{};
+    EXPECT_EQ(1, station.Read(nullptr, &r, &v));
+    EXPECT_EQ(0u, Image(120));
+
+    own = -1;
+    modem.Receive(kCentral, "BEGINWM-112500000002END");
+    ReadM(125);
+    EXPECT_EQ(0u, Image(125));
+
+    own = 40;
+    modem.Receive(kCentral, "BEGINWM4013000000003END");
+    ReadM(130);
+    EXPECT_EQ(0u, Image(130));
+    EXPECT_EQ(3u, modem.deleted.size());  // deleted all the same
+    EXPECT_TRUE(modem.store.empty());
+}
+
 TEST(FloatToRegisterTest, TruncatesToSixtyFourBitsAndKeepsTheLowHalf) {
     EXPECT_EQ(2u, FloatToRegister(2.9f));
     EXPECT_EQ(0xFFFFFFFFu, FloatToRegister(-1.5f));
