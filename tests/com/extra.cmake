@@ -50,9 +50,8 @@ if(WIN32 AND TARGET Kelvora)
   target_link_libraries(com_road_wine_tests PRIVATE GTest::gtest ole32 oleaut32 uuid advapi32)
   add_dependencies(com_road_wine_tests Kelvora)
   add_test(NAME com_road_wine
-    COMMAND ${KELVORA_NATIVE_BUILD_DIR}/tools/modemsim/kelvora-modemsim --modems 2
-            --wine-prefix ${KELVORA_WINEPREFIX} --com-base 31
-            -- ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:com_road_wine_tests>)
+    COMMAND /bin/sh ${PROJECT_SOURCE_DIR}/tests/support/with_simulator_wine.sh
+            ${KELVORA_NATIVE_BUILD_DIR} 31 ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:com_road_wine_tests>)
   set_tests_properties(com_road_wine PROPERTIES LABELS "com;e2e;wine" TIMEOUT 300
                        ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
 endif()

@@ -48,9 +48,10 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   target_link_libraries(modem_sim_e2e PRIVATE kelvora_core kelvora_test_support GTest::gtest)
   target_include_directories(modem_sim_e2e PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
                                                    ${CMAKE_CURRENT_LIST_DIR})
+  # The simulator's two modems as COM21 and COM22.
   add_test(NAME modem_sim_e2e_wine
-           COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/sim_wine.sh
-                   ${KELVORA_NATIVE_BUILD_DIR} ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:modem_sim_e2e>)
+           COMMAND /bin/sh ${PROJECT_SOURCE_DIR}/tests/support/with_simulator_wine.sh
+                   ${KELVORA_NATIVE_BUILD_DIR} 21 ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:modem_sim_e2e>)
   set_tests_properties(modem_sim_e2e_wine PROPERTIES LABELS "modem;e2e;wine" TIMEOUT 180
                        ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
 endif()

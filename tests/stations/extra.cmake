@@ -27,8 +27,8 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   target_link_libraries(stations_road_wine PRIVATE kelvora_core kelvora_test_support GTest::gtest)
   target_include_directories(stations_road_wine PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   add_test(NAME stations_road_wine
-           COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/road_wine.sh
-                   ${KELVORA_NATIVE_BUILD_DIR} ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:stations_road_wine>)
+           COMMAND /bin/sh ${PROJECT_SOURCE_DIR}/tests/support/with_simulator_wine.sh
+                   ${KELVORA_NATIVE_BUILD_DIR} 1 ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:stations_road_wine>)
   set_tests_properties(stations_road_wine PROPERTIES LABELS "stations;e2e;wine" TIMEOUT 180
                        ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
 endif()

@@ -1,7 +1,8 @@
 // The road of one write and one report in the Win32 build under Wine: the
 // modem simulator runs natively and its ptys stand behind the prefix's COM1
-// (central) and COM2 (site 5); road_wine.sh sets that up and names the two
-// modems' numbers in KELVORA_ROAD_CENTRAL and KELVORA_ROAD_SITE.
+// (central) and COM2 (site 5); tests/support/with_simulator_wine.sh sets that
+// up and names the two modems' numbers in KELVORA_MODEM0_NUMBER and
+// KELVORA_MODEM1_NUMBER.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,10 +14,11 @@ namespace kelvora::testing {
 namespace {
 
 TEST(RoadOverComPorts, WriteReachesTheSiteAndTheSitesReportReachesTheCentre) {
-    const char* central = std::getenv("KELVORA_ROAD_CENTRAL");
-    const char* site = std::getenv("KELVORA_ROAD_SITE");
+    const char* central = std::getenv("KELVORA_MODEM0_NUMBER");
+    const char* site = std::getenv("KELVORA_MODEM1_NUMBER");
     ASSERT_TRUE(central != nullptr && site != nullptr)
-        << "run through road_wine.sh, which starts the modem simulator behind COM1 and COM2";
+        << "run through with_simulator_wine.sh with COM base 1, which starts the modem simulator behind COM1 and "
+           "COM2";
 
     RoadSetup setup;
     setup.centralNumber = central;
