@@ -64,7 +64,10 @@ int ScanListing(const char* response, size_t size, SmsRecord* records, size_t ca
         if (pduEnd + 1 >= size) break;  // PDU line cut off
         pos = pduEnd;
         int32_t index = 0;
-        const bool whole = response[pduEnd] == '\r' && response[pduEnd + 1] == '\n';
+        // An empty PDU line is no message received whole: most likely an
+        // unsolicited line ("\r\nRING\r\n") stood between the header and its
+        // PDU. Deleting it would lose the message; the next listing has it.
+        const bool whole = pduEnd > pdu && response[pduEnd] == '\r' && response[pduEnd + 1] == '\n';
         if (!whole || !ReadIndex(response + header + kEntryStartLength, response + headerEnd, index)) {
             continue;  // not an entry we could delete safely: left in the modem
         }

@@ -94,11 +94,20 @@ TEST_F(ListingScan, NeverMoreRecordsThanGiven) {
 TEST_F(ListingScan, LowerCaseHexAndEmptyPdu) {
     std::string lower = kAbc;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_EQ(2, Scan(Entry("9", lower) + "+CMGL: 10,0,,0\r\n\r\nOK\r\n"));
+    EXPECT_EQ(1, Scan(Entry("9", lower) + "+CMGL: 10,0,,0\r\n\r\nOK\r\n"));
     EXPECT_STREQ("abc", records[0].text);
     EXPECT_STREQ("8613010000101", records[0].peerNumber);
-    EXPECT_EQ(10, records[1].index);  // whole, though empty: it is deleted
-    EXPECT_STREQ("", records[1].text);
+    EXPECT_TRUE(Untouched(1));  // an empty PDU line: nothing received, nothing to delete
+}
+
+TEST_F(ListingScan, AnUnsolicitedLineBetweenHeaderAndPduLeavesTheMessageInTheModem) {
+    // The modem slipped "\r\nRING\r\n" in after the header of entry 4: its PDU
+    // line reads empty. The entry must not count, or it would be deleted unread.
+    EXPECT_EQ(2, Scan(Entry("3", kHello) + "+CMGL: 4,0,,25\r\n\r\nRING\r\n" + kAbc + "\r\n" +
+                      Entry("5", kAbc) + "\r\nOK\r\n"));
+    EXPECT_EQ(3, records[0].index);
+    EXPECT_EQ(5, records[1].index);
+    EXPECT_TRUE(Untouched(2));
 }
 
 }  // namespace
