@@ -31,6 +31,10 @@ int64_t Remaining(uint64_t start, uint32_t limitMs) {
     return elapsed >= limitMs ? 0 : static_cast<int64_t>(limitMs - elapsed);
 }
 
+// One poll waits at most a second (the loops look at the time left again), so
+// no time-out, however long, overflows poll's int.
+int PollSlice(int64_t left) { return left < 0 || left > 1000 ? 1000 : static_cast<int>(left); }
+
 }  // namespace
 
 uint32_t PosixSerialPort::WaitForEvent(AsyncRequest* /*request*/, uint32_t timeoutMs) {
@@ -50,7 +54,7 @@ uint32_t PosixSerialPort::WaitForEvent(AsyncRequest* /*request*/, uint32_t timeo
         const int64_t left = Remaining(start, timeoutMs);
         if (left == 0) return Fail(kPortTimeout);
         pollfd p{Fd(), static_cast<short>(wantsRx ? POLLIN : 0), 0};
-        const int ready = poll(&p, 1, left < 0 ? 1000 : static_cast<int>(left));
+        const int ready = poll(&p, 1, PollSlice(left));
         if (ready < 0 && errno != EINTR) return Fail(Errno());
         if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && (p.revents & POLLIN) == 0) {
             return Fail(EIO);  // the far end of the line is gone
@@ -82,7 +86,7 @@ uint32_t PosixSerialPort::Write(const void* bytes, uint32_t length, uint32_t* wr
             return Fail(kPortTimeout);
         }
         pollfd p{Fd(), POLLOUT, 0};
-        if (poll(&p, 1, left < 0 ? 1000 : static_cast<int>(left)) < 0 && errno != EINTR) return Fail(Errno());
+        if (poll(&p, 1, PollSlice(left)) < 0 && errno != EINTR) return Fail(Errno());
     }
     done = sent;
     return 0;
