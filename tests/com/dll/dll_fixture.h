@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -71,6 +72,36 @@ protected:
     DllGetClassObjectFn getClassObject_ = nullptr;
     DllCanUnloadNowFn canUnloadNow_ = nullptr;
     DllRegisterServerFn registerServer_ = nullptr;
+};
+
+// The DLL registered, and this thread a host's STA: the IDeviceDriver table
+// comes without a proxy.
+class RegisteredStaTest : public DllTest {
+protected:
+    void SetUp() override {
+        DllTest::SetUp();
+        ASSERT_EQ(registerServer_(), S_OK);
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        initialised_ = true;
+    }
+    void TearDown() override {
+        if (initialised_) CoUninitialize();
+        DllTest::TearDown();
+    }
+
+    // A station created by ProgID, as a host does; null (with a failure
+    // reported) when that does not work.
+    static IDeviceDriver* Create(const wchar_t* progId) {
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
+        IDeviceDriver* driver = nullptr;
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kelvora::IID_IDeviceDriver,
+                                   reinterpret_cast<void**>(&driver)),
+                  S_OK);
+        return driver;
+    }
+
+    bool initialised_ = false;
 };
 
 }  // namespace kelvora::dlltest

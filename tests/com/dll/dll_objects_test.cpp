@@ -8,32 +8,7 @@
 namespace kelvora::dlltest {
 namespace {
 
-class DllObjectsTest : public DllTest {
-protected:
-    void SetUp() override {
-        DllTest::SetUp();
-        ASSERT_EQ(registerServer_(), S_OK);
-        // A host's STA: the IDeviceDriver table comes without a proxy.
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        initialised_ = true;
-    }
-    void TearDown() override {
-        if (initialised_) CoUninitialize();
-        DllTest::TearDown();
-    }
-
-    IDeviceDriver* Create(const wchar_t* progId) {
-        CLSID clsid{};
-        EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
-        IDeviceDriver* driver = nullptr;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kelvora::IID_IDeviceDriver,
-                                   reinterpret_cast<void**>(&driver)),
-                  S_OK);
-        return driver;
-    }
-
-    bool initialised_ = false;
-};
+using DllObjectsTest = RegisteredStaTest;
 
 TEST_F(DllObjectsTest, ProgIdsNameTheTwoClasses) {
     CLSID clsid{};

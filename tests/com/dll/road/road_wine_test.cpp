@@ -18,30 +18,7 @@ std::string Environment(const std::string& name) {
     return value != nullptr ? value : "";
 }
 
-class WineRoadTest : public DllTest {
-protected:
-    void SetUp() override {
-        DllTest::SetUp();
-        ASSERT_EQ(registerServer_(), S_OK);
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        initialised_ = true;
-    }
-    void TearDown() override {
-        if (initialised_) CoUninitialize();
-        DllTest::TearDown();
-    }
-
-    static IDeviceDriver* Create(const wchar_t* progId) {
-        CLSID clsid{};
-        if (CLSIDFromProgID(progId, &clsid) != S_OK) return nullptr;
-        IDeviceDriver* driver = nullptr;
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kelvora::IID_IDeviceDriver,
-                         reinterpret_cast<void**>(&driver));
-        return driver;
-    }
-
-    bool initialised_ = false;
-};
+using WineRoadTest = RegisteredStaTest;
 
 TEST_F(WineRoadTest, WriteAtTheCentreReportBackFromTheSite) {
     const std::string centralCom = Environment("KELVORA_MODEM0_COM");
