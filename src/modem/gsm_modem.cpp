@@ -1,12 +1,14 @@
-// GsmModem: the AT dialogue (see the header). Every pause goes through the
-// driver's clock, every wait is bounded by the driver's effective time-out,
-// and a response never grows past kMaxResponseBytes.
+// GsmModem: the AT dialogue (see the header). The line steps are
+// LineTransaction's: every pause goes through the driver's clock, every wait
+// is bounded by the driver's effective time-out, and a response never grows
+// past kMaxResponseBytes.
 #include "modem/gsm_modem.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "modem/final_result.h"
 #include "modem/listing_scan.h"
 #include "modem/pdu_codecs.h"
 #include "modem/submit_pdu.h"
@@ -18,17 +20,10 @@ const char kDefaultServiceCentre[] = "+8613800100500";
 
 namespace {
 
-constexpr uint32_t kWriteTimeoutMs = 2000;
-constexpr uint32_t kPollMs = 10;
-constexpr uint32_t kRtsHoldMs = 5;
-// A read asks for everything waiting, up to this much; with nothing waiting it
-// asks for a small piece, which the port's read window (about 30 ms) bounds.
-constexpr uint32_t kCollectChunkBytes = 4096;
-constexpr uint32_t kIdleReadBytes = 10;
-
 constexpr char kFinalResult[] = "\r\nOK\r\n";
 constexpr char kPrompt[] = ">";
 constexpr char kCtrlZ = 0x1A;
+constexpr char kMessageReference[] = "+CMGS:";
 
 // SendSms limits: a destination has at least 11 characters as given; the text
 // is 1 to 69 UTF-16 code units (70 with its NUL).
@@ -38,11 +33,9 @@ constexpr int kMaxTextUnitsWithNul = 70;
 constexpr size_t kTextConversionUnits = 1024;
 constexpr size_t kMaxNumberLength = kNumberFieldSize - 1;
 
-bool UsesRts(int32_t lineType) { return lineType == 1 || lineType == 2; }
-
 // A number as the PDU carries it: no "+", country code 86 first. false when
 // the result would not fit its field (a cut number would reach a stranger).
-bool NormaliseNumber(const char* number, char* field) {
+bool InternationalDigits(const char* number, char* field) {
     if (number[0] == '+') ++number;
     const bool hasCountryCode = number[0] == '8' && number[1] == '6';
     const size_t length = std::strlen(number) + (hasCountryCode ? 0 : 2);
@@ -51,76 +44,95 @@ bool NormaliseNumber(const char* number, char* field) {
     return true;
 }
 
+// The <mr> of "+CMGS: <mr>" in an answer, or -1 when there is none.
+int32_t MessageReference(const std::string& answer) {
+    const size_t at = answer.find(kMessageReference);
+    if (at == std::string::npos) return -1;
+    size_t i = at + sizeof kMessageReference - 1;
+    while (i < answer.size() && answer[i] == ' ') ++i;
+    int32_t value = -1;
+    while (i < answer.size() && answer[i] >= '0' && answer[i] <= '9' && value < 1000000) {
+        value = (value < 0 ? 0 : value * 10) + (answer[i++] - '0');
+    }
+    return value;
+}
+
+SendOutcome SendOutcomeOf(const ExchangeResult& exchange) {
+    switch (exchange.outcome) {
+        case ExchangeOutcome::kRefused: return SendOutcome::kRefused;
+        case ExchangeOutcome::kPortFailed: return SendOutcome::kPortFailed;
+        case ExchangeOutcome::kNoAnswer: return SendOutcome::kNoAnswer;
+        case ExchangeOutcome::kAnswered: return SendOutcome::kAccepted;
+    }
+    return SendOutcome::kNoAnswer;
+}
+
+bool Report(SendResult* result, SendOutcome outcome, int32_t errorNumber = -1, int32_t reference = -1) {
+    if (result != nullptr) *result = SendResult{outcome, errorNumber, reference};
+    return outcome == SendOutcome::kAccepted;
+}
+
 }  // namespace
 
-bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* terminator) {
-    if (!driver_.port) {  // no port object: nothing can be written
-        buffer.clear();
-        length = 0;
-        driver_.status.SetCode(kStatusWriteError);
-        return false;
-    }
-    SerialPort& port = *driver_.port;
+bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* terminator, ExchangeResult* result) {
+    ExchangeResult local;
+    ExchangeResult& r = result != nullptr ? *result : local;
+    r = ExchangeResult{};
     Clock& clock = driver_.clock();
-    const bool rts = UsesRts(driver_.lineType);
+    const uint32_t timeout = driver_.EffectiveTimeoutMs();
+    LineTransaction line(driver_);
 
-    if (rts) port.SetRts(true);
+    std::string stale;
+    const bool setAsideOk = line.SetAsideWaiting(stale, timeout);
+    r.setAside = static_cast<uint32_t>(stale.size());
+
+    const uint32_t writeStart = clock.TickCount();
     const uint32_t toSend = static_cast<uint32_t>(std::min<size_t>(length, buffer.size()));
-    if (port.Write(buffer.data(), toSend, nullptr, nullptr, kWriteTimeoutMs) != 0) {
+    if (!setAsideOk || !line.Send(buffer.data(), toSend, kLineWriteTimeoutMs)) {
         buffer.clear();
         length = 0;
+        r.outcome = ExchangeOutcome::kPortFailed;
         driver_.status.SetCode(kStatusWriteError);
         return false;  // RTS stays raised, as the line driver's owner expects
     }
-    if (rts) {
-        driver_.BusyWait(kRtsHoldMs);
-        port.SetRts(false);
-    }
 
-    const uint32_t timeout = driver_.EffectiveTimeoutMs();
+    // The time-out counts from the write: silence ends the exchange after
+    // about T in all, while bytes that keep coming hold it open.
     const uint32_t start = clock.TickCount();
-    uint32_t waiting = 0;
-    for (uint32_t poll = 0; poll <= timeout / kPollMs; ++poll) {
-        clock.Sleep(kPollMs);
-        if (port.GetInputQueueCount(&waiting) != 0) waiting = 0;
-        if (waiting != 0) break;
-    }
-
+    line.AwaitFirstByte(timeout);
     buffer.clear();
-    length = 0;
-    const size_t terminatorLength = std::strlen(terminator);
-    char chunk[kCollectChunkBytes];
-    while (buffer.size() < kMaxResponseBytes) {
-        clock.Sleep(kPollMs);
-        if (port.GetInputQueueCount(&waiting) != 0) waiting = 0;
-        uint32_t want = waiting != 0 ? std::min(waiting, kCollectChunkBytes) : kIdleReadBytes;
-        want = static_cast<uint32_t>(std::min<size_t>(want, kMaxResponseBytes - buffer.size()));
-        uint32_t got = 0;
-        if (port.Read(chunk, want, &got, nullptr, kWaitForever) != 0) {
-            driver_.status.SetCode(kStatusReadError);
-            return false;  // the bytes so far stay in buffer, counted by length
-        }
-        if (got > want) got = want;  // a port never delivers more than asked
-        if (got != 0) {
-            // Only the new bytes and the few before them can complete the terminator.
-            const size_t from =
-                terminatorLength != 0 && buffer.size() >= terminatorLength ? buffer.size() - (terminatorLength - 1) : 0;
-            buffer.append(chunk, got);
-            length += got;
-            if (buffer.find(terminator, from, terminatorLength) != std::string::npos) break;
-            continue;  // bytes are flowing: the clock is not looked at
-        }
-        if (static_cast<uint32_t>(clock.TickCount() - start) >= timeout) break;
+    FinalResultWatch watch(terminator);
+    CollectRules rules;
+    rules.sizing = ReadSizing::kWaiting;
+    rules.quietAfterMs = timeout;
+    rules.start = start;
+    const CollectEnd end = line.Collect(buffer, rules, [&watch](const std::string& response, size_t) {
+        return watch.Look(response) != FinalResultWatch::Seen::kNothing;
+    });
+    length = static_cast<uint32_t>(buffer.size());
+    r.received = length;
+    r.elapsedMs = static_cast<uint32_t>(clock.TickCount() - writeStart);
+    if (end == CollectEnd::kReadFailed) {
+        r.outcome = ExchangeOutcome::kPortFailed;
+        driver_.status.SetCode(kStatusReadError);
+        return false;  // the bytes so far stay in buffer, counted by length
     }
-
+    switch (watch.seen()) {
+        case FinalResultWatch::Seen::kTerminator: r.outcome = ExchangeOutcome::kAnswered; break;
+        case FinalResultWatch::Seen::kError:
+            r.outcome = ExchangeOutcome::kRefused;
+            r.errorNumber = watch.errorNumber();
+            break;
+        case FinalResultWatch::Seen::kNothing: r.outcome = ExchangeOutcome::kNoAnswer; break;
+    }
     driver_.status.SetCode(kStatusOk);
     return true;
 }
 
-bool GsmModem::SendPdu(const SmsRecord& record) {
+bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
     char pdu[kSubmitPduCapacity + 1];
     const int n = EncodeSubmitPdu(record, pdu);
-    if (n == 0) return false;  // does not fit one message: nothing is sent
+    if (n == 0) return Report(result, SendOutcome::kNotSent);  // does not fit one message
 
     uint8_t serviceCentreLength = 0;
     HexToBytes(pdu, 2, &serviceCentreLength);
@@ -130,52 +142,70 @@ bool GsmModem::SendPdu(const SmsRecord& record) {
     std::snprintf(command, sizeof command, "AT+CMGS=%d\r", announced);
     std::string buffer(command);
     uint32_t length = static_cast<uint32_t>(buffer.size());
-    ExchangeUntil(buffer, length, kPrompt);  // the PDU goes out even without the prompt
+    ExchangeResult exchange;
+    ExchangeUntil(buffer, length, kPrompt, &exchange);
+    // An error instead of the prompt: the modem is back at its command line
+    // and would take the PDU for a command. Without either, the PDU goes out
+    // all the same: the prompt may have been lost on the line.
+    if (exchange.outcome == ExchangeOutcome::kRefused || exchange.outcome == ExchangeOutcome::kPortFailed) {
+        return Report(result, SendOutcomeOf(exchange), exchange.errorNumber);
+    }
 
     buffer.assign(pdu, static_cast<size_t>(n));
     buffer.push_back(kCtrlZ);
     length = static_cast<uint32_t>(buffer.size());
-    ExchangeUntil(buffer, length, kFinalResult);
-    return true;
+    ExchangeUntil(buffer, length, kFinalResult, &exchange);
+    if (exchange.outcome != ExchangeOutcome::kAnswered) {
+        return Report(result, SendOutcomeOf(exchange), exchange.errorNumber);
+    }
+    const int32_t reference = MessageReference(buffer);
+    // OK without a message reference confirms nothing.
+    return Report(result, reference >= 0 ? SendOutcome::kAccepted : SendOutcome::kRefused, -1, reference);
 }
 
-bool GsmModem::SendSms(const char* serviceCentre, const char* destination, const char* text) {
+bool GsmModem::SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result) {
     if (serviceCentre == nullptr || serviceCentre[0] == '\0') serviceCentre = kDefaultServiceCentre;
-    if (destination == nullptr || text == nullptr) return false;
-    if (std::strlen(destination) < kMinDestinationLength) return false;
+    if (destination == nullptr || text == nullptr) return Report(result, SendOutcome::kNotSent);
+    if (std::strlen(destination) < kMinDestinationLength) return Report(result, SendOutcome::kNotSent);
 
     const size_t textBytes = std::strlen(text);
-    if (textBytes > kTextFieldSize - 1) return false;
+    if (textBytes > kTextFieldSize - 1) return Report(result, SendOutcome::kNotSent);
     uint16_t units[kTextConversionUnits];
     const int unitCount = AnsiToUtf16(text, textBytes + 1, units, kTextConversionUnits);
-    if (unitCount < kMinTextUnitsWithNul || unitCount > kMaxTextUnitsWithNul) return false;
+    if (unitCount < kMinTextUnitsWithNul || unitCount > kMaxTextUnitsWithNul) {
+        return Report(result, SendOutcome::kNotSent);
+    }
 
     SmsRecord record;
     std::memset(&record, 0, sizeof record);
-    if (!NormaliseNumber(serviceCentre, record.serviceCentre)) return false;
-    if (!NormaliseNumber(destination, record.peerNumber)) return false;
+    if (!InternationalDigits(serviceCentre, record.serviceCentre) ||
+        !InternationalDigits(destination, record.peerNumber)) {
+        return Report(result, SendOutcome::kNotSent);
+    }
     std::memcpy(record.text, text, textBytes);
     record.protocolId = 0;
     record.codingScheme = 8;
-    return SendPdu(record);
+    return SendPdu(record, result);
 }
 
-int GsmModem::ListMessages(SmsRecord* records) {
-    std::string buffer("AT+CMGL\r");
+int GsmModem::ListMessages(SmsRecord* records, size_t capacity, ListFilter filter, ExchangeResult* result) {
+    std::string buffer(filter == ListFilter::kReceivedRead ? "AT+CMGL=1\r" : "AT+CMGL\r");
     uint32_t length = static_cast<uint32_t>(buffer.size());
-    ExchangeUntil(buffer, length, kFinalResult);  // whatever came is scanned
+    ExchangeUntil(buffer, length, kFinalResult, result);  // whatever came is scanned
     const size_t size = std::min<size_t>(length, buffer.size());
     if (size == 0) return 0;
-    return ScanListing(buffer.data(), size, records, kMaxListedRecords);
+    return ScanListing(buffer.data(), size, records, std::min(capacity, kMaxListedRecords));
 }
 
-bool GsmModem::DeleteMessage(int32_t index) {
+bool GsmModem::DeleteMessage(int32_t index, ExchangeResult* result) {
     char command[32];
     std::snprintf(command, sizeof command, "AT+CMGD=%d\r", static_cast<int>(index));
     std::string buffer(command);
     uint32_t length = static_cast<uint32_t>(buffer.size());
-    ExchangeUntil(buffer, length, kFinalResult);
-    return true;
+    ExchangeResult local;
+    ExchangeResult& r = result != nullptr ? *result : local;
+    ExchangeUntil(buffer, length, kFinalResult, &r);
+    return r.outcome == ExchangeOutcome::kAnswered;
 }
 
 }  // namespace kelvora

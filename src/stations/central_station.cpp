@@ -79,8 +79,8 @@ void CentralStation::ApplyReport(const Report& report) {
     for (int i = 0; i < kGroupSize; ++i) image[report.site][report.firstAddress + i].value = report.values[i];
 }
 
-void CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value,
-                                   int16_t dataType) {
+uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value,
+                                       int16_t dataType) {
     ImageEntry& entry = image[site][address];
     uint32_t v = 0;
     switch (dataType) {
@@ -99,28 +99,33 @@ void CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bit, c
             std::memcpy(&v, &value.floatValue, sizeof v);
             break;
         default:  // no register type of this station takes another data type
-            return;
+            return kStatusOk;
     }
-    entry.value = v;
 
     const std::string command = FormatWriteCommand(site, address, v);
     const SiteNumbers copy = numbers[site];
     clock().Sleep(kModemPauseMs);
-    GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str());
+    SendResult sent;
+    GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str(), &sent);
+    // The image shows what the site has been told: a value that never left
+    // does not stand in it.
+    if (sent.outcome == SendOutcome::kAccepted) entry.value = v;
+    return SendStatus(sent);
 }
 
 int32_t STDMETHODCALLTYPE CentralStation::Write(int32_t* /*deviceAddress*/, RegisterRequest* request,
                                                 RegisterValue* value) {
+    uint32_t code = kStatusOk;
     if (request != nullptr && value != nullptr && ValidSite(request->address0)) {
         const int32_t site = request->address0;
         switch (request->typeIndex) {
             case kTypeM:
                 if (ValidAddress(request->address1))
-                    WriteRegister(site, request->address1, request->address2, *value, request->dataType);
+                    code = WriteRegister(site, request->address1, request->address2, *value, request->dataType);
                 break;
             case kTypeSendMsg: {
                 GsmModem modem(*this);
-                SendFreeText(modem, numbers[site], value->textValue, kTextValueSize);
+                code = SendFreeText(modem, numbers[site], value->textValue, kTextValueSize);
                 break;
             }
             case kTypeSmsc:
@@ -135,8 +140,8 @@ int32_t STDMETHODCALLTYPE CentralStation::Write(int32_t* /*deviceAddress*/, Regi
                 break;
         }
     }
-    status.SetCode(kStatusOk);
-    return 1;
+    status.SetCode(code);
+    return code == kStatusOk ? 1 : 0;
 }
 
 }  // namespace kelvora

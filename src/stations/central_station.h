@@ -30,7 +30,9 @@ private:
     // and deletes every listed message.
     void Poll();
     void ApplyReport(const Report& report);
-    void WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value, int16_t dataType);
+    // Sends the site the register's new value and keeps it in the image once
+    // the modem accepted the message. The status the write leaves.
+    uint32_t WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value, int16_t dataType);
 };
 
 }  // namespace kelvora

@@ -100,6 +100,7 @@ void RemoteStation::PollAndReport(int32_t own, int32_t first) {
 
 int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* /*deviceAddress*/, RegisterRequest* request,
                                                RegisterValue* value) {
+    uint32_t code = kStatusOk;
     if (request != nullptr && value != nullptr) {
         switch (request->typeIndex) {
             case kTypeM: {
@@ -117,7 +118,7 @@ int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* /*deviceAddress*/, Regis
             }
             case kTypeSendMsg: {
                 GsmModem modem(*this);
-                SendFreeText(modem, numbers, value->textValue, kTextValueSize);
+                code = SendFreeText(modem, numbers, value->textValue, kTextValueSize);
                 break;
             }
             case kTypeSmsc:
@@ -133,8 +134,8 @@ int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* /*deviceAddress*/, Regis
                 break;
         }
     }
-    status.SetCode(kStatusOk);
-    return 1;
+    status.SetCode(code);
+    return code == kStatusOk ? 1 : 0;
 }
 
 }  // namespace kelvora

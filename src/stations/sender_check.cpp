@@ -30,11 +30,11 @@ std::string Normalise(std::string digits) {
 
 }  // namespace
 
-std::string NormaliseNumber(const char* number) { return Normalise(DigitsOf(number, kNumberTextSize)); }
+std::string ComparableNumber(const char* number) { return Normalise(DigitsOf(number, kNumberTextSize)); }
 
 bool SenderAccepted(const char* detc, const SmsRecord& message) {
     if (detc == nullptr || detc[0] == '\0') return true;  // no number configured: open as before
-    const std::string wanted = NormaliseNumber(detc);
+    const std::string wanted = ComparableNumber(detc);
     if (wanted.empty()) return false;  // text but no number: nobody matches
     if (message.PeerTypeOfNumber() == kTypeOfNumberAlphanumeric) return false;
     const std::string sender = Normalise(DigitsOf(message.peerNumber, sizeof message.peerNumber));

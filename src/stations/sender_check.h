@@ -13,7 +13,7 @@ namespace kelvora {
 // dropped, the country code 86 dropped when at least 11 digits remain, then
 // a leading trunk "0" dropped. "+86 138-0013-8000", "008613800138000" and
 // "013800138000" all give "13800138000".
-std::string NormaliseNumber(const char* number);
+std::string ComparableNumber(const char* number);
 
 // True when a message from this sender may change registers for a station
 // whose destination number is detc (a NUL-terminated field of at most

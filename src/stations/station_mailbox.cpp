@@ -21,12 +21,22 @@ void ProcessStoredMessages(GsmModem& modem, const std::function<void(const SmsRe
     for (int i = 0; i < listed; ++i) modem.DeleteMessage(records[i].index);
 }
 
-void SendFreeText(GsmModem& modem, const SiteNumbers& numbers, const char* textValue, size_t textCapacity) {
+uint32_t SendStatus(const SendResult& result) {
+    switch (result.outcome) {
+        case SendOutcome::kAccepted: return kStatusOk;
+        case SendOutcome::kNoAnswer: return kStatusTimeout;
+        default: return kStatusWriteError;
+    }
+}
+
+uint32_t SendFreeText(GsmModem& modem, const SiteNumbers& numbers, const char* textValue, size_t textCapacity) {
     char text[kTextValueSize];
     CopyBoundedText(text, sizeof text, textValue, textCapacity);
-    if (text[0] == '\0') return;
+    if (text[0] == '\0') return kStatusOk;
     const SiteNumbers copy = numbers;
-    modem.SendSms(copy.smsc, copy.detc, text);
+    SendResult sent;
+    modem.SendSms(copy.smsc, copy.detc, text, &sent);
+    return SendStatus(sent);
 }
 
 }  // namespace kelvora

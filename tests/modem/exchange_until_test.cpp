@@ -48,7 +48,7 @@ TEST_F(ExchangeUntil, SilenceEndsAfterTheTimeOut) {
     const uint32_t elapsed = clock.Now() - start;
     EXPECT_GE(elapsed, 1000u);
     EXPECT_LE(elapsed, 1030u);
-    EXPECT_EQ(101u, port->queueCountCalls - port->readCalls);  // the first-byte polls
+    EXPECT_EQ(102u, port->queueCountCalls - port->readCalls);  // a look before the write, the first-byte polls
 }
 
 TEST_F(ExchangeUntil, ANegativeTimeOutIsCappedAtOneMinute) {
@@ -62,13 +62,33 @@ TEST_F(ExchangeUntil, ANegativeTimeOutIsCappedAtOneMinute) {
     EXPECT_LE(elapsed, 60030u);
 }
 
-TEST_F(ExchangeUntil, ALateAnswerEndsTheFirstByteWaitAtOnce) {
-    port->Arrive("\r\nRING\r\n");  // already waiting before the write
-    port->onWrite = [](ScriptedPort& p, const std::string&) { p.Arrive("\r\nOK\r\n", 200); };
+TEST_F(ExchangeUntil, WhatWaitsBeforeTheWriteIsSetAsideNotTakenForTheAnswer) {
+    port->Arrive("\r\nRING\r\n\r\n+CMGS: 3\r\n");  // already waiting before the write
+    port->Arrive("\r\nOK\r\n", 5);                    // and the tail of a late answer on its way
+    port->onWrite = [](ScriptedPort& p, const std::string&) { p.Arrive("\r\n> ", 200); };
+    std::string buffer = "AT+CMGS=21\r";
+    uint32_t length = static_cast<uint32_t>(buffer.size());
+    ExchangeResult result;
+    EXPECT_TRUE(modem.ExchangeUntil(buffer, length, ">", &result));
+    EXPECT_EQ("\r\n> ", buffer);
+    EXPECT_EQ(ExchangeOutcome::kAnswered, result.outcome);
+    EXPECT_EQ(26u, result.setAside);
+    EXPECT_EQ(210u, result.elapsedMs);  // the answer, and the sleep before the read that took it
+}
+
+TEST_F(ExchangeUntil, OutcomesOfSilenceAndPortFailure) {
+    ExchangeResult result;
     std::string buffer = "AT\r";
     uint32_t length = 3;
-    EXPECT_TRUE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n"));
-    EXPECT_EQ("\r\nRING\r\n\r\nOK\r\n", buffer);
+    EXPECT_TRUE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n", &result));
+    EXPECT_EQ(ExchangeOutcome::kNoAnswer, result.outcome);
+    EXPECT_EQ(-1, result.errorNumber);
+
+    port->readsBeforeFailure = 0;
+    buffer = "AT\r";
+    length = 3;
+    EXPECT_FALSE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n", &result));
+    EXPECT_EQ(ExchangeOutcome::kPortFailed, result.outcome);
 }
 
 TEST_F(ExchangeUntil, BytesThatKeepComingHoldItOpenPastTheTimeOut) {

@@ -41,30 +41,69 @@ protected:
 };
 
 TEST_F(GsmModemDialogue, SendsTheExamplePduAfterThePrompt) {
-    for (const char* name : {"send_sms", "send_sms_echo", "send_cms_error_500", "send_unsolicited"}) {
+    const int32_t references[] = {7, 8, 9};
+    int i = 0;
+    for (const char* name : {"send_sms", "send_sms_echo", "send_unsolicited"}) {
         SCOPED_TRACE(name);
         port->written.clear();
         Play(name);
-        EXPECT_TRUE(modem.SendSms("+8610000000000", "10000000001", "abc"));
+        SendResult result;
+        EXPECT_TRUE(modem.SendSms("+8610000000000", "10000000001", "abc", &result));
         ExpectComplete();
         EXPECT_EQ("AT+CMGS=21\r0891680100000000F011000D91680100000000F100080006006100620063\x1A", port->written);
+        EXPECT_EQ(SendOutcome::kAccepted, result.outcome);
+        EXPECT_EQ(references[i++], result.messageReference);
         EXPECT_EQ(kStatusOk, driver.status.Code());
     }
 }
 
-TEST_F(GsmModemDialogue, ThePduGoesOutWhenThePromptDoesNotCome) {
-    for (const char* name : {"send_no_prompt", "send_cms_error_304"}) {
-        SCOPED_TRACE(name);
+TEST_F(GsmModemDialogue, ARefusalEndsTheSendWhenItComes) {
+    const char* command = "AT+CMGS=21\r";
+    const std::string whole = std::string(command) + "0891680100000000F011000D91680100000000F100080006006100620063\x1A";
+    struct Case {
+        const char* transcript;
+        std::string written;
+        int32_t errorNumber;
+    } cases[] = {
+        {"send_error_no_prompt", command, -1},  // no PDU after an error: it would be read as a command
+        {"send_cms_error_304", command, 304},
+        {"send_cms_error_500", whole, 500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.transcript);
+        port->written.clear();
         const uint32_t start = clock.Now();
-        Play(name);
-        EXPECT_TRUE(modem.SendSms("+8610000000000", "10000000001", "abc"));
+        Play(c.transcript);
+        SendResult result;
+        EXPECT_FALSE(modem.SendSms("+8610000000000", "10000000001", "abc", &result));
         ExpectComplete();
-        // The prompt wait runs out (about T), and so does the final-result wait.
-        EXPECT_GE(clock.Now() - start, 2000u);
+        EXPECT_EQ(c.written, port->written);
+        EXPECT_EQ(SendOutcome::kRefused, result.outcome);
+        EXPECT_EQ(c.errorNumber, result.errorNumber);
+        EXPECT_LT(clock.Now() - start, 100u);  // at the answer, not at the 1000 ms time-out
+        EXPECT_EQ(kStatusOk, driver.status.Code());
     }
 }
 
+TEST_F(GsmModemDialogue, ThePduGoesOutWhenNeitherPromptNorErrorCame) {
+    const uint32_t start = clock.Now();
+    Play("send_no_prompt");
+    SendResult result;
+    EXPECT_FALSE(modem.SendSms("+8610000000000", "10000000001", "abc", &result));
+    ExpectComplete();
+    EXPECT_EQ(SendOutcome::kRefused, result.outcome);  // the PDU got "ERROR"
+    EXPECT_GE(clock.Now() - start, 1000u);             // the prompt wait ran out
+    EXPECT_LT(clock.Now() - start, 1100u);
+
+    port->written.clear();
+    port->onWrite = nullptr;  // silence: both waits run out
+    EXPECT_FALSE(modem.SendSms("+8610000000000", "10000000001", "abc", &result));
+    EXPECT_EQ(SendOutcome::kNoAnswer, result.outcome);
+    EXPECT_NE(std::string::npos, port->written.find("\x1A"));
+}
+
 TEST_F(GsmModemDialogue, TheDefaultServiceCentreStandsInForAnEmptyOne) {
+    AcceptEverySend(*port);
     EXPECT_EQ(14u, std::strlen(kDefaultServiceCentre));
     EXPECT_EQ(0, std::strncmp(kDefaultServiceCentre, "+86", 3));
     EXPECT_TRUE(modem.SendSms("", "8613900000001", "abc"));
@@ -81,6 +120,7 @@ TEST_F(GsmModemDialogue, NormalisesNumbers) {
         {"13800100500", "0086139000000", "0891683108100005F011000F9168006831090000F0"},
         {"+861380010050", "13900000001", "0791683108100005" "11000D91683109000000F1"},
     };
+    AcceptEverySend(*port);
     for (const Case& c : cases) {
         port->written.clear();
         EXPECT_TRUE(modem.SendSms(c.serviceCentre, c.destination, "a"));
@@ -90,6 +130,7 @@ TEST_F(GsmModemDialogue, NormalisesNumbers) {
 }
 
 TEST_F(GsmModemDialogue, RefusesWhatCannotBeSentAndSendsNothing) {
+    AcceptEverySend(*port);
     driver.status.SetCode(kStatusReadError);
     EXPECT_FALSE(modem.SendSms("", "1000000000", "abc"));         // 10 characters
     EXPECT_FALSE(modem.SendSms("", "+100000000", "abc"));         // "+" and 9 digits
@@ -98,7 +139,9 @@ TEST_F(GsmModemDialogue, RefusesWhatCannotBeSentAndSendsNothing) {
     EXPECT_FALSE(modem.SendSms("", "13900000001", ""));
     EXPECT_FALSE(modem.SendSms("", "13900000001", std::string(70, 'x').c_str()));
     EXPECT_FALSE(modem.SendSms("", "13900000001", "\x81"));  // half a GBK character
-    EXPECT_FALSE(modem.SendSms("", nullptr, "abc"));
+    SendResult result;
+    EXPECT_FALSE(modem.SendSms("", nullptr, "abc", &result));
+    EXPECT_EQ(SendOutcome::kNotSent, result.outcome);
     EXPECT_TRUE(port->written.empty());
     EXPECT_EQ(kStatusReadError, driver.status.Code());  // untouched
 
@@ -226,10 +269,51 @@ TEST_F(GsmModemDialogue, LowerCaseAlphanumericAndNoServiceCentre) {
     ExpectComplete();
 }
 
-TEST_F(GsmModemDialogue, DeleteWritesTheIndexInDecimal) {
+TEST_F(GsmModemDialogue, DeleteWritesTheIndexInDecimalAndIsTrueOnlyForOk) {
+    port->onWrite = [](ScriptedPort& p, const std::string& chunk) {
+        p.Arrive(chunk == "AT+CMGD=-3\r" ? "\r\nOK\r\n" : "\r\n+CMS ERROR: 321\r\n", 20);
+    };
     EXPECT_TRUE(modem.DeleteMessage(-3));
-    EXPECT_TRUE(modem.DeleteMessage(70000));
+    ExchangeResult result;
+    EXPECT_FALSE(modem.DeleteMessage(70000, &result));
+    EXPECT_EQ(ExchangeOutcome::kRefused, result.outcome);
+    EXPECT_EQ(321, result.errorNumber);
     EXPECT_EQ("AT+CMGD=-3\rAT+CMGD=70000\r", port->written);
+
+    Play("delete_after_unsolicited");
+    EXPECT_TRUE(modem.DeleteMessage(3, &result));
+    ExpectComplete();
+    EXPECT_EQ(ExchangeOutcome::kAnswered, result.outcome);
+    EXPECT_EQ(17u, result.setAside);
+    EXPECT_EQ(30u, result.elapsedMs);  // the answer, and the sleep before the read that took it
+}
+
+TEST_F(GsmModemDialogue, ListingsEndAtTheirOwnFinalResult) {
+    std::vector<SmsRecord> records = Records();
+    ExchangeResult result;
+    Play("list_cme_error");
+    EXPECT_EQ(0, modem.ListMessages(records.data(), kMaxListedRecords, ListFilter::kReceivedUnread, &result));
+    ExpectComplete();
+    EXPECT_EQ(ExchangeOutcome::kRefused, result.outcome);
+    EXPECT_EQ(10, result.errorNumber);
+    EXPECT_EQ(30u, result.elapsedMs);
+
+    Play("list_after_late_answer");
+    clock.Advance(5);  // the late answer's tail has arrived too
+    ASSERT_EQ(1, modem.ListMessages(records.data(), kMaxListedRecords, ListFilter::kReceivedUnread, &result));
+    ExpectComplete();
+    EXPECT_STREQ("hello", records[0].text);
+    EXPECT_EQ(ExchangeOutcome::kAnswered, result.outcome);
+    EXPECT_EQ(19u, result.setAside);
+    EXPECT_EQ(60u, result.elapsedMs);
+
+    Play("list_error_inside");
+    ASSERT_EQ(2, modem.ListMessages(records.data(), kMaxListedRecords, ListFilter::kReceivedUnread, &result));
+    ExpectComplete();
+    EXPECT_STREQ("ERROR", records[0].text);
+    EXPECT_STREQ("hello", records[1].text);
+    EXPECT_EQ(ExchangeOutcome::kAnswered, result.outcome);
+    EXPECT_EQ(40u, result.elapsedMs);
 }
 
 }  // namespace

@@ -104,6 +104,13 @@ private:
     std::string error_;
 };
 
+// A modem that gives the prompt to every "AT+CMGS" and accepts every PDU.
+inline void AcceptEverySend(ScriptedPort& port) {
+    port.onWrite = [](ScriptedPort& p, const std::string& chunk) {
+        p.Arrive(chunk.rfind("AT+CMGS=", 0) == 0 ? "\r\n> " : "\r\n+CMGS: 1\r\n\r\nOK\r\n", 10);
+    };
+}
+
 class ModemTest : public ::testing::Test {
 protected:
     ModemTest() {

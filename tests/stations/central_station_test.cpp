@@ -36,9 +36,12 @@ protected:
         EXPECT_EQ(1, station.Read(nullptr, &r, &v));
         return v;
     }
-    void WriteM(int32_t site, int16_t address, RegisterValue v, int16_t dataType = kDataInt, int16_t bit = 0) {
+    int32_t TryWriteM(int32_t site, int16_t address, RegisterValue v, int16_t dataType = kDataInt, int16_t bit = 0) {
         RegisterRequest r = Request(kTypeM, site, address, bit, dataType);
-        EXPECT_EQ(1, station.Write(nullptr, &r, &v));
+        return station.Write(nullptr, &r, &v);
+    }
+    void WriteM(int32_t site, int16_t address, RegisterValue v, int16_t dataType = kDataInt, int16_t bit = 0) {
+        EXPECT_EQ(1, TryWriteM(site, address, v, dataType, bit));
     }
     void WriteText(int16_t type, int32_t site, const std::string& text) {
         RegisterRequest r = Request(type, site, 0, 0, kDataText);
@@ -202,6 +205,7 @@ TEST_F(CentralStationTest, BitWritesSetOrClearOneBitAndSendTheWholeRegister) {
 }
 
 TEST_F(CentralStationTest, WordAndFloatWritesKeepTheirBits) {
+    WriteText(kTypeDetc, 5, "+8613900000005");
     RegisterValue v = Marked();
     v.wordValue = 0xFFFF;
     WriteM(5, 120, v, kDataWord);
@@ -226,11 +230,12 @@ TEST_F(CentralStationTest, WriteToAddress1000SendsTheLongCommand) {
     EXPECT_EQ("BEGINWM05100000000001END", modem.sent[0].text);
 }
 
-TEST_F(CentralStationTest, WriteWithoutDestinationChangesTheImageAndSendsNothing) {
-    WriteM(5, 120, IntValue(42));
-    EXPECT_EQ(42u, Image(5, 120));
-    EXPECT_TRUE(modem.sent.empty());
-    EXPECT_EQ(std::string::npos, rig.port->written.find("AT+CMGS"));
+TEST_F(CentralStationTest, WriteWithoutDestinationFailsAndKeepsTheImage) {
+    station.image[5][120].value = 7;
+    EXPECT_EQ(0, TryWriteM(5, 120, IntValue(42)));
+    EXPECT_EQ(kStatusWriteError, station.status.Code());
+    EXPECT_EQ(7u, Image(5, 120));
+    EXPECT_TRUE(rig.port->written.empty());
 }
 
 TEST_F(CentralStationTest, SendMsgSendsTheTextAsItIsAndReadsNothing) {
@@ -278,22 +283,39 @@ TEST_F(CentralStationTest, NumbersStartPresetAndAreStoredBoundedAndTerminated) {
     EXPECT_STREQ(kDefaultServiceCentre, station.numbers[7].smsc);
 }
 
-TEST_F(CentralStationTest, ModemTroubleNeverReachesTheHost) {
+TEST_F(CentralStationTest, AWriteTheModemDidNotAcceptFailsAndKeepsTheImage) {
     WriteText(kTypeDetc, 5, "+8613900000005");
-    rig.port->writeResult = 31;  // every write to the line fails
-    WriteM(5, 120, IntValue(42));
-    EXPECT_EQ(0u, station.status.Code());
-    ReadM(5, 120);
-    EXPECT_EQ(0u, station.status.Code());
-    EXPECT_STREQ("OK", station.GetStatusText());
-    EXPECT_EQ(42u, Image(5, 120));
+    WriteText(kTypeDetc, 6, "+8613900000006");
+    station.image[5][120].value = 7;
 
+    modem.refuseSubmissions = 500;  // the network refuses: answered at once
+    uint32_t start = rig.clock.Now();
+    EXPECT_EQ(0, TryWriteM(5, 120, IntValue(42)));
+    EXPECT_EQ(kStatusWriteError, station.status.Code());
+    EXPECT_LT(rig.clock.Now() - start, 1100u);  // the pause and the answer, no time-out
+    EXPECT_EQ(7u, Image(5, 120));
+    RegisterRequest sendMsg = Request(kTypeSendMsg, 6, 0, 0, kDataText);
+    RegisterValue text = TextValue("hello");
+    EXPECT_EQ(0, station.Write(nullptr, &sendMsg, &text));
+    EXPECT_EQ(kStatusWriteError, station.status.Code());
+    modem.refuseSubmissions = 0;
+
+    rig.port->writeResult = 31;  // the port fails
+    EXPECT_EQ(0, TryWriteM(5, 120, IntValue(43)));
+    EXPECT_EQ(kStatusWriteError, station.status.Code());
     rig.port->writeResult = 0;
-    modem.silent = true;  // a modem that never answers
+
+    modem.silent = true;  // no answer at all
+    start = rig.clock.Now();
+    EXPECT_EQ(0, TryWriteM(5, 120, IntValue(44)));
+    EXPECT_EQ(kStatusTimeout, station.status.Code());
+    EXPECT_EQ(7u, Image(5, 120));
+
+    // Reads answer from the image whatever the modem does.
     modem.Receive("8613800000003", kReport3At10);
-    ReadM(5, 125);
+    EXPECT_EQ(7, ReadM(5, 120).intValue);
+    EXPECT_EQ(kStatusOk, station.status.Code());
     EXPECT_EQ(0u, Image(3, 10));
-    EXPECT_EQ(0u, station.status.Code());
 }
 
 TEST_F(CentralStationTest, RequestsOutsideTheImageTouchNothing) {

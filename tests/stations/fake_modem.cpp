@@ -34,6 +34,10 @@ void FakeModem::ReceiveAt(int32_t index, const std::string& sender, const std::s
 void FakeModem::Command(ScriptedPort& port, const std::string& line) {
     if (awaitingPdu_) {
         awaitingPdu_ = false;
+        if (refuseSubmissions != 0) {
+            port.Arrive("\r\n+CMS ERROR: " + std::to_string(refuseSubmissions) + "\r\n");
+            return;
+        }
         sent.push_back(ReadSubmitPdu(line));
         sendTicks.push_back(clock_.Now());
         port.Arrive("\r\n+CMGS: 7\r\n\r\nOK\r\n");

@@ -28,6 +28,7 @@ public:
     std::vector<uint32_t> sendTicks;  // fake-clock time of each submission
     int listings = 0;
     bool silent = false;  // answer nothing at all
+    int refuseSubmissions = 0;  // not 0: every PDU is answered "+CMS ERROR: <this>"
 
 private:
     void Command(ScriptedPort& port, const std::string& line);

@@ -279,12 +279,29 @@ TEST_F(RemoteStationTest, SendMsgComFlagAndNumbers) {
     EXPECT_EQ(std::string(130, '1'), std::string(station.numbers.detc));
 }
 
-TEST_F(RemoteStationTest, ModemTroubleAndBadRequestsNeverReachTheHost) {
-    rig.port->writeResult = 31;
-    station.comFlag = 1;
+TEST_F(RemoteStationTest, AFreeTextNotAcceptedFailsTheWriteButAReportNeverFailsARead) {
+    RegisterRequest r = Request(kTypeSendMsg, 0, 0, 0, kDataText);
+    RegisterValue text = TextValue("Tank 2 low");
+    EXPECT_EQ(0, station.Write(&own, &r, &text));  // no DETC yet
+    EXPECT_EQ(kStatusWriteError, station.status.Code());
+
     Write(kTypeDetc, TextValue(kCentral));
+    modem.refuseSubmissions = 38;
+    EXPECT_EQ(0, station.Write(&own, &r, &text));
+    EXPECT_EQ(kStatusWriteError, station.status.Code());
+    modem.refuseSubmissions = 0;
+    modem.silent = true;
+    EXPECT_EQ(0, station.Write(&own, &r, &text));
+    EXPECT_EQ(kStatusTimeout, station.status.Code());
+
+    station.comFlag = 1;  // the report of this read goes unanswered: the read still succeeds
     ReadM(10);
-    EXPECT_EQ(0u, station.status.Code());
+    rig.port->writeResult = 31;
+    rig.clock.Advance(3000);
+    ReadM(10);
+}
+
+TEST_F(RemoteStationTest, BadRequestsNeverReachTheHost) {
 
     rig.port->writeResult = 0;
     const size_t before = rig.port->written.size();

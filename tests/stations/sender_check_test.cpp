@@ -18,13 +18,13 @@ SmsRecord From(const char* number, uint8_t typeOfAddress = 0x91) {
 TEST(NormaliseNumberTest, ReducesTheUsualWritingsOfOneNumberToTheSameDigits) {
     for (const char* n : {"+8613800138000", "8613800138000", "008613800138000", "13800138000", "013800138000",
                           "+86 138-0013-8000", "(0086) 138 0013 8000"}) {
-        EXPECT_EQ("13800138000", NormaliseNumber(n)) << n;
+        EXPECT_EQ("13800138000", ComparableNumber(n)) << n;
     }
-    EXPECT_EQ("1012345678", NormaliseNumber("01012345678"));
-    EXPECT_EQ("861012345678", NormaliseNumber("+861012345678"));  // only 10 digits would remain
-    EXPECT_EQ("8612345", NormaliseNumber("8612345"));
-    EXPECT_EQ("", NormaliseNumber("centre"));
-    EXPECT_EQ("", NormaliseNumber("0"));
+    EXPECT_EQ("1012345678", ComparableNumber("01012345678"));
+    EXPECT_EQ("861012345678", ComparableNumber("+861012345678"));  // only 10 digits would remain
+    EXPECT_EQ("8612345", ComparableNumber("8612345"));
+    EXPECT_EQ("", ComparableNumber("centre"));
+    EXPECT_EQ("", ComparableNumber("0"));
 }
 
 TEST(SenderAcceptedTest, EmptyDetcAcceptsEverySender) {

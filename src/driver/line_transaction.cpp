@@ -1,0 +1,113 @@
+// LineTransaction: the steps of an exchange on the line (see the header).
+// Every pause goes through the driver's clock.
+#include "driver/line_transaction.h"
+
+#include <algorithm>
+
+#include "driver/driver_base.h"
+
+namespace kelvora {
+
+namespace {
+
+constexpr uint32_t kRtsHoldMs = 5;
+constexpr uint32_t kWaitingChunkBytes = 4096;
+
+bool DrivesRts(int32_t lineType) { return lineType == 1 || lineType == 2; }
+
+uint32_t QueueCount(SerialPort& port) {
+    uint32_t waiting = 0;
+    if (port.GetInputQueueCount(&waiting) != 0) return 0;
+    return waiting;
+}
+
+}  // namespace
+
+LineTransaction::LineTransaction(DriverBase& driver) : driver_(driver) {}
+
+bool LineTransaction::SetAsideWaiting(std::string& setAside, uint32_t maxMs) {
+    if (!driver_.port) return true;
+    SerialPort& port = *driver_.port;
+    Clock& clock = driver_.clock();
+    const uint32_t start = clock.TickCount();
+    char chunk[kWaitingChunkBytes];
+    bool found = false;
+    while (setAside.size() < kMaxResponseBytes) {
+        uint32_t waiting = QueueCount(port);
+        if (waiting == 0) {
+            // One more look after a poll period catches the tail of an answer
+            // that was still on its way; nothing at all costs no time.
+            if (!found || static_cast<uint32_t>(clock.TickCount() - start) >= maxMs) break;
+            found = false;
+            clock.Sleep(kLinePollMs);
+            continue;
+        }
+        waiting = std::min<uint32_t>({waiting, kWaitingChunkBytes,
+                                      static_cast<uint32_t>(kMaxResponseBytes - setAside.size())});
+        uint32_t got = 0;
+        if (port.Read(chunk, waiting, &got, nullptr, kWaitForever) != 0) return false;
+        if (got == 0) break;  // the queue promised bytes the read did not bring
+        setAside.append(chunk, std::min(got, waiting));
+        found = true;
+    }
+    return true;
+}
+
+bool LineTransaction::Send(const char* bytes, uint32_t length, uint32_t writeTimeoutMs) {
+    if (!driver_.port) return false;
+    SerialPort& port = *driver_.port;
+    const bool rts = DrivesRts(driver_.lineType);
+    if (rts) port.SetRts(true);
+    if (port.Write(bytes, length, nullptr, nullptr, writeTimeoutMs) != 0) return false;
+    if (rts) {
+        driver_.BusyWait(kRtsHoldMs);
+        port.SetRts(false);
+    }
+    return true;
+}
+
+uint32_t LineTransaction::AwaitFirstByte(uint32_t timeoutMs) {
+    const uint32_t polls = timeoutMs / kLinePollMs;
+    uint32_t waiting = 0;
+    for (uint32_t i = 0; i <= polls; ++i) {
+        driver_.clock().Sleep(kLinePollMs);
+        waiting = QueueCount(*driver_.port);
+        if (waiting > 0) break;
+    }
+    return waiting;
+}
+
+CollectEnd LineTransaction::Collect(std::string& buffer, const CollectRules& rules,
+                                    const std::function<bool(const std::string&, size_t)>& complete) {
+    SerialPort& port = *driver_.port;
+    Clock& clock = driver_.clock();
+    char chunk[kWaitingChunkBytes];
+    while (buffer.size() < kMaxResponseBytes) {
+        clock.Sleep(kLinePollMs);
+        uint32_t want = kLinePieceBytes;
+        if (rules.sizing != ReadSizing::kPieces) {
+            const uint32_t waiting = QueueCount(port);
+            if (rules.sizing == ReadSizing::kQueuedPieces) {
+                want = std::min(waiting, kLinePieceBytes);
+            } else if (waiting != 0) {
+                want = std::min(waiting, kWaitingChunkBytes);
+            }
+        }
+        want = static_cast<uint32_t>(std::min<size_t>(want, kMaxResponseBytes - buffer.size()));
+        uint32_t got = 0;
+        if (port.Read(chunk, want, &got, nullptr, kWaitForever) != 0) return CollectEnd::kReadFailed;
+        got = std::min(got, want);  // a port never delivers more than asked
+        if (got != 0) {
+            const size_t from = buffer.size();
+            buffer.append(chunk, got);
+            if (complete && complete(buffer, from)) return CollectEnd::kComplete;
+            continue;  // bytes are flowing: the clock is not looked at
+        }
+        if (rules.quietAfterMs == 0 || static_cast<uint32_t>(clock.TickCount() - rules.start) >= rules.quietAfterMs) {
+            return CollectEnd::kQuiet;
+        }
+    }
+    return CollectEnd::kBound;
+}
+
+}  // namespace kelvora

@@ -1,0 +1,29 @@
+// What became of one exchange with the modem, beside the plain success of the
+// exchange: answered as asked, refused with a final error result, not
+// answered by the time-out, or lost to a port failure.
+#pragma once
+
+#include <cstdint>
+
+namespace kelvora {
+
+enum class ExchangeOutcome : uint8_t {
+    kAnswered,    // the terminator came
+    kRefused,     // "ERROR", "+CMS ERROR: <n>" or "+CME ERROR: <n>" came first
+    kNoAnswer,    // neither by the time-out (or by the response bound)
+    kPortFailed,  // the write or a read failed
+};
+
+struct ExchangeResult {
+    ExchangeOutcome outcome = ExchangeOutcome::kNoAnswer;
+    int32_t errorNumber = -1;  // of "+CMS ERROR"/"+CME ERROR"; -1 for "ERROR" or none
+    uint32_t elapsedMs = 0;    // from the write to the end of collecting
+    uint32_t received = 0;     // bytes of the response
+    uint32_t setAside = 0;     // stale bytes read off before the write
+};
+
+// Short names for logs and traces: "answered", "refused", "no answer",
+// "port failure".
+const char* OutcomeName(ExchangeOutcome outcome);
+
+}  // namespace kelvora
