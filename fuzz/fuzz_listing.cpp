@@ -1,36 +1,42 @@
-// libFuzzer target: the scan of an "AT+CMGL" response on any bytes, into 128
-// records with guards around them: never more records than given, nothing
-// written outside them, nothing read past the response.
+// libFuzzer target: the scan of an "AT+CMGL" response on any bytes, into the
+// 128 records a station lists into: never more records than given, nothing
+// written past them (AddressSanitizer watches the array's end), records past
+// the count untouched, every text field of a filled record terminated, and
+// nothing read past the response.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "modem/listing_scan.h"
+#include "support/fuzz_check.h"
+
+namespace {
+
+constexpr uint8_t kUntouched = 0x3C;
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    constexpr size_t kGuard = 2;
-    std::vector<char> response(data, data + size);
-    std::vector<kelvora::SmsRecord> records(kelvora::kMaxListedRecords + 2 * kGuard);
-    std::memset(records.data(), 0x3C, records.size() * sizeof(kelvora::SmsRecord));
-    const int count = kelvora::ScanListing(response.data(), response.size(), records.data() + kGuard,
-                                           kelvora::kMaxListedRecords);
-    if (count < 0 || static_cast<size_t>(count) > kelvora::kMaxListedRecords) __builtin_trap();
-    const auto* bytes = reinterpret_cast<const uint8_t*>(records.data());
-    const size_t guardBytes = kGuard * sizeof(kelvora::SmsRecord);
-    const size_t after = (kGuard + kelvora::kMaxListedRecords) * sizeof(kelvora::SmsRecord);
-    for (size_t i = 0; i < guardBytes; ++i) {
-        if (bytes[i] != 0x3C || bytes[after + i] != 0x3C) __builtin_trap();
-    }
-    // Records past the count are untouched.
-    const size_t unused = (kGuard + static_cast<size_t>(count)) * sizeof(kelvora::SmsRecord);
-    for (size_t i = unused; i < after; ++i) {
-        if (bytes[i] != 0x3C) __builtin_trap();
-    }
-    for (int i = 0; i < count; ++i) {
-        const kelvora::SmsRecord& r = records[kGuard + static_cast<size_t>(i)];
-        if (std::memchr(r.text, '\0', sizeof r.text) == nullptr) __builtin_trap();
-        if (std::memchr(r.peerNumber, '\0', sizeof r.peerNumber) == nullptr) __builtin_trap();
+    using kelvora::SmsRecord;
+    using kelvora::fuzz::BytesAre;
+    using kelvora::fuzz::Terminated;
+    // One array for every run: allocating 27 KB per run would cost more than the scan.
+    static std::vector<SmsRecord> records(kelvora::kMaxListedRecords);
+    std::memset(records.data(), kUntouched, records.size() * sizeof(SmsRecord));
+    // A copy of exactly size bytes, so that a read past the end is caught.
+    const std::vector<char> response(data, data + size);
+
+    const int count = kelvora::ScanListing(response.data(), response.size(), records.data(), records.size());
+    FUZZ_CHECK(count >= 0 && static_cast<size_t>(count) <= records.size(), "count within the records given");
+    const size_t filled = static_cast<size_t>(count);
+    FUZZ_CHECK(BytesAre(records.data() + filled, (records.size() - filled) * sizeof(SmsRecord), kUntouched),
+               "records past the count untouched");
+    for (size_t i = 0; i < filled; ++i) {
+        const SmsRecord& r = records[i];
+        FUZZ_CHECK(Terminated(r.serviceCentre, sizeof r.serviceCentre) && Terminated(r.peerNumber, sizeof r.peerNumber) &&
+                       Terminated(r.timestamp, sizeof r.timestamp) && Terminated(r.text, sizeof r.text),
+                   "every text field of a listed record terminated");
     }
     return 0;
 }
