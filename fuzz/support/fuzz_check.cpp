@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // The sanitizers' and the coverage's hooks on a loop over a whole buffer tell
 // the fuzzer nothing about the code under test and cost far more than that
@@ -17,12 +18,37 @@ void Fail(const char* file, int line, const char* rule) {
     std::abort();
 }
 
+// Eight bytes at a time and without an early exit: a whole station image
+// (256 KB) is compared in microseconds.
+KELVORA_UNINSTRUMENTED bool BytesEqual(const void* a, const void* b, size_t count) {
+    const auto* p = static_cast<const uint8_t*>(a);
+    const auto* q = static_cast<const uint8_t*>(b);
+    uint64_t difference = 0;
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t x;
+        uint64_t y;
+        std::memcpy(&x, p + i, 8);
+        std::memcpy(&y, q + i, 8);
+        difference |= x ^ y;
+    }
+    for (; i < count; ++i) difference |= static_cast<uint64_t>(p[i] ^ q[i]);
+    return difference == 0;
+}
+
 KELVORA_UNINSTRUMENTED bool BytesAre(const void* bytes, size_t count, uint8_t value) {
     const auto* p = static_cast<const uint8_t*>(bytes);
-    for (size_t i = 0; i < count; ++i) {
-        if (p[i] != value) return false;
+    uint64_t pattern;
+    std::memset(&pattern, value, 8);
+    uint64_t difference = 0;
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        uint64_t x;
+        std::memcpy(&x, p + i, 8);
+        difference |= x ^ pattern;
     }
-    return true;
+    for (; i < count; ++i) difference |= static_cast<uint64_t>(p[i] ^ value);
+    return difference == 0;
 }
 
 KELVORA_UNINSTRUMENTED bool Terminated(const char* field, size_t width) {

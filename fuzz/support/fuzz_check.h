@@ -14,6 +14,9 @@ namespace kelvora::fuzz {
 // True when every one of the count bytes at bytes equals value.
 bool BytesAre(const void* bytes, size_t count, uint8_t value);
 
+// True when the count bytes at a and at b are the same.
+bool BytesEqual(const void* a, const void* b, size_t count);
+
 // True when a text field of width bytes holds its NUL inside the field.
 bool Terminated(const char* field, size_t width);
 

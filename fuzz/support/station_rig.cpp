@@ -1,0 +1,14 @@
+// The modem behind the fuzz targets' stations (see the header).
+#include "support/station_rig.h"
+
+namespace kelvora::fuzz {
+
+std::string AnswerTo(const std::string& command, const std::string& listing) {
+    if (command.rfind("AT+CMGL", 0) == 0) return listing;
+    if (command.rfind("AT+CMGS=", 0) == 0) return "\r\n> ";
+    if (!command.empty() && command.back() == '\x1A') return "\r\n+CMGS: 1\r\n\r\nOK\r\n";
+    if (command.rfind("AT+CMGD=", 0) == 0) return "\r\nOK\r\n";
+    return "\r\nERROR\r\n";
+}
+
+}  // namespace kelvora::fuzz
