@@ -17,6 +17,29 @@ if(NOT WIN32 AND TARGET kelvora_modemsim)
     LABELS stations e2e)
 endif()
 
+# Scenarios that steer the simulator through its TCP control port: one source
+# for both builds, each run under kelvora-modemsim with modem 0 as COM1.
+set(station_sim_scenarios answers)
+foreach(scenario ${station_sim_scenarios})
+  set(exe stations_${scenario}_e2e)
+  add_executable(${exe} ${CMAKE_CURRENT_LIST_DIR}/${scenario}_e2e.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests_main.cpp)
+  target_link_libraries(${exe} PRIVATE kelvora_core kelvora_test_support kelvora_sim_control GTest::gtest)
+  target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
+                                            ${CMAKE_CURRENT_LIST_DIR})
+  if(NOT WIN32 AND TARGET kelvora-modemsim)
+    add_test(NAME ${exe} COMMAND $<TARGET_FILE:kelvora-modemsim> --modems 2 --control-tcp -- $<TARGET_FILE:${exe}>)
+    set_tests_properties(${exe} PROPERTIES LABELS "stations;e2e" TIMEOUT 300)
+  elseif(WIN32 AND CMAKE_CROSSCOMPILING)
+    set(KELVORA_NATIVE_BUILD_DIR "${CMAKE_BINARY_DIR}/../native" CACHE PATH
+        "native build of this tree, whose modem simulator the Wine end-to-end tests use")
+    add_test(NAME ${exe}_wine
+             COMMAND /bin/sh ${PROJECT_SOURCE_DIR}/tests/support/with_simulator_wine.sh
+                     ${KELVORA_NATIVE_BUILD_DIR} 1 ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:${exe}>)
+    set_tests_properties(${exe}_wine PROPERTIES LABELS "stations;e2e;wine" TIMEOUT 300
+                         ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+  endif()
+endforeach()
+
 if(WIN32 AND CMAKE_CROSSCOMPILING)
   # The simulator is a native program: it comes from the native build of the
   # same tree, which ./run builds first.

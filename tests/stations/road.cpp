@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/host_records.h"
+#include "hosted_device.h"
 #include "platform/clock.h"
 #include "serial/serial_port.h"
 #include "stations/central_station.h"
@@ -30,73 +30,6 @@ public:
     uint32_t pauseMs = 0;
     int pauses = 0;
 };
-
-template <class Station>
-class HostedStation : public Station {
-public:
-    int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
-};
-
-// One station as a host holds it: its port settings, its device address.
-template <class Station>
-struct Device {
-    LineSettings line{};
-    PortConfig config{};
-    HostedStation<Station> station;
-    int32_t deviceAddress = 0;
-
-    bool Open(int16_t portIndex, int32_t timeoutMs, std::string& error) {
-        line.portIndex = portIndex;
-        line.baudCode = 12;  // 115200
-        line.eightDataBits = 1;
-        line.twoStopBits = 0;
-        line.parityCode = 2;  // none
-        line.lineType = 0;
-        line.timeout = timeoutMs;
-        config.lineSettings = &line;
-        station.SetPort(CreateSerialPort());
-        if (station.Open(&config) != 1) {
-            error = "COM" + std::to_string(portIndex + 1) + " does not open: " + station.GetStatusText();
-            return false;
-        }
-        return true;
-    }
-    bool Address(const char* text, int16_t dataType, RegisterRequest& request, std::string& error) {
-        request = RegisterRequest{};
-        request.dataType = dataType;
-        if (station.ParseAddress(text, &request) == 1) return true;
-        error = std::string("address not accepted: ") + text;
-        return false;
-    }
-    bool Write(const char* address, int16_t dataType, const RegisterValue& value, std::string& error) {
-        RegisterRequest request;
-        if (!Address(address, dataType, request, error)) return false;
-        RegisterValue copy = value;
-        if (station.Write(&deviceAddress, &request, &copy) == 1) return true;
-        error = std::string("write refused: ") + address;
-        return false;
-    }
-    bool Read(const char* address, int16_t dataType, RegisterValue& value, std::string& error) {
-        RegisterRequest request;
-        if (!Address(address, dataType, request, error)) return false;
-        value = RegisterValue{};
-        if (station.Read(&deviceAddress, &request, &value) == 1) return true;
-        error = std::string("read refused: ") + address;
-        return false;
-    }
-};
-
-RegisterValue Int(uint32_t v) {
-    RegisterValue value{};
-    value.intValue = static_cast<int32_t>(v);
-    return value;
-}
-
-RegisterValue Text(const std::string& text) {
-    RegisterValue value{};
-    std::snprintf(value.textValue, sizeof value.textValue, "%s", text.c_str());
-    return value;
-}
 
 constexpr int kAttempts = 3;          // polls before a step counts as failed
 constexpr uint32_t kRetryWaitMs = 3100;  // a poll interval and a little

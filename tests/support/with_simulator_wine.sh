@@ -2,7 +2,8 @@
 # Runs a command (as a rule wine-run.sh and a Win32 test) inside the native
 # modem simulator, whose two modems it links into the Wine prefix $WINEPREFIX
 # as COM<base> and COM<base+1>. The command sees the simulator's
-# KELVORA_MODEM<i>_COM and KELVORA_MODEM<i>_NUMBER. The simulator is a native
+# KELVORA_MODEM<i>_COM and KELVORA_MODEM<i>_NUMBER, and the simulator's TCP
+# control port in KELVORA_MODEMSIM_CONTROL_PORT. The simulator is a native
 # program: it comes from the native build of the same tree.
 #   with_simulator_wine.sh NATIVE_BUILD_DIR COM_BASE COMMAND [ARG...]
 set -u
@@ -21,4 +22,4 @@ if [ ! -x "$sim" ]; then
 fi
 : "${WINEPREFIX:?$me needs WINEPREFIX}"
 mkdir -p "$WINEPREFIX/dosdevices"
-exec "$sim" --modems 2 --wine-prefix "$WINEPREFIX" --com-base "$base" -- "$@"
+exec "$sim" --modems 2 --control-tcp --wine-prefix "$WINEPREFIX" --com-base "$base" -- "$@"

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     std::string infoFile, controlPath, winePrefix, request;
     int comBase = 1;
     bool trace = false;
+    bool controlTcp = false;
     CLI::App app{
         "Virtual GSM modems on pseudo-terminals, linked in one SMS network.\n"
         "Each modem speaks the AT command set with SMS in PDU mode (TS 27.005) on its own pty;\n"
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
         "  kelvora-modemsim [options]                 run until SIGINT/SIGTERM or a \"quit\" request\n"
         "  kelvora-modemsim [options] -- CMD ARGS...  run CMD once the modems are up, exit with its code;\n"
         "      CMD sees KELVORA_MODEM_COUNT, KELVORA_MODEM<i>_DEVICE, KELVORA_MODEM<i>_NUMBER,\n"
-        "      KELVORA_MODEM<i>_COM, KELVORA_COM<n>=<device> and KELVORA_MODEMSIM_CONTROL\n"
+        "      KELVORA_MODEM<i>_COM, KELVORA_COM<n>=<device>, KELVORA_MODEMSIM_CONTROL and\n"
+        "      (with --control-tcp) KELVORA_MODEMSIM_CONTROL_PORT\n"
         "  kelvora-modemsim --control SOCKET --request JSON   send one control request, print the reply\n\n"
         "Each modem is printed as: modem <i> <device> <number> COM<n>",
         "kelvora-modemsim"};
@@ -52,6 +54,8 @@ int main(int argc, char** argv) {
     app.add_flag("--cmti", options.cmti, "Announce arrivals with +CMTI (as after AT+CNMI=2,1)");
     app.add_option("--info-file", infoFile, "Write the modems (device, number, COM port) to this JSON file");
     app.add_option("--control", controlPath, "Unix socket of the JSON control protocol (see modemsim/control.h)");
+    app.add_flag("--control-tcp", controlTcp,
+                 "Also serve the control protocol on a TCP port of 127.0.0.1 (printed as \"control-port <n>\")");
     app.add_option("--wine-prefix", winePrefix, "Link modem i into this Wine prefix as dosdevices/com<base+i>");
     app.add_option("--com-base", comBase, "COM port number of modem 0")->capture_default_str()->check(CLI::Range(1, 255));
     app.add_flag("--trace", trace, "Print every command the modems receive, and their answers, to stderr");
@@ -99,7 +103,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> links;
     int code = 0;
     bool ready = true;
-    if (!controlPath.empty() && !control.Start(controlPath, &error)) ready = false;
+    if ((!controlPath.empty() || controlTcp) && !control.Start(controlPath, &error, controlTcp)) ready = false;
     if (ready && !winePrefix.empty() && !LinkIntoWinePrefix(winePrefix, modems, &links, &error)) ready = false;
     if (ready && !infoFile.empty() && !WriteFileAtomically(infoFile, InfoJson(modems, controlPath), &error))
         ready = false;
@@ -112,6 +116,7 @@ int main(int argc, char** argv) {
         for (const ModemInfo& m : modems) {
             std::fprintf(out, "modem %zu %s %s COM%d\n", m.index, m.device.c_str(), m.number.c_str(), m.com);
         }
+        if (control.TcpPort() != 0) std::fprintf(out, "control-port %u\n", static_cast<unsigned>(control.TcpPort()));
         std::fflush(out);
         Tracer tracer(&network);
         Tracer* tracing = trace ? &tracer : nullptr;

@@ -150,6 +150,9 @@ int RunWrapped(const std::vector<std::string>& command, const std::vector<ModemI
         env.emplace_back("KELVORA_COM" + std::to_string(m.com), m.device);
     }
     if (!controlPath.empty()) env.emplace_back("KELVORA_MODEMSIM_CONTROL", controlPath);
+    if (control != nullptr && control->TcpPort() != 0) {
+        env.emplace_back("KELVORA_MODEMSIM_CONTROL_PORT", std::to_string(control->TcpPort()));
+    }
 
     std::vector<char*> argv;
     for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));

@@ -1,6 +1,7 @@
 // The control socket: a Unix stream socket, a line of JSON per request
 // (see modemsim/control.h). One thread, poll over the listener and clients.
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -42,19 +43,38 @@ bool WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-bool ControlServer::Start(const std::string& socketPath, std::string* error) {
-    sockaddr_un address;
-    if (!MakeAddress(socketPath, &address, error)) return false;
-    unlink(socketPath.c_str());
-    listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener_, 8) != 0 || pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        *error = "control socket " + socketPath + ": " + std::strerror(errno);
-        if (listener_ >= 0) close(listener_);
-        listener_ = -1;
+bool ControlServer::Start(const std::string& socketPath, std::string* error, bool tcp) {
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        *error = std::string("control: ") + std::strerror(errno);
         return false;
     }
-    path_ = socketPath;
+    if (!socketPath.empty()) {
+        sockaddr_un address;
+        if (!MakeAddress(socketPath, &address, error)) return false;
+        unlink(socketPath.c_str());
+        listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            listen(listener_, 8) != 0) {
+            *error = "control socket " + socketPath + ": " + std::strerror(errno);
+            return false;
+        }
+        path_ = socketPath;
+    }
+    if (tcp) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;  // the system picks a free port
+        socklen_t length = sizeof address;
+        tcpListener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (tcpListener_ < 0 || bind(tcpListener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            listen(tcpListener_, 8) != 0 ||
+            getsockname(tcpListener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            *error = std::string("control TCP port: ") + std::strerror(errno);
+            return false;
+        }
+        tcpPort_ = ntohs(address.sin_port);
+    }
     thread_ = std::thread([this] { Loop(); });
     return true;
 }
@@ -65,25 +85,27 @@ void ControlServer::Stop() {
     ssize_t ignored = write(wake_[1], &byte, 1);
     (void)ignored;
     thread_.join();
-    close(listener_);
-    close(wake_[0]);
-    close(wake_[1]);
-    listener_ = wake_[0] = wake_[1] = -1;
-    unlink(path_.c_str());
+    for (int fd : {listener_, tcpListener_, wake_[0], wake_[1]}) {
+        if (fd >= 0) close(fd);
+    }
+    listener_ = tcpListener_ = wake_[0] = wake_[1] = -1;
+    if (!path_.empty()) unlink(path_.c_str());
 }
 
 void ControlServer::Loop() {
     std::map<int, std::string> clients;  // fd -> bytes of an unfinished line
     for (;;) {
-        std::vector<pollfd> fds{{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
+        // A listener of -1 is skipped by poll.
+        std::vector<pollfd> fds{{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}, {tcpListener_, POLLIN, 0}};
         for (const auto& c : clients) fds.push_back({c.first, POLLIN, 0});
         if (poll(fds.data(), fds.size(), 500) < 0 && errno != EINTR) break;
         if (fds[0].revents & POLLIN) break;
-        if (fds[1].revents & POLLIN) {
-            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        for (size_t k = 1; k <= 2; ++k) {
+            if (!(fds[k].revents & POLLIN)) continue;
+            const int client = accept4(fds[k].fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
             if (client >= 0) clients[client];
         }
-        for (size_t k = 2; k < fds.size(); ++k) {
+        for (size_t k = 3; k < fds.size(); ++k) {
             if (!(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             const int fd = fds[k].fd;
             std::string& pending = clients[fd];

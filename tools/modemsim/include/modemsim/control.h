@@ -19,9 +19,11 @@
 //   cmti          modem, on
 //   stats                                      -> submitted, delivered, undeliverable, rejected
 //   quit                                       (the program stops)
+// The same protocol is served on a TCP port of 127.0.0.1 when asked for.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -43,15 +45,21 @@ public:
     ControlServer(const ControlServer&) = delete;
     ControlServer& operator=(const ControlServer&) = delete;
 
-    bool Start(const std::string& socketPath, std::string* error);
+    // Listens on the Unix socket at socketPath (none when empty) and, when
+    // tcp is set, on an ephemeral TCP port of 127.0.0.1 (for clients that
+    // cannot reach a Unix socket, such as Win32 programs under Wine).
+    bool Start(const std::string& socketPath, std::string* error, bool tcp = false);
     void Stop();
     bool QuitRequested() const { return quit_; }
+    uint16_t TcpPort() const { return tcpPort_; }  // 0 when not listening on TCP
 
 private:
     void Loop();
     Network& network_;
     std::string path_;
     int listener_ = -1;
+    int tcpListener_ = -1;
+    uint16_t tcpPort_ = 0;
     int wake_[2] = {-1, -1};
     std::thread thread_;
     std::atomic<bool> quit_{false};
