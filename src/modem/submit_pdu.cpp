@@ -21,6 +21,16 @@ int FieldLength(const char* field, size_t width) {
     return static_cast<int>(strnlen(field, width - 1));
 }
 
+// Semi-octets carry the characters as they stand: anything but a decimal
+// digit would put a character that is no hexadecimal digit into the PDU, or
+// a different number ('A' to 'E' are "*", "#", "a", "b", "c"; 'F' a filler).
+bool AllDecimalDigits(const char* number, int length) {
+    for (int i = 0; i < length; ++i) {
+        if (number[i] < '0' || number[i] > '9') return false;
+    }
+    return true;
+}
+
 class HexWriter {
 public:
     explicit HexWriter(char* output) : out_(output) {}
@@ -34,10 +44,20 @@ private:
     int pos_ = 0;
 };
 
+// The user data is always UCS2, so TP-DCS must say so (TS 23.038): the
+// general data coding groups 00xx and 01xx, uncompressed, alphabet bits 10
+// (0x08 and its variants with a message class or automatic deletion), or the
+// message-waiting group 1110. Another value would have the peer read the
+// octets as 7-bit or 8-bit data.
+bool SelectsUcs2(uint8_t codingScheme) {
+    return (codingScheme & 0xAC) == 0x08 || (codingScheme & 0xF0) == 0xE0;
+}
+
 }  // namespace
 
 int EncodeSubmitPdu(const SmsRecord& record, char* output) {
     output[0] = '\0';
+    if (!SelectsUcs2(record.codingScheme)) return 0;
     uint8_t userData[2 * kMaxUcs2Units];
     const int textBytes = FieldLength(record.text, sizeof record.text);
     const int userDataLength = TextToUcs2(record.text, textBytes, userData);
@@ -46,6 +66,7 @@ int EncodeSubmitPdu(const SmsRecord& record, char* output) {
 
     const int d = FieldLength(record.serviceCentre, sizeof record.serviceCentre);
     const int p = FieldLength(record.peerNumber, sizeof record.peerNumber);
+    if (!AllDecimalDigits(record.serviceCentre, d) || !AllDecimalDigits(record.peerNumber, p)) return 0;
 
     HexWriter out(output);
     out.Octet(static_cast<uint8_t>((d + 1) / 2 + 1));

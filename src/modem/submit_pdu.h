@@ -16,8 +16,10 @@ constexpr int kMaxUserDataOctets = 140;
 // Writes the PDU as NUL-terminated capital hexadecimal text into output (room
 // for kSubmitPduCapacity) and returns the number of hexadecimal characters.
 // A record whose text needs more than 140 octets of UCS2, or does not convert
-// from the code page, does not fit one message: nothing is encoded, output is
-// empty and the result is 0.
+// from the code page, does not fit one message; one whose numbers hold
+// anything but the digits 0 to 9 cannot be written as semi-octets, and one
+// whose coding scheme does not name UCS2 would be misread: nothing is encoded
+// then, output is empty and the result is 0.
 int EncodeSubmitPdu(const SmsRecord& record, char* output);
 
 }  // namespace kelvora

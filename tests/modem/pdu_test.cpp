@@ -85,6 +85,25 @@ TEST(SubmitPdu, ATextThatDoesNotConvertIsNotEncodedAsAnEmptyMessage) {
     EXPECT_EQ("0891683108100005F011000D91683109000000F100080000", Encode(empty));
 }
 
+TEST(SubmitPdu, RefusesRecordsItCannotWriteFaithfully) {
+    char out[kSubmitPduCapacity];
+    // Semi-octets carry the characters as they stand: no hexadecimal text, or another number.
+    for (const char* number : {"+8613900000001", "86 139 0000 001", "8613900A00001", "861390000000F"}) {
+        EXPECT_EQ(0, EncodeSubmitPdu(SubmitRecord("8613800100500", number, "abc"), out)) << number;
+        EXPECT_EQ(0, EncodeSubmitPdu(SubmitRecord(number, "8613900000001", "abc"), out)) << number;
+    }
+    // The user data is UCS2: a coding scheme that names 7-bit or 8-bit data would have it misread.
+    SmsRecord record = SubmitRecord("8613800100500", "8613900000001", "abc");
+    for (uint8_t scheme : {0x00, 0x04, 0x28, 0xF0, 0xF4}) {
+        record.codingScheme = scheme;
+        EXPECT_EQ(0, EncodeSubmitPdu(record, out)) << int{scheme};
+    }
+    for (uint8_t scheme : {0x08, 0x19, 0x48, 0xE0}) {
+        record.codingScheme = scheme;
+        EXPECT_EQ(60, EncodeSubmitPdu(record, out)) << int{scheme};
+    }
+}
+
 TEST(DeliverPdu, DecodesSevenBitWithServiceCentreSenderAndTimeStamp) {
     const SmsRecord r = Decode("0891683110000000F0040D91683110000001F100003211602143052305E8329BFD06");
     EXPECT_STREQ("8613010000000", r.serviceCentre);
