@@ -63,20 +63,20 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* /*deviceAddress*/, Regis
 void CentralStation::Poll() {
     clock().Sleep(kModemPauseMs);
     GsmModem modem(*this);
-    ProcessStoredMessages(modem, [this](const SmsRecord& record) {
-        Report report{};
-        if (!ParseReport(record.text, &report)) return;
-        if (!ValidSite(report.site)) return;
-        if (!SenderAccepted(numbers[report.site].detc, record)) return;
-        ApplyReport(report);
-    });
+    mailbox.Poll(modem, [this](const SmsRecord& record) { return TakeMessage(record); });
 }
 
-void CentralStation::ApplyReport(const Report& report) {
+MessageFate CentralStation::TakeMessage(const SmsRecord& record) {
+    Report report{};
+    if (!ParseReport(record.text, &report)) return MessageFate::kNotAFrame;
     // The five values must all fall inside the site's registers: a report
     // starting above 996 comes only from a foreign text and is dropped whole.
-    if (report.firstAddress < 0 || report.firstAddress > kSiteRegisters - kGroupSize) return;
+    if (!ValidSite(report.site) || report.firstAddress < 0 || report.firstAddress > kSiteRegisters - kGroupSize) {
+        return MessageFate::kNotForStation;
+    }
+    if (!SenderAccepted(numbers[report.site].detc, record)) return MessageFate::kRefusedBySender;
     for (int i = 0; i < kGroupSize; ++i) image[report.site][report.firstAddress + i].value = report.values[i];
+    return MessageFate::kApplied;
 }
 
 uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value,

@@ -9,6 +9,7 @@
 #include "driver/driver_base.h"
 #include "stations/image_entry.h"
 #include "stations/site_numbers.h"
+#include "stations/station_mailbox.h"
 #include "stations/telemetry_frame.h"
 
 namespace kelvora {
@@ -24,12 +25,14 @@ public:
     // [site][address], site-major; all zero after construction.
     std::array<std::array<ImageEntry, kSiteRegisters>, kSiteCount> image{};
     std::array<SiteNumbers, kSiteCount> numbers{};
+    // The messages applied whose delete the modem has not confirmed yet.
+    StationMailbox mailbox;
 
 private:
     // Pauses, lists the modem's messages, applies every acceptable report
     // and deletes every listed message.
     void Poll();
-    void ApplyReport(const Report& report);
+    MessageFate TakeMessage(const SmsRecord& record);
     // Sends the site the register's new value and keeps it in the image once
     // the modem accepted the message. The status the write leaves.
     uint32_t WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value, int16_t dataType);

@@ -76,26 +76,29 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
 
 void RemoteStation::PollAndReport(int32_t own, int32_t first) {
     GsmModem modem(*this);
-    // A station without a site number of 0 to 31 owns no site: a frame's
-    // site field can read "-1" or "40" as well.
-    const bool ownsSite = IsSiteNumber(own);
-    ProcessStoredMessages(modem, [this, own, ownsSite](const SmsRecord& record) {
-        if (!ownsSite) return;
-        WriteCommand command{};
-        if (!ParseWriteCommand(record.text, &command)) return;
-        if (command.site != own || !ValidAddress(command.address)) return;
-        if (!SenderAccepted(numbers.detc, record)) return;
-        image[command.address].value = command.value;  // a later command wins
-    });
+    mailbox.Poll(modem, [this, own](const SmsRecord& record) { return TakeMessage(record, own); });
 
     if (comFlag == 0) return;
-    if (first > kLastReportableGroup || !ownsSite) return;
+    if (first > kLastReportableGroup || !IsSiteNumber(own)) return;
     uint32_t values[kGroupSize];
     for (int i = 0; i < kGroupSize; ++i) values[i] = image[first + i].value;
     const std::string report = FormatReport(own, first, values);
     const SiteNumbers copy = numbers;
     clock().Sleep(kModemPauseMs);
     modem.SendSms(copy.smsc, copy.detc, report.c_str());
+}
+
+MessageFate RemoteStation::TakeMessage(const SmsRecord& record, int32_t own) {
+    WriteCommand command{};
+    if (!ParseWriteCommand(record.text, &command)) return MessageFate::kNotAFrame;
+    // A station without a site number of 0 to 31 owns no site: a frame's
+    // site field can read "-1" or "40" as well.
+    if (!IsSiteNumber(own) || command.site != own || !ValidAddress(command.address)) {
+        return MessageFate::kNotForStation;
+    }
+    if (!SenderAccepted(numbers.detc, record)) return MessageFate::kRefusedBySender;
+    image[command.address].value = command.value;  // messages come in sending order: a later command wins
+    return MessageFate::kApplied;
 }
 
 int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* /*deviceAddress*/, RegisterRequest* request,

@@ -8,6 +8,7 @@
 #include "driver/driver_base.h"
 #include "stations/image_entry.h"
 #include "stations/site_numbers.h"
+#include "stations/station_mailbox.h"
 #include "stations/telemetry_frame.h"
 
 namespace kelvora {
@@ -25,11 +26,14 @@ public:
     SiteNumbers numbers{};
     // Reports are sent while this is not 0.
     uint32_t comFlag = 0;
+    // The messages applied whose delete the modem has not confirmed yet.
+    StationMailbox mailbox;
 
 private:
     // Lists the modem's messages, applies the write commands for this site,
     // deletes every listed message and, with comFlag set, reports the group.
     void PollAndReport(int32_t own, int32_t first);
+    MessageFate TakeMessage(const SmsRecord& record, int32_t own);
 };
 
 // The remote image keeps a floating-point value as an integer: truncated

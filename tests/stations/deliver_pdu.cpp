@@ -81,7 +81,8 @@ struct HexReader {
 
 }  // namespace
 
-std::string DeliverPdu(const std::string& sender, const std::string& text, bool alphanumeric) {
+std::string DeliverPdu(const std::string& sender, const std::string& text, bool alphanumeric,
+                       const std::string& timestamp) {
     std::string pdu;
     const std::string sc = "8613800100500";
     PutOctet(pdu, static_cast<unsigned>((sc.size() + 1) / 2 + 1));
@@ -100,7 +101,7 @@ std::string DeliverPdu(const std::string& sender, const std::string& text, bool 
     }
     PutOctet(pdu, 0x00);        // TP-PID
     PutOctet(pdu, 0x08);        // TP-DCS: UCS2
-    pdu += "32116021430523";    // 2023-11-06 12:34:50
+    pdu += SwappedDigits(timestamp);
     PutOctet(pdu, static_cast<unsigned>(text.size() * 2));
     for (unsigned char c : text) {
         PutOctet(pdu, 0x00);

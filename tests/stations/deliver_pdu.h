@@ -9,8 +9,11 @@ namespace kelvora::testing {
 
 // An SMS-DELIVER PDU in capital hexadecimal: service centre +8613800100500,
 // the sender as an international number (digits) or, when alphanumeric is
-// set, as a GSM 7-bit alphanumeric address; the text in UCS2 (ASCII only).
-std::string DeliverPdu(const std::string& sender, const std::string& text, bool alphanumeric = false);
+// set, as a GSM 7-bit alphanumeric address; the text in UCS2 (ASCII only);
+// the service-centre time stamp as 14 digits YYMMDDhhmmssZZ (ZZ: quarter
+// hours ahead of UTC).
+std::string DeliverPdu(const std::string& sender, const std::string& text, bool alphanumeric = false,
+                       const std::string& timestamp = "23110612345032");
 
 // The parts of an SMS-SUBMIT PDU a test checks.
 struct SubmittedSms {

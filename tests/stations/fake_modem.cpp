@@ -5,9 +5,16 @@
 
 namespace kelvora::testing {
 
+namespace {
+
+constexpr int kUnread = 0;
+constexpr int kRead = 1;
+constexpr int kAll = 4;
+
+}  // namespace
+
 FakeModem::FakeModem(ScriptedPort& port, FakeClock& clock) : clock_(clock) {
     port.onWrite = [this](ScriptedPort& p, const std::string& chunk) {
-        if (silent) return;
         pending_ += chunk;
         // A command ends with CR; a PDU after the prompt ends with Ctrl-Z.
         for (;;) {
@@ -15,53 +22,82 @@ FakeModem::FakeModem(ScriptedPort& port, FakeClock& clock) : clock_(clock) {
             if (end == std::string::npos) return;
             const std::string line = pending_.substr(0, end);
             pending_.erase(0, end + 1);
+            commands.push_back(line);
+            if (silent || answersLeft == 0) {
+                awaitingPdu_ = false;
+                continue;
+            }
+            if (answersLeft > 0) --answersLeft;
             Command(p, line);
         }
     };
 }
 
-int32_t FakeModem::Receive(const std::string& sender, const std::string& text, bool alphanumeric) {
+int32_t FakeModem::Receive(const std::string& sender, const std::string& text, bool alphanumeric,
+                           const std::string& timestamp) {
     const int32_t index = nextIndex_++;
-    ReceiveAt(index, sender, text, alphanumeric);
+    ReceiveAt(index, sender, text, alphanumeric, timestamp);
     return index;
 }
 
-void FakeModem::ReceiveAt(int32_t index, const std::string& sender, const std::string& text, bool alphanumeric) {
-    store[index] = DeliverPdu(sender, text, alphanumeric);
+void FakeModem::ReceiveAt(int32_t index, const std::string& sender, const std::string& text, bool alphanumeric,
+                          const std::string& timestamp) {
+    store[index] = Stored{DeliverPdu(sender, text, alphanumeric, timestamp), false};
     if (index >= nextIndex_) nextIndex_ = index + 1;
+}
+
+std::string FakeModem::Listing(int status, const std::string& command) {
+    if (command == "AT+CMGL") ++listings;
+    if (command == "AT+CMGL=1") ++readListings;
+    std::string answer = "\r\n";
+    bool named = false;
+    for (auto& [index, message] : store) {
+        const int stat = message.read ? kRead : kUnread;
+        if (status != kAll && status != stat) continue;
+        answer += "+CMGL: " + std::to_string(index) + "," + std::to_string(stat) + ",," +
+                  std::to_string(message.pdu.size() / 2 - 8) + "\r\n" + message.pdu + "\r\n";
+        message.read = true;  // listed means read, whether or not the line carried it whole
+        named = true;
+    }
+    answer += "\r\nOK\r\n";
+    if (named && cutNextListingAt != 0) {
+        if (cutNextListingAt < answer.size()) answer.resize(cutNextListingAt);
+        cutNextListingAt = 0;
+    }
+    return answer;
 }
 
 void FakeModem::Command(ScriptedPort& port, const std::string& line) {
     if (awaitingPdu_) {
         awaitingPdu_ = false;
         if (refuseSubmissions != 0) {
-            port.Arrive("\r\n+CMS ERROR: " + std::to_string(refuseSubmissions) + "\r\n");
+            port.Arrive("\r\n+CMS ERROR: " + std::to_string(refuseSubmissions) + "\r\n", answerDelayMs);
             return;
         }
         sent.push_back(ReadSubmitPdu(line));
         sendTicks.push_back(clock_.Now());
-        port.Arrive("\r\n+CMGS: 7\r\n\r\nOK\r\n");
+        port.Arrive("\r\n+CMGS: 7\r\n\r\nOK\r\n", answerDelayMs);
         return;
     }
     if (line == "AT+CMGL") {
-        ++listings;
-        std::string answer = "\r\n";
-        for (const auto& [index, pdu] : store) {
-            answer += "+CMGL: " + std::to_string(index) + ",0,," + std::to_string(pdu.size() / 2 - 8) + "\r\n";
-            answer += pdu + "\r\n";
-        }
-        answer += "\r\nOK\r\n";
-        port.Arrive(answer);
+        port.Arrive(Listing(kUnread, line), answerDelayMs);
+    } else if (line.rfind("AT+CMGL=", 0) == 0) {
+        port.Arrive(Listing(std::atoi(line.c_str() + 8), line), answerDelayMs);
     } else if (line.rfind("AT+CMGD=", 0) == 0) {
         const int32_t index = static_cast<int32_t>(std::strtol(line.c_str() + 8, nullptr, 10));
+        if (refuseDeletes > 0) {
+            --refuseDeletes;
+            port.Arrive("\r\n+CMS ERROR: 500\r\n", answerDelayMs);
+            return;
+        }
         deleted.push_back(index);
-        store.erase(index);
-        port.Arrive("\r\nOK\r\n");
+        const bool there = store.erase(index) != 0;
+        port.Arrive(there ? "\r\nOK\r\n" : "\r\n+CMS ERROR: 321\r\n", answerDelayMs);
     } else if (line.rfind("AT+CMGS=", 0) == 0) {
         awaitingPdu_ = true;
-        port.Arrive("\r\n> ");
+        port.Arrive("\r\n> ", answerDelayMs);
     } else {
-        port.Arrive("\r\nERROR\r\n");
+        port.Arrive("\r\nERROR\r\n", answerDelayMs);
     }
 }
 

@@ -1,6 +1,9 @@
-// FakeModem: a GSM modem in PDU mode played behind a ScriptedPort. It keeps a
-// message store that "AT+CMGL" lists and "AT+CMGD" empties, and takes
-// "AT+CMGS" submissions, which it decodes so that tests can read them.
+// FakeModem: a GSM modem in PDU mode played behind a ScriptedPort, no kinder
+// than a real one. Its store keeps each message's status as TS 27.005 does:
+// "AT+CMGL" lists the received unread messages and marks them read,
+// "AT+CMGL=<stat>" lists by status; "AT+CMGD" deletes (or refuses to, on
+// demand). It takes "AT+CMGS" submissions, which it decodes so that tests can
+// read them. Answers come a little after the command, as on a real line.
 #pragma once
 
 #include <cstdint>
@@ -15,23 +18,38 @@ namespace kelvora::testing {
 
 class FakeModem {
 public:
+    struct Stored {
+        std::string pdu;  // SMS-DELIVER in hexadecimal
+        bool read = false;
+    };
+
     // Answers what the driver writes to port (replaces port.onWrite).
     FakeModem(ScriptedPort& port, FakeClock& clock);
 
     // Stores an incoming message under a storage index; returns it.
-    int32_t Receive(const std::string& sender, const std::string& text, bool alphanumeric = false);
-    void ReceiveAt(int32_t index, const std::string& sender, const std::string& text, bool alphanumeric = false);
+    int32_t Receive(const std::string& sender, const std::string& text, bool alphanumeric = false,
+                    const std::string& timestamp = "23110612345032");
+    void ReceiveAt(int32_t index, const std::string& sender, const std::string& text, bool alphanumeric = false,
+                   const std::string& timestamp = "23110612345032");
 
-    std::map<int32_t, std::string> store;  // index -> DELIVER PDU
+    std::map<int32_t, Stored> store;  // index -> message
     std::vector<SubmittedSms> sent;
     std::vector<int32_t> deleted;
     std::vector<uint32_t> sendTicks;  // fake-clock time of each submission
-    int listings = 0;
-    bool silent = false;  // answer nothing at all
-    int refuseSubmissions = 0;  // not 0: every PDU is answered "+CMS ERROR: <this>"
+    std::vector<std::string> commands;  // every command line, in order
+    int listings = 0;      // "AT+CMGL": the listings of new messages, one a poll
+    int readListings = 0;  // "AT+CMGL=1"
+    bool silent = false;         // answer nothing at all
+    int answersLeft = -1;        // >= 0: answer this many more commands, then fall silent
+    int refuseSubmissions = 0;   // not 0: every PDU is answered "+CMS ERROR: <this>"
+    int refuseDeletes = 0;       // the next this many deletes answer "+CMS ERROR: 500" and keep the message
+    size_t cutNextListingAt = 0; // not 0: the next listing that names a message stops after this many
+                                 // bytes (every message it named is read all the same)
+    uint32_t answerDelayMs = 20;
 
 private:
     void Command(ScriptedPort& port, const std::string& line);
+    std::string Listing(int status, const std::string& command);
 
     FakeClock& clock_;
     std::string pending_;
