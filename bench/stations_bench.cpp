@@ -1,8 +1,12 @@
 // kelvora_bench_stations: what a host waits for and what a poll leaves
 // behind, measured on the modem simulator over real ptys with the stations on
 // the POSIX serial binding and the real clock.
-//   refused_send_vs_pause  the host's time for a central write that the
-//                          network refuses, over the 1000 ms pause before it
+//   refused_send_vs_pause   the host's time for a central write that the
+//                           network refuses, over the 1000 ms pause before it
+//   storage_left_after_130  messages still stored at a site after two polls
+//                           of a store of 130, at 9600 baud
+//   poll_overhead_ms        a central poll of an empty store beyond its
+//                           1000 ms pause, at 9600 baud
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +15,7 @@
 #include "hosted_device.h"
 #include "modemsim/modemsim.h"
 #include "stations/central_station.h"
+#include "stations/remote_station.h"
 
 using namespace kelvora;
 using namespace kelvora::testing;
@@ -18,6 +23,7 @@ using namespace kelvora::testing;
 namespace {
 
 constexpr int kCentralPort = 58;  // the binding finds the pty through KELVORA_COM58
+constexpr int kSitePort = 59;
 constexpr uint32_t kPauseMs = 1000;
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -60,6 +66,73 @@ double RefusedWrite() {
     return seconds;
 }
 
+// Two polls of a site whose modem holds 130 write commands; the messages
+// left in its store, or -1.
+int StorageLeftAfter130() {
+    modemsim::NetworkOptions options;
+    options.modemCount = 2;
+    options.capacity = 200;
+    options.baudRate = 9600;
+    modemsim::Network network(options);
+    std::string error;
+    if (!network.Start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return -1;
+    }
+    modemsim::Modem modem = network.modem(1);
+    for (int i = 0; i < 130; ++i) {
+        char frame[32];
+        std::snprintf(frame, sizeof frame, "BEGINWM05%03d%08XEND", i, static_cast<unsigned>(i) + 1);
+        if (modem.InjectText(network.modem(0).Number(), frame, modemsim::Coding::Ucs2, 0, &error) < 0) {
+            std::fprintf(stderr, "inject: %s\n", error.c_str());
+            return -1;
+        }
+    }
+    setenv(("KELVORA_COM" + std::to_string(kSitePort)).c_str(), modem.DevicePath().c_str(), 1);
+    Device<RemoteStation> site;
+    RegisterValue value{};
+    if (!site.Open(kSitePort - 1, 5000, error) || site.station.ParseDeviceAddress("5", &site.deviceAddress) != 1 ||
+        !site.Read("M500", kDataInt, value, error) || !site.Read("M505", kDataInt, value, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return -1;
+    }
+    int applied = 0;
+    for (int i = 0; i < 130; ++i) applied += site.station.image[static_cast<size_t>(i)].value == uint32_t(i) + 1;
+    std::printf("two polls of 130 stored messages: %d applied, %zu left in the store\n", applied,
+                modem.Stored().size());
+    site.station.Close(0);
+    const int left = static_cast<int>(modem.Stored().size());
+    network.Stop();
+    return applied == 130 ? left : -1;
+}
+
+// The mean time of central polls of an empty store beyond the 1000 ms pause,
+// in milliseconds, or -1.
+double PollOverheadMs() {
+    modemsim::NetworkOptions options;
+    options.modemCount = 1;
+    options.baudRate = 9600;
+    modemsim::Network network(options);
+    std::string error;
+    if (!network.Start(&error)) return -1;
+    setenv(("KELVORA_COM" + std::to_string(kCentralPort)).c_str(), network.modem(0).DevicePath().c_str(), 1);
+    network.modem(0).SetEcho(false);
+    Device<CentralStation> central;
+    if (!central.Open(kCentralPort - 1, 5000, error)) return -1;
+    constexpr int kPolls = 5;
+    double total = 0;
+    for (int i = 0; i < kPolls; ++i) {
+        RegisterValue value{};
+        const std::string address = "M5." + std::to_string(5 * i);  // a group not polled yet
+        const auto start = std::chrono::steady_clock::now();
+        if (!central.Read(address.c_str(), kDataInt, value, error)) return -1;
+        total += Seconds(start) * 1000.0 - kPauseMs;
+    }
+    central.station.Close(0);
+    network.Stop();
+    return total / kPolls;
+}
+
 }  // namespace
 
 int main() {
@@ -67,5 +140,11 @@ int main() {
     if (refused < 0) return 1;
     std::printf("refused central write: %.3f s (reply time-out 10 s, pause %u ms)\n", refused, kPauseMs);
     std::printf("refused_send_vs_pause: %.3f\n", refused * 1000.0 / kPauseMs);
+    const double overhead = PollOverheadMs();
+    if (overhead < 0) return 1;
+    std::printf("poll_overhead_ms: %.1f\n", overhead);
+    const int left = StorageLeftAfter130();
+    if (left < 0) return 1;
+    std::printf("storage_left_after_130: %d\n", left);
     return 0;
 }
