@@ -14,6 +14,7 @@
 #include "driver/i_device_driver.h"
 #include "driver/register_table.h"
 #include "platform/clock.h"
+#include "platform/trace.h"
 #include "serial/serial_port.h"
 
 namespace kelvora {
@@ -74,8 +75,12 @@ public:
     std::unique_ptr<SerialPort> port;
     DriverStatus status;
     int32_t timeoutMs = -1;
+    // The dialogue trace; off unless the station attached a sink.
+    Trace trace;
 
 private:
+    // Open's steps; Open traces their result.
+    int32_t OpenLine(PortConfig* config);
     // Detaches from the port: closes the device when this station is its last
     // user on the port, else only forgets the shared handles. Close and the
     // destructor use it.

@@ -33,6 +33,14 @@ const char* const kStatusTexts[kCodeCount] = {
 
 }  // namespace
 
+const char* StatusMeaning(uint32_t code) {
+    static const char* const kMeanings[kCodeCount] = {
+        "OK", "port cannot be opened or set up", "wrong device address", "register not supported",
+        "wrong data type", "read error", "write error", "timed out", "unknown error", "custom error",
+    };
+    return code < kCodeCount ? kMeanings[code] : "no such status";
+}
+
 int DriverStatus::SetCode(uint32_t code) {
     // 9 belongs to the custom text, which nothing sets; above 9 there is no text.
     if (code >= kStatusCustom) return 0;

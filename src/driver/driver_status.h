@@ -20,6 +20,9 @@ enum StatusCode : uint32_t {
     kStatusCustom = 9,
 };
 
+// What a code means, in English, for traces and logs ("write error").
+const char* StatusMeaning(uint32_t code);
+
 class DriverStatus {
 public:
     // Stores a code 0 to 8 and returns 1; refuses 9 (reserved for the custom

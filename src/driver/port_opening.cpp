@@ -2,6 +2,7 @@
 // station opened on the same port, or opening and setting it up), Close, and
 // the release that closes a shared device only when its last user lets go.
 #include <cstdio>
+#include <string>
 
 #include "driver/driver_base.h"
 #include "driver/shared_ports.h"
@@ -39,6 +40,19 @@ uint8_t ParityOf(int16_t parityCode) {
 }  // namespace
 
 int32_t STDMETHODCALLTYPE DriverBase::Open(PortConfig* config) {
+    const int32_t result = OpenLine(config);
+    if (trace.on() && config != nullptr && config->lineSettings != nullptr) {
+        const LineSettings& line = *config->lineSettings;
+        trace.SetPort(line.portIndex + 1);
+        trace.Emit("open COM" + std::to_string(line.portIndex + 1) + " at " + std::to_string(BaudRateOf(line.baudCode)) +
+                   " baud, line type " + std::to_string(line.lineType) + ", reply time-out " +
+                   std::to_string(EffectiveTimeoutMs()) + " ms: " + (result == 1 ? "open" : "failed") + ", status " +
+                   std::to_string(status.Code()) + " (" + StatusMeaning(status.Code()) + ")");
+    }
+    return result;
+}
+
+int32_t DriverBase::OpenLine(PortConfig* config) {
     if (config == nullptr || config->lineSettings == nullptr) {
         status.SetCode(kStatusInitFailed);
         return 0;

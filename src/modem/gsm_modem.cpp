@@ -67,9 +67,45 @@ SendOutcome SendOutcomeOf(const ExchangeResult& exchange) {
     return SendOutcome::kNoAnswer;
 }
 
-bool Report(SendResult* result, SendOutcome outcome, int32_t errorNumber = -1, int32_t reference = -1) {
+const char* SendOutcomeName(SendOutcome outcome) {
+    switch (outcome) {
+        case SendOutcome::kAccepted: return "accepted";
+        case SendOutcome::kNotSent: return "not sent: the number or the text is refused";
+        case SendOutcome::kRefused: return "refused by the modem or the network";
+        case SendOutcome::kNoAnswer: return "no answer by the time-out";
+        case SendOutcome::kPortFailed: return "port failure";
+    }
+    return "?";
+}
+
+// Hands the outcome to the caller, and to the trace when it is on.
+bool Report(const DriverBase& driver, const SmsRecord* record, SendResult* result, SendOutcome outcome,
+            int32_t errorNumber = -1, int32_t reference = -1) {
     if (result != nullptr) *result = SendResult{outcome, errorNumber, reference};
+    if (driver.trace.on()) {
+        std::string event = "send";
+        if (record != nullptr) {
+            event += " " + Printable(FieldText(record->text, sizeof record->text)) + " to " +
+                     FieldText(record->peerNumber, sizeof record->peerNumber) + " via " +
+                     FieldText(record->serviceCentre, sizeof record->serviceCentre);
+        }
+        event += std::string(": ") + SendOutcomeName(outcome);
+        if (reference >= 0) event += ", message reference " + std::to_string(reference);
+        if (errorNumber >= 0) event += ", error " + std::to_string(errorNumber);
+        driver.trace.Emit(event);
+    }
     return outcome == SendOutcome::kAccepted;
+}
+
+// SendSms refused what it was given: nothing was written.
+bool NotSent(const DriverBase& driver, const char* destination, const char* text, SendResult* result) {
+    if (result != nullptr) *result = SendResult{SendOutcome::kNotSent, -1, -1};
+    if (driver.trace.on()) {
+        const std::string to = destination != nullptr ? Printable(destination, std::strlen(destination)) : "none";
+        const std::string what = text != nullptr ? Printable(text, std::strlen(text)) : "none";
+        driver.trace.Emit("send " + what + " to " + to + ": " + SendOutcomeName(SendOutcome::kNotSent));
+    }
+    return false;
 }
 
 }  // namespace
@@ -85,14 +121,18 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
     std::string stale;
     const bool setAsideOk = line.SetAsideWaiting(stale, timeout);
     r.setAside = static_cast<uint32_t>(stale.size());
+    const Trace& trace = driver_.trace;
+    if (trace.on() && !stale.empty()) trace.Emit("set aside before the next command: " + Printable(stale));
 
     const uint32_t writeStart = clock.TickCount();
     const uint32_t toSend = static_cast<uint32_t>(std::min<size_t>(length, buffer.size()));
+    const std::string written = trace.on() ? buffer.substr(0, toSend) : std::string();
     if (!setAsideOk || !line.Send(buffer.data(), toSend, kLineWriteTimeoutMs)) {
         buffer.clear();
         length = 0;
         r.outcome = ExchangeOutcome::kPortFailed;
         driver_.status.SetCode(kStatusWriteError);
+        if (trace.on()) trace.Emit("wrote " + Printable(written) + ": port failure, the write did not go out");
         return false;  // RTS stays raised, as the line driver's owner expects
     }
 
@@ -114,16 +154,23 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
     r.elapsedMs = static_cast<uint32_t>(clock.TickCount() - writeStart);
     if (end == CollectEnd::kReadFailed) {
         r.outcome = ExchangeOutcome::kPortFailed;
+    } else if (watch.seen() == FinalResultWatch::Seen::kTerminator) {
+        r.outcome = ExchangeOutcome::kAnswered;
+    } else if (watch.seen() == FinalResultWatch::Seen::kError) {
+        r.outcome = ExchangeOutcome::kRefused;
+        r.errorNumber = watch.errorNumber();
+    } else {
+        r.outcome = ExchangeOutcome::kNoAnswer;
+    }
+    if (trace.on()) {
+        std::string event = "wrote " + Printable(written) + ", received " + Printable(buffer) + ": " +
+                            OutcomeName(r.outcome);
+        if (r.errorNumber >= 0) event += " (error " + std::to_string(r.errorNumber) + ")";
+        trace.Emit(event + " after " + std::to_string(r.elapsedMs) + " ms");
+    }
+    if (end == CollectEnd::kReadFailed) {
         driver_.status.SetCode(kStatusReadError);
         return false;  // the bytes so far stay in buffer, counted by length
-    }
-    switch (watch.seen()) {
-        case FinalResultWatch::Seen::kTerminator: r.outcome = ExchangeOutcome::kAnswered; break;
-        case FinalResultWatch::Seen::kError:
-            r.outcome = ExchangeOutcome::kRefused;
-            r.errorNumber = watch.errorNumber();
-            break;
-        case FinalResultWatch::Seen::kNothing: r.outcome = ExchangeOutcome::kNoAnswer; break;
     }
     driver_.status.SetCode(kStatusOk);
     return true;
@@ -132,7 +179,7 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
 bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
     char pdu[kSubmitPduCapacity + 1];
     const int n = EncodeSubmitPdu(record, pdu);
-    if (n == 0) return Report(result, SendOutcome::kNotSent);  // does not fit one message
+    if (n == 0) return Report(driver_, &record, result, SendOutcome::kNotSent);  // does not fit one message
 
     uint8_t serviceCentreLength = 0;
     HexToBytes(pdu, 2, &serviceCentreLength);
@@ -148,7 +195,7 @@ bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
     // and would take the PDU for a command. Without either, the PDU goes out
     // all the same: the prompt may have been lost on the line.
     if (exchange.outcome == ExchangeOutcome::kRefused || exchange.outcome == ExchangeOutcome::kPortFailed) {
-        return Report(result, SendOutcomeOf(exchange), exchange.errorNumber);
+        return Report(driver_, &record, result, SendOutcomeOf(exchange), exchange.errorNumber);
     }
 
     buffer.assign(pdu, static_cast<size_t>(n));
@@ -156,31 +203,32 @@ bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
     length = static_cast<uint32_t>(buffer.size());
     ExchangeUntil(buffer, length, kFinalResult, &exchange);
     if (exchange.outcome != ExchangeOutcome::kAnswered) {
-        return Report(result, SendOutcomeOf(exchange), exchange.errorNumber);
+        return Report(driver_, &record, result, SendOutcomeOf(exchange), exchange.errorNumber);
     }
     const int32_t reference = MessageReference(buffer);
     // OK without a message reference confirms nothing.
-    return Report(result, reference >= 0 ? SendOutcome::kAccepted : SendOutcome::kRefused, -1, reference);
+    return Report(driver_, &record, result, reference >= 0 ? SendOutcome::kAccepted : SendOutcome::kRefused, -1,
+                  reference);
 }
 
 bool GsmModem::SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result) {
     if (serviceCentre == nullptr || serviceCentre[0] == '\0') serviceCentre = kDefaultServiceCentre;
-    if (destination == nullptr || text == nullptr) return Report(result, SendOutcome::kNotSent);
-    if (std::strlen(destination) < kMinDestinationLength) return Report(result, SendOutcome::kNotSent);
+    if (destination == nullptr || text == nullptr) return NotSent(driver_, destination, text, result);
+    if (std::strlen(destination) < kMinDestinationLength) return NotSent(driver_, destination, text, result);
 
     const size_t textBytes = std::strlen(text);
-    if (textBytes > kTextFieldSize - 1) return Report(result, SendOutcome::kNotSent);
+    if (textBytes > kTextFieldSize - 1) return NotSent(driver_, destination, text, result);
     uint16_t units[kTextConversionUnits];
     const int unitCount = AnsiToUtf16(text, textBytes + 1, units, kTextConversionUnits);
     if (unitCount < kMinTextUnitsWithNul || unitCount > kMaxTextUnitsWithNul) {
-        return Report(result, SendOutcome::kNotSent);
+        return NotSent(driver_, destination, text, result);
     }
 
     SmsRecord record;
     std::memset(&record, 0, sizeof record);
     if (!InternationalDigits(serviceCentre, record.serviceCentre) ||
         !InternationalDigits(destination, record.peerNumber)) {
-        return Report(result, SendOutcome::kNotSent);
+        return NotSent(driver_, destination, text, result);
     }
     std::memcpy(record.text, text, textBytes);
     record.protocolId = 0;

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string>
 
 namespace kelvora {
 
@@ -30,5 +32,11 @@ struct SmsRecord {
 
     uint8_t PeerTypeOfNumber() const { return static_cast<uint8_t>((peerTypeOfAddress >> 4) & 0x07); }
 };
+
+// A NUL-terminated field of a record as a string, never read past the field.
+inline std::string FieldText(const char* field, size_t size) {
+    const void* end = std::memchr(field, '\0', size);
+    return std::string(field, end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - field) : size);
+}
 
 }  // namespace kelvora

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "modem/gsm_modem.h"
+#include "stations/operation_trace.h"
 #include "stations/sender_check.h"
 #include "stations/station_mailbox.h"
 #include "stations/station_registers.h"
@@ -18,17 +19,23 @@ bool ValidAddress(int32_t address) { return address >= 0 && address < kSiteRegis
 }  // namespace
 
 CentralStation::CentralStation() {
+    trace.SetRole("central");
+    trace.Attach(SystemTraceSink());
     AddCentralRegisterTypes(*this);
     for (SiteNumbers& site : numbers) PresetSiteNumbers(site);
 }
 
 CentralStation::~CentralStation() = default;
 
-int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* /*deviceAddress*/, RegisterRequest* request,
+int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterRequest* request,
                                                RegisterValue* value) {
     const uint32_t now = clock().TickCount();
+    if (trace.on() && deviceAddress != nullptr) trace.SetDevice(*deviceAddress);
+    bool filled = false;
     if (request != nullptr && value != nullptr && ValidSite(request->address0)) {
         const int32_t site = request->address0;
+        filled = request->typeIndex == kTypeM ||
+                 ((request->typeIndex == kTypeSmsc || request->typeIndex == kTypeDetc) && request->dataType == kDataText);
         switch (request->typeIndex) {
             case kTypeM: {
                 const int32_t address = request->address1;
@@ -36,7 +43,7 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* /*deviceAddress*/, Regis
                 ImageEntry& group = image[site][GroupStart(address)];
                 if (PollDue(now, group.lastPollTick)) {
                     group.lastPollTick = now;  // before anything: a poll that finds nothing counts
-                    Poll();
+                    Poll(*request);
                 }
                 const uint32_t v = image[site][address].value;
                 const uint32_t bit = static_cast<uint32_t>(request->address2) & 31u;
@@ -57,25 +64,48 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* /*deviceAddress*/, Regis
         }
     }
     status.SetCode(kStatusOk);
+    if (trace.on()) trace.Emit(DescribeOperation("read", registerTable, request, filled ? value : nullptr, kStatusOk));
     return 1;
 }
 
-void CentralStation::Poll() {
+void CentralStation::Poll(const RegisterRequest& request) {
+    if (trace.on()) {
+        const int32_t first = GroupStart(request.address1);
+        trace.Emit("poll for the read of " + RegisterText(registerTable, request) + " (site " +
+                   std::to_string(request.address0) + ", group " + std::to_string(first) + ".." +
+                   std::to_string(first + kGroupSize - 1) + "), after the pause");
+    }
     clock().Sleep(kModemPauseMs);
     GsmModem modem(*this);
-    mailbox.Poll(modem, [this](const SmsRecord& record) { return TakeMessage(record); });
+    mailbox.Poll(modem, trace, [this](const SmsRecord& record, std::string* detail) {
+        return TakeMessage(record, detail);
+    });
 }
 
-MessageFate CentralStation::TakeMessage(const SmsRecord& record) {
+MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* detail) {
     Report report{};
-    if (!ParseReport(record.text, &report)) return MessageFate::kNotAFrame;
+    if (!ParseReport(record.text, &report)) {
+        if (detail != nullptr) *detail = "not a report";
+        return MessageFate::kNotAFrame;
+    }
     // The five values must all fall inside the site's registers: a report
     // starting above 996 comes only from a foreign text and is dropped whole.
     if (!ValidSite(report.site) || report.firstAddress < 0 || report.firstAddress > kSiteRegisters - kGroupSize) {
+        if (detail != nullptr) *detail = "a report for no site or registers of this station: dropped";
         return MessageFate::kNotForStation;
     }
-    if (!SenderAccepted(numbers[report.site].detc, record)) return MessageFate::kRefusedBySender;
+    if (!SenderAccepted(numbers[report.site].detc, record)) {
+        if (detail != nullptr) {
+            *detail = "refused by the sender check: DETC" + std::to_string(report.site) + " is " +
+                      Printable(FieldText(numbers[report.site].detc, sizeof numbers[report.site].detc));
+        }
+        return MessageFate::kRefusedBySender;
+    }
     for (int i = 0; i < kGroupSize; ++i) image[report.site][report.firstAddress + i].value = report.values[i];
+    if (detail != nullptr) {
+        *detail = "report applied for site " + std::to_string(report.site) + ", addresses " +
+                  std::to_string(report.firstAddress) + ".." + std::to_string(report.firstAddress + kGroupSize - 1);
+    }
     return MessageFate::kApplied;
 }
 
@@ -104,6 +134,7 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
 
     const std::string command = FormatWriteCommand(site, address, v);
     const SiteNumbers copy = numbers[site];
+    if (trace.on()) trace.Emit("write command " + command + " for site " + std::to_string(site) + " after the pause");
     clock().Sleep(kModemPauseMs);
     SendResult sent;
     GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str(), &sent);
@@ -113,8 +144,9 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
     return SendStatus(sent);
 }
 
-int32_t STDMETHODCALLTYPE CentralStation::Write(int32_t* /*deviceAddress*/, RegisterRequest* request,
+int32_t STDMETHODCALLTYPE CentralStation::Write(int32_t* deviceAddress, RegisterRequest* request,
                                                 RegisterValue* value) {
+    if (trace.on() && deviceAddress != nullptr) trace.SetDevice(*deviceAddress);
     uint32_t code = kStatusOk;
     if (request != nullptr && value != nullptr && ValidSite(request->address0)) {
         const int32_t site = request->address0;
@@ -141,6 +173,7 @@ int32_t STDMETHODCALLTYPE CentralStation::Write(int32_t* /*deviceAddress*/, Regi
         }
     }
     status.SetCode(code);
+    if (trace.on()) trace.Emit(DescribeOperation("write", registerTable, request, value, code));
     return code == kStatusOk ? 1 : 0;
 }
 

@@ -31,8 +31,8 @@ public:
 private:
     // Pauses, lists the modem's messages, applies every acceptable report
     // and deletes every listed message.
-    void Poll();
-    MessageFate TakeMessage(const SmsRecord& record);
+    void Poll(const RegisterRequest& request);
+    MessageFate TakeMessage(const SmsRecord& record, std::string* detail);
     // Sends the site the register's new value and keeps it in the image once
     // the modem accepted the message. The status the write leaves.
     uint32_t WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value, int16_t dataType);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "modem/gsm_modem.h"
+#include "stations/operation_trace.h"
 #include "stations/sender_check.h"
 #include "stations/station_mailbox.h"
 #include "stations/station_registers.h"
@@ -30,6 +31,8 @@ uint32_t FloatToRegister(float value) {
 }
 
 RemoteStation::RemoteStation() {
+    trace.SetRole("remote");
+    trace.Attach(SystemTraceSink());
     AddRemoteRegisterTypes(*this);
     PresetSiteNumbers(numbers);
 }
@@ -40,7 +43,11 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
                                               RegisterValue* value) {
     const uint32_t now = clock().TickCount();
     const int32_t own = deviceAddress != nullptr ? *deviceAddress : -1;
+    if (trace.on()) trace.SetDevice(own);
+    bool filled = false;
     if (request != nullptr && value != nullptr) {
+        filled = request->typeIndex == kTypeM || request->typeIndex == kTypeComFlag ||
+                 ((request->typeIndex == kTypeSmsc || request->typeIndex == kTypeDetc) && request->dataType == kDataText);
         switch (request->typeIndex) {
             case kTypeM: {
                 const int32_t address = request->address0;
@@ -48,6 +55,10 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
                 const int32_t first = GroupStart(address);
                 if (PollDue(now, image[first].lastPollTick)) {
                     image[first].lastPollTick = now;
+                    if (trace.on()) {
+                        trace.Emit("poll for the read of " + RegisterText(registerTable, *request) + " (group " +
+                                   std::to_string(first) + ".." + std::to_string(first + kGroupSize - 1) + ")");
+                    }
                     PollAndReport(own, first);
                 }
                 const uint32_t v = image[address].value;  // after the poll: a command just applied shows
@@ -71,38 +82,56 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
         }
     }
     status.SetCode(kStatusOk);
+    if (trace.on()) trace.Emit(DescribeOperation("read", registerTable, request, filled ? value : nullptr, kStatusOk));
     return 1;
 }
 
 void RemoteStation::PollAndReport(int32_t own, int32_t first) {
     GsmModem modem(*this);
-    mailbox.Poll(modem, [this, own](const SmsRecord& record) { return TakeMessage(record, own); });
+    mailbox.Poll(modem, trace, [this, own](const SmsRecord& record, std::string* detail) {
+        return TakeMessage(record, own, detail);
+    });
 
     if (comFlag == 0) return;
-    if (first > kLastReportableGroup || !IsSiteNumber(own)) return;
+    if (first > kLastReportableGroup || !IsSiteNumber(own)) {
+        if (trace.on()) trace.Emit("no report: the group cannot be reported, or the station has no site number");
+        return;
+    }
     uint32_t values[kGroupSize];
     for (int i = 0; i < kGroupSize; ++i) values[i] = image[first + i].value;
     const std::string report = FormatReport(own, first, values);
     const SiteNumbers copy = numbers;
+    if (trace.on()) trace.Emit("report of group " + std::to_string(first) + " after the pause");
     clock().Sleep(kModemPauseMs);
-    modem.SendSms(copy.smsc, copy.detc, report.c_str());
+    modem.SendSms(copy.smsc, copy.detc, report.c_str());  // not the read's failure when it is not accepted
 }
 
-MessageFate RemoteStation::TakeMessage(const SmsRecord& record, int32_t own) {
+MessageFate RemoteStation::TakeMessage(const SmsRecord& record, int32_t own, std::string* detail) {
     WriteCommand command{};
-    if (!ParseWriteCommand(record.text, &command)) return MessageFate::kNotAFrame;
+    if (!ParseWriteCommand(record.text, &command)) {
+        if (detail != nullptr) *detail = "not a write command";
+        return MessageFate::kNotAFrame;
+    }
     // A station without a site number of 0 to 31 owns no site: a frame's
     // site field can read "-1" or "40" as well.
     if (!IsSiteNumber(own) || command.site != own || !ValidAddress(command.address)) {
+        if (detail != nullptr) *detail = "a write command for another site or address: ignored";
         return MessageFate::kNotForStation;
     }
-    if (!SenderAccepted(numbers.detc, record)) return MessageFate::kRefusedBySender;
+    if (!SenderAccepted(numbers.detc, record)) {
+        if (detail != nullptr) *detail = "refused by the sender check: DETC is " + Printable(FieldText(numbers.detc, sizeof numbers.detc));
+        return MessageFate::kRefusedBySender;
+    }
     image[command.address].value = command.value;  // messages come in sending order: a later command wins
+    if (detail != nullptr) {
+        *detail = "write command applied to M" + std::to_string(command.address) + " = " + std::to_string(command.value);
+    }
     return MessageFate::kApplied;
 }
 
-int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* /*deviceAddress*/, RegisterRequest* request,
+int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* deviceAddress, RegisterRequest* request,
                                                RegisterValue* value) {
+    if (trace.on() && deviceAddress != nullptr) trace.SetDevice(*deviceAddress);
     uint32_t code = kStatusOk;
     if (request != nullptr && value != nullptr) {
         switch (request->typeIndex) {
@@ -138,6 +167,7 @@ int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* /*deviceAddress*/, Regis
         }
     }
     status.SetCode(code);
+    if (trace.on()) trace.Emit(DescribeOperation("write", registerTable, request, value, code));
     return code == kStatusOk ? 1 : 0;
 }
 

@@ -33,7 +33,7 @@ private:
     // Lists the modem's messages, applies the write commands for this site,
     // deletes every listed message and, with comFlag set, reports the group.
     void PollAndReport(int32_t own, int32_t first);
-    MessageFate TakeMessage(const SmsRecord& record, int32_t own);
+    MessageFate TakeMessage(const SmsRecord& record, int32_t own, std::string* detail);
 };
 
 // The remote image keeps a floating-point value as an integer: truncated

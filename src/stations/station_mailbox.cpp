@@ -35,10 +35,18 @@ std::vector<int> SendingOrder(const std::vector<SmsRecord>& records, int count) 
     return order;
 }
 
-// A NUL-terminated field of a record as a string, never read past the field.
-std::string FieldText(const char* field, size_t size) {
-    const void* end = std::memchr(field, '\0', size);
-    return std::string(field, end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - field) : size);
+std::string DescribeMessage(const SmsRecord& record) {
+    return "message " + std::to_string(record.index) + " from " + FieldText(record.peerNumber, sizeof record.peerNumber) +
+           " sent " + FieldText(record.timestamp, sizeof record.timestamp) + " " +
+           Printable(FieldText(record.text, sizeof record.text));
+}
+
+std::string DescribeCounts(const PollCounts& c) {
+    return "poll done: listed " + std::to_string(c.listed) + ", applied " + std::to_string(c.applied) +
+           ", refused by the sender check " + std::to_string(c.refusedBySender) + ", not a frame " +
+           std::to_string(c.notAFrame) + ", not for this station " + std::to_string(c.notForStation) +
+           ", applied before " + std::to_string(c.appliedBefore) + ", deleted " + std::to_string(c.deleted) +
+           ", left for a later poll " + std::to_string(c.notDeleted) + (c.modemSilent ? " (the modem fell silent)" : "");
 }
 
 void Count(PollCounts& counts, MessageFate fate) {
@@ -76,7 +84,7 @@ void StationMailbox::Forget(const Identity& identity) {
     remembered_.erase(std::remove(remembered_.begin(), remembered_.end(), identity), remembered_.end());
 }
 
-PollCounts StationMailbox::Poll(GsmModem& modem, const Handler& handle) {
+PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handler& handle) {
     PollCounts counts;
     std::vector<SmsRecord> records(kMaxListedRecords);
     ExchangeResult read, unread;
@@ -93,6 +101,10 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Handler& handle) {
     }
     counts.listed = listed;
     counts.modemSilent = silent;
+    if (trace.on()) {
+        trace.Emit("listed " + std::to_string(listed) + " message(s)" +
+                   (silent ? "; the modem did not answer, the poll stops after taking them" : ""));
+    }
 
     std::vector<Identity> identities;
     identities.reserve(static_cast<size_t>(listed));
@@ -102,8 +114,11 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Handler& handle) {
         identities.push_back(IdentityOf(record));
     }
     for (int i : SendingOrder(records, listed)) {
+        const SmsRecord& record = records[static_cast<size_t>(i)];
+        std::string detail = "applied before, deleted again";
         const bool before = Remembered(identities[static_cast<size_t>(i)]);
-        Count(counts, before ? MessageFate::kAppliedBefore : handle(records[static_cast<size_t>(i)]));
+        Count(counts, before ? MessageFate::kAppliedBefore : handle(record, trace.on() ? &detail : nullptr));
+        if (trace.on()) trace.Emit(DescribeMessage(record) + ": " + detail);
     }
 
     // What was remembered and is not in storage any more needs no delete.
@@ -124,16 +139,25 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Handler& handle) {
             continue;
         }
         ExchangeResult deletion;
-        if (modem.DeleteMessage(records[static_cast<size_t>(i)].index, &deletion)) {
+        const int32_t index = records[static_cast<size_t>(i)].index;
+        if (modem.DeleteMessage(index, &deletion)) {
             Forget(identity);
             ++counts.deleted;
+            if (trace.on()) trace.Emit("deleted message " + std::to_string(index));
         } else {
             Remember(identity);
             ++counts.notDeleted;
             silent = Silent(deletion);
             counts.modemSilent = counts.modemSilent || silent;
+            if (trace.on()) {
+                std::string why = OutcomeName(deletion.outcome);
+                if (deletion.errorNumber >= 0) why += " with error " + std::to_string(deletion.errorNumber);
+                trace.Emit("message " + std::to_string(index) + " not deleted (" + why +
+                           "): remembered, to be deleted at a later poll" + (silent ? "; the poll stops" : ""));
+            }
         }
     }
+    if (trace.on()) trace.Emit(DescribeCounts(counts));
     return counts;
 }
 

@@ -19,6 +19,7 @@
 #include "modem/gsm_modem.h"
 #include "modem/send_result.h"
 #include "modem/sms_record.h"
+#include "platform/trace.h"
 #include "stations/site_numbers.h"
 
 namespace kelvora {
@@ -50,11 +51,14 @@ constexpr size_t kMaxRememberedMessages = 128;
 
 class StationMailbox {
 public:
-    using Handler = std::function<MessageFate(const SmsRecord&)>;
+    // Takes one message; when detail is given (the trace is on), says what
+    // became of it ("report applied for site 5, addresses 120..124").
+    using Handler = std::function<MessageFate(const SmsRecord&, std::string* detail)>;
 
     // One poll (see above); handle is called for each message not applied
-    // before, its text always NUL-terminated.
-    PollCounts Poll(GsmModem& modem, const Handler& handle);
+    // before, its text always NUL-terminated. The trace hears of the
+    // listing, every message and what became of it, and every delete.
+    PollCounts Poll(GsmModem& modem, const Trace& trace, const Handler& handle);
 
     size_t RememberedCount() const { return remembered_.size(); }
 

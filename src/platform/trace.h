@@ -1,0 +1,41 @@
+// Trace: a station's handle on the dialogue trace, which tells a field
+// engineer what the driver said to the modem, what came back and what the
+// driver made of it. Off unless a sink is attached; every place that traces
+// asks on() first, so that with the trace off an event costs that one test
+// and nothing is formatted. Each line carries the local time to the
+// millisecond and the station: its role, device address and port.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/trace_sink.h"
+
+namespace kelvora {
+
+class Trace {
+public:
+    bool on() const { return sink_ != nullptr; }
+
+    void Attach(std::shared_ptr<TraceSink> sink) { sink_ = std::move(sink); }
+    void SetRole(const char* role) { role_ = role; }
+    void SetDevice(int32_t deviceAddress) { device_ = deviceAddress; }
+    void SetPort(int portNumber) { port_ = portNumber; }
+
+    void Emit(const std::string& event) const;
+
+private:
+    std::shared_ptr<TraceSink> sink_;
+    std::string role_ = "station";
+    int32_t device_ = -1;  // not known yet
+    int port_ = 0;         // COM<n>; 0: not open yet
+};
+
+// Bytes as a quoted, printable text: \r, \n, \" and \\ escaped, every other
+// byte outside printable ASCII as \xHH.
+std::string Printable(const char* bytes, size_t count);
+inline std::string Printable(const std::string& bytes) { return Printable(bytes.data(), bytes.size()); }
+
+}  // namespace kelvora

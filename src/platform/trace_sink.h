@@ -1,0 +1,50 @@
+// TraceSink: where the dialogue trace goes, one line at a time: a file
+// (appended to, flushed line by line, and at its size bound renamed to
+// "<name>.1", replacing an older one, so that a trace never takes more than
+// about twice the bound), the standard error stream, or the debug-output
+// channel. Stations in one process that name the same destination share one
+// sink; a lock keeps their lines whole.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace kelvora {
+
+constexpr uint64_t kTraceFileBound = 10u * 1024 * 1024;
+
+class TraceSink {
+public:
+    // Opens a destination: "stderr", "debug" (where the platform has one), or
+    // a file path. nullptr when it cannot be opened.
+    static std::shared_ptr<TraceSink> Open(const std::string& destination, uint64_t fileBound = kTraceFileBound);
+    ~TraceSink();
+    TraceSink(const TraceSink&) = delete;
+    TraceSink& operator=(const TraceSink&) = delete;
+
+    // Writes the line and a line end, whole, and flushes it.
+    void Write(const std::string& line);
+
+private:
+    enum class Kind : uint8_t { kFile, kStderr, kDebug };
+    TraceSink(Kind kind, std::string path, std::FILE* file, uint64_t size, uint64_t bound);
+    void RollOver();
+
+    std::mutex lock_;
+    Kind kind_;
+    std::string path_;
+    std::FILE* file_;
+    uint64_t size_;
+    uint64_t bound_;
+};
+
+// The sink of the destination the system names (KELVORA_TRACE, or the
+// registry on Windows), shared by every station of the process that asks;
+// nullptr when none is named or it cannot be opened. Read anew at each call,
+// that is, when a station is created.
+std::shared_ptr<TraceSink> SystemTraceSink();
+
+}  // namespace kelvora

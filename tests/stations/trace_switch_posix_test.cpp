@@ -1,0 +1,41 @@
+// The trace switch on POSIX: KELVORA_TRACE, read when a station is created.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/trace_system.h"
+#include "stations/remote_station.h"
+#include "station_fixture.h"
+
+namespace kelvora::testing {
+namespace {
+
+TEST(TraceSwitch, TheEnvironmentNamesTheDestination) {
+    const char* path = "trace_switch_posix.trace";
+    std::remove(path);
+    setenv("KELVORA_TRACE", path, 1);
+    {
+        StationRig<RemoteStation> rig;
+        ASSERT_TRUE(rig->trace.on());
+        RegisterRequest flag = Request(kTypeComFlag, 0, 0, 0, kDataBit);
+        RegisterValue on{};
+        on.bitValue = 1;
+        rig->Write(nullptr, &flag, &on);
+    }
+    unsetenv("KELVORA_TRACE");
+    StationRig<RemoteStation> off;
+    EXPECT_FALSE(off->trace.on());
+
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(std::string::npos, text.str().find("remote - -  write COMFLAG (bit) = 1: status 0 (OK)")) << text.str();
+    std::remove(path);
+}
+
+}  // namespace
+}  // namespace kelvora::testing
