@@ -148,10 +148,11 @@ class Simulator:
                 when = entry["time_ms"] / 1000.0
                 if command.upper().startswith("AT+CMGL"):
                     indices = re.findall(r"\+CMGL: *(\d+)", response)
+                    which = "read" if "=" in command else "new"
                     if indices:
                         self.timeline.add(when, self.names[modem],
-                                          f"listed {len(indices)} message(s), index {', '.join(indices)}")
-                    else:
+                                          f"listed {len(indices)} {which} message(s), index {', '.join(indices)}")
+                    elif which == "new":
                         self.empty_polls[modem] += 1
                 elif command.upper().startswith("AT+CMGD="):
                     ok = "OK" in response
@@ -186,6 +187,38 @@ def stop_process(proc, seconds):
             return
         except subprocess.TimeoutExpired:
             pass
+
+
+class TraceTail:
+    """Follows a host's driver trace file and puts its lines on the timeline at their own times."""
+
+    STAMP = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)\.(\d{3}) \S+ \S+ \S+  (.*)$")
+    WIDTH = 160  # a listing's bytes make long lines: the file has them whole
+
+    def __init__(self, path, who, timeline):
+        self.path, self.who, self.timeline = path, who, timeline
+        self.offset = 0
+        self.partial = b""
+
+    def collect(self):
+        try:
+            with open(self.path, "rb") as f:
+                f.seek(self.offset)
+                data = f.read()
+        except OSError:
+            return
+        self.offset += len(data)
+        *lines, self.partial = (self.partial + data).split(b"\n")
+        for raw in lines:
+            line = raw.decode("utf-8", "replace").rstrip("\r")
+            m = self.STAMP.match(line)
+            if not m:
+                continue
+            when = time.mktime(time.strptime(m.group(1), "%Y-%m-%d %H:%M:%S")) + int(m.group(2)) / 1000.0
+            event = m.group(3)
+            if len(event) > self.WIDTH:
+                event = event[:self.WIDTH - 3] + "..."
+            self.timeline.add(when, self.who, event)
 
 
 class Host:
@@ -340,11 +373,18 @@ def play(args, workdir, timeline):
         timeline.add(time.time(), "simulator", f"centre modem {centre_modem['number']} on {centre_port}, "
                                                f"site 5 modem {site_modem['number']} on {site_port}")
 
+        traces = []
+
         def host(name, role_args, port):
             argv = ([args.wine_run, args.host] if args.win32 else [args.host]) + role_args + \
                    ["--port", port, "--script", "-", "--keep-going", "--verbose", "--interval", "1000"]
             if args.library:
                 argv += ["--library", args.library]
+            if args.trace:
+                path = os.path.join(workdir, name.split(" host")[0].replace(" ", "-") + ".trace")
+                # Under Wine the file is named through drive Z:, the root of the Unix tree.
+                argv.append("--trace=" + ("Z:" + path.replace("/", "\\") if args.win32 else path))
+                traces.append(TraceTail(path, name.replace(" host", " trace"), timeline))
             h = Host(name, argv, timeline)
             hosts.append(h)
             return h
@@ -357,12 +397,16 @@ def play(args, workdir, timeline):
         centre.do(f"write SMSC{SITE}={SERVICE_CENTRE} DETC{SITE}={SITE_NUMBER}", answer)
         site.do(f"write SMSC={SERVICE_CENTRE} DETC={CENTRE_NUMBER} COMFLAG=1", answer)
         simulator.collect()
+        for t in traces:
+            t.collect()
         timeline.flush()
 
         timeline.step(f"2. The centre writes M{SITE}.120 = {WRITTEN}: its image changes at once and, "
                       "after the 1 s pause, a write command goes out as an SMS")
         centre.do(f"write M{SITE}.120={WRITTEN}", 90)
         simulator.collect()
+        for t in traces:
+            t.collect()
         timeline.flush()
 
         timeline.step("3. The site's host reads M120 each second; the first read that polls the modem picks the "
@@ -370,17 +414,23 @@ def play(args, workdir, timeline):
         got = values_of(site.do(f"await M120={WRITTEN}", 90))
         site_ok = got.get("M120") == str(WRITTEN)
         simulator.collect()
+        for t in traces:
+            t.collect()
         timeline.flush()
 
         timeline.step("4. The site's host writes its measurements to M121..M124 (no SMS: the site only reports "
                       "when its host reads)")
         site.do("write " + " ".join(f"M{a}={v}" for a, v in SITE_VALUES.items()), 30)
+        for t in traces:
+            t.collect()
         timeline.flush()
 
         timeline.step("5. 3 s later the site's host reads the group again: that poll reports it to the centre")
         site.do("sleep 3100", 30)
         site.do("read M120 M121 M122 M123 M124", 90)
         simulator.collect()
+        for t in traces:
+            t.collect()
         timeline.flush()
 
         timeline.step(f"6. The centre reads M{SITE}.120..M{SITE}.124: a poll stores the reports waiting in its "
@@ -388,6 +438,8 @@ def play(args, workdir, timeline):
         centre.do(f"await M{SITE}.124={SITE_VALUES[124]}", 90)
         final = values_of(centre.do("read " + " ".join(f"M{SITE}.{a}" for a in EXPECTED_AT_CENTRE), 60))
         simulator.collect()
+        for t in traces:
+            t.collect()
         timeline.flush()
 
         # The verdict: what the centre holds, what travelled, what went wrong.
@@ -446,6 +498,8 @@ def main():
     parser.add_argument("--dll", help="Kelvora.dll, registered with regsvr32 (--win32)")
     parser.add_argument("--wine-run", help="the build's wine-run.sh (--win32)")
     parser.add_argument("--wine-prefix", help="the Wine prefix (--win32)")
+    parser.add_argument("--trace", action="store_true",
+                        help="run the hosts with the driver's dialogue trace and show it on the timeline")
     args = parser.parse_args()
     if args.win32 and not (args.dll and args.wine_run and args.wine_prefix):
         parser.error("--win32 needs --dll, --wine-run and --wine-prefix")

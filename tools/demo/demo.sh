@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The telemetry loop on simulated modems, in one command:
-#   tools/demo/demo.sh <root> <build-dir> [--win32]
+#   tools/demo/demo.sh <root> <build-dir> [--win32] [--trace]
 # Builds what it needs (the modem simulator, the driver and kelvora-host;
 # natively in <build-dir>/demo-native, and with --win32 also Kelvora.dll and
 # kelvora-host.exe in <build-dir>/demo-win32), then plays the road of one
@@ -11,10 +11,12 @@ ROOT=${1:?usage: demo.sh <root> <build-dir> [--win32]}
 BUILD=${2:?usage: demo.sh <root> <build-dir> [--win32]}
 shift 2
 WIN32=0
+TRACE=()
 for arg in "$@"; do
   case "$arg" in
     --win32) WIN32=1 ;;
-    *) echo "demo: unknown option $arg (only --win32)" >&2; exit 2 ;;
+    --trace) TRACE=(--trace) ;;
+    *) echo "demo: unknown option $arg (--win32, --trace)" >&2; exit 2 ;;
   esac
 done
 JOBS=${KELVORA_JOBS:-$(nproc 2>/dev/null || echo 2)}
@@ -55,7 +57,7 @@ else
 fi
 
 # demo.py bounds every wait itself; this is the last resort.
-timeout -k 10 "$PLAY_LIMIT" python3 "$ROOT/tools/demo/demo.py" "${ARGS[@]}"
+timeout -k 10 "$PLAY_LIMIT" python3 "$ROOT/tools/demo/demo.py" "${ARGS[@]}" "${TRACE[@]}"
 code=$?
 [ $code -eq 124 ] && echo "demo: stopped after ${PLAY_LIMIT}s" >&2
 exit $code

@@ -74,6 +74,7 @@ struct StationOptions {
     std::string script;
     bool keepGoing = false;
     bool verbose = false;
+    std::string trace;
     SessionSettings session;
     std::vector<std::string> operations;
 };
@@ -98,6 +99,7 @@ int RunStation(StationRole role, StationOptions& options) {
     }
     if (options.session.intervalMs == 0) return UsageError("--interval must be at least 1 ms");
 
+    if (!options.trace.empty()) RequestTrace(options.trace);
     std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
     if (!station) {
         WriteErr("kelvora-host: " + error + "\n");
@@ -189,6 +191,9 @@ int Main(int argc, char** argv) {
         command->add_option("--await-timeout", o.session.awaitTimeoutMs, "await: give up after ms (default 60000)");
         command->add_flag("-T,--timestamps", o.session.timestamps, "prefix each line with the time of day");
         command->add_flag("-v,--verbose", o.verbose, "say how the driver was loaded and the port opened");
+        command->add_flag("--trace{stderr}", o.trace,
+                          "trace the driver's modem dialogue: --trace (to stderr) or --trace=FILE (or =debug on "
+                          "Windows)");
         command->add_option("operations", o.operations, "operations, see below")->take_all();
         command->footer(kOperationsHelp);
     }

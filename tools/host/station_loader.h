@@ -35,6 +35,11 @@ protected:
     std::string origin_;
 };
 
+// Turns the driver's dialogue trace on for the stations this process creates
+// from now on, as KELVORA_TRACE does: a file path, "stderr" or (Windows)
+// "debug".
+void RequestTrace(const std::string& destination);
+
 // libraryPath empty: the platform's usual way (registered COM class, or the
 // library beside the program). On failure returns null and sets error.
 std::unique_ptr<Station> LoadStation(StationRole role, const std::string& libraryPath, std::string* error);

@@ -103,4 +103,6 @@ std::unique_ptr<Station> LoadStation(StationRole role, const std::string& librar
     return nullptr;
 }
 
+void RequestTrace(const std::string& destination) { setenv("KELVORA_TRACE", destination.c_str(), 1); }
+
 }  // namespace kelvora_host

@@ -129,4 +129,8 @@ std::unique_ptr<Station> LoadStation(StationRole role, const std::string& librar
     return std::unique_ptr<Station>(new ComStation(driver, origin, library, comInitialised));
 }
 
+// The driver reads the process's environment block, which every runtime
+// copy in the process shares.
+void RequestTrace(const std::string& destination) { SetEnvironmentVariableA("KELVORA_TRACE", destination.c_str()); }
+
 }  // namespace kelvora_host
