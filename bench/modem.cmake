@@ -10,7 +10,8 @@ if(TARGET kelvora_modemsim)
   target_link_libraries(kelvora_bench_modem_listing PRIVATE kelvora_core kelvora_modemsim)
 endif()
 if(TARGET kelvora_modemsim)
-  add_executable(kelvora_bench_stations ${CMAKE_CURRENT_LIST_DIR}/stations_bench.cpp)
+  add_executable(kelvora_bench_stations ${CMAKE_CURRENT_LIST_DIR}/stations_bench.cpp
+                 ${PROJECT_SOURCE_DIR}/tests/stations/road.cpp)
   target_link_libraries(kelvora_bench_stations PRIVATE kelvora_core kelvora_modemsim)
   target_include_directories(kelvora_bench_stations PRIVATE ${PROJECT_SOURCE_DIR}/tests/stations
                                                             ${PROJECT_SOURCE_DIR}/tests)

@@ -7,12 +7,16 @@
 //                           of a store of 130, at 9600 baud
 //   poll_overhead_ms        a central poll of an empty store beyond its
 //                           1000 ms pause, at 9600 baud
+//   trace_overhead          the road of one write and one report with the
+//                           dialogue trace to a file, over the same road
+//                           without it, runs taken in turns
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "hosted_device.h"
+#include "road.h"
 #include "modemsim/modemsim.h"
 #include "stations/central_station.h"
 #include "stations/remote_station.h"
@@ -133,6 +137,37 @@ double PollOverheadMs() {
     return total / kPolls;
 }
 
+// The road's total time with the trace on over the time with it off, the
+// runs taken in turns so that both see the same machine; -1 on failure.
+double TraceOverhead(const char* tracePath) {
+    constexpr int kRounds = 3;
+    double off = 0, on = 0;
+    for (int round = 0; round < 2 * kRounds; ++round) {
+        const bool traced = round % 2 == 1;
+        modemsim::NetworkOptions options;
+        options.modemCount = 2;
+        modemsim::Network network(options);
+        std::string error;
+        if (!network.Start(&error)) return -1;
+        setenv("KELVORA_COM1", network.modem(0).DevicePath().c_str(), 1);
+        setenv("KELVORA_COM2", network.modem(1).DevicePath().c_str(), 1);
+        if (traced) setenv("KELVORA_TRACE", tracePath, 1);
+        RoadSetup setup;
+        setup.centralNumber = network.modem(0).Number();
+        setup.siteNumber = network.modem(1).Number();
+        const RoadResult road = RunRoad(setup);
+        unsetenv("KELVORA_TRACE");
+        network.Stop();
+        if (!road.error.empty()) {
+            std::fprintf(stderr, "road: %s\n", road.error.c_str());
+            return -1;
+        }
+        std::printf("road %s the trace: %u ms\n", traced ? "with" : "without", road.totalMs);
+        (traced ? on : off) += road.totalMs;
+    }
+    return on / off;
+}
+
 }  // namespace
 
 int main() {
@@ -146,5 +181,11 @@ int main() {
     const int left = StorageLeftAfter130();
     if (left < 0) return 1;
     std::printf("storage_left_after_130: %d\n", left);
+    const char* tracePath = "bench_road.trace";
+    std::remove(tracePath);
+    const double traced = TraceOverhead(tracePath);
+    std::remove(tracePath);
+    if (traced < 0) return 1;
+    std::printf("trace_overhead: %.3f\n", traced);
     return 0;
 }
