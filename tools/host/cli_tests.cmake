@@ -50,6 +50,25 @@ if(KELVORA_HOST_DRIVER_TARGET)
                     EXPECT "M5.2000" REJECT "cannot open")
   kelvora_host_test(wrong_device 1 "remote|--device|32|types" EXPECT "not a device address.*wrong device address")
   kelvora_host_test(wrong_value 1 "central|--port|COM64|write|M5.120:word=70000" EXPECT "not a word")
+  # Addresses as typed: the driver ignores what follows the last field, the
+  # console does not let it through; every error is told, before the port opens.
+  kelvora_host_test(address_as_typed 1
+                    "central|--port|COM64|check|M5.12O|M5.120.3|M05.0120|M5x.7|write|M5.120.4:bit=3|M5.120.4:bit=1"
+                    EXPECT "reads M5.12 and ignores \"O\" at the end.*reads M5.120 and ignores \".3\".*reads M5.7 and ignores \"x\" after \"M5\".*'3' is not a bit"
+                    REJECT "M05.0120|bit=1|cannot open")
+  kelvora_host_test(address_as_typed_remote 1 "remote|--device|5|check|M120|M5.120"
+                    EXPECT "'M5.120' is not read as typed: the driver reads M5 and ignores \".120\"")
+  # A script is checked whole: nothing of it runs when a line is wrong, and
+  # every error names its file and line.
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/checked-whole.txt)
+  file(WRITE ${script} "write M5.120=1\necho first line ran\nwrite M5.12O=1  # a letter O\nraed M5.120\n")
+  kelvora_host_test(script_checked_whole 2 "central|--port|COM64|--script|${script}"
+                    EXPECT "checked-whole.txt:4: 'raed' is not an operation.*checked-whole.txt:3: 'M5.12O' is not read as typed"
+                    REJECT "first line ran|cannot open")
+  kelvora_host_test(verbose_before 0 "-v|central|types" EXPECT "central station from")
+  kelvora_host_test(verbose_after 0 "remote|--device|5|types|-v" EXPECT "remote station from")
+  kelvora_host_test(timestamps_with_date 0 "central|-T|echo|mark"
+                    EXPECT "20[0-9][0-9]-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9][0-9][0-9]  mark")
   if(WIN32)
     kelvora_host_test(wrong_port 4 "central|--port|COM63|read|M5.120" EXPECT "cannot open the port COM63")
   else()
@@ -67,13 +86,39 @@ endif()
 # session keeps the station's image from a write to the read after it.
 if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
   set(host $<TARGET_FILE:kelvora-host>)
-  kelvora_host_test(probe_simulated_modem 0 "-n|1|--|sh|-c|${host} probe --port $KELVORA_MODEM0_DEVICE"
+  kelvora_host_test(probe_simulated_modem 0
+                    "-n|2|--|sh|-c|${host} probe --port $KELVORA_MODEM0_DEVICE --send-test $KELVORA_MODEM1_NUMBER"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
-                    EXPECT "answers AT.*PDU mode.*0 of 30 used.*result: ready for Kelvora")
+                    EXPECT "answers AT.*modem: Kelvora ModemSim.*SIM's own number: \\+8613900000001.*PDU mode.*0 of 30 used.*registered.*test message to \\+8613900000002 accepted.*result: ready for Kelvora")
   kelvora_host_test(session_simulated_modem 0
                     "-n|2|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE write DETC5=$KELVORA_MODEM1_NUMBER M5.120:float=1.5 read DETC5 M5.120:float M5.121"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "DETC5 <- \"\\+86139.*M5.120:float <- 1.5.*DETC5 = \"\\+86139.*M5.120:float = 1.5.*M5.121 = 0")
+  kelvora_host_test(values_as_json 0
+                    "-n|1|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE --format json read M5.120 DETC5 2>/dev/null"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "{\"time\":\"20[0-9-]+ [0-9:.]+\",\"address\":\"M5.120\",\"type\":\"int\",\"value\":0}\n{[^\n]*\"address\":\"DETC5\",\"type\":\"text\",\"value\":\"\"}\nmodem 0")
+  kelvora_host_test(values_as_csv 0
+                    "-n|1|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE --format csv -n 2 -i 10 watch M5.120 M5.121:word 2>/dev/null"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "time,address,type,value\n(20[0-9-]+ [0-9:.]+,M5.120,int,0\n20[0-9-]+ [0-9:.]+,M5.121,word,0\n)(20[0-9-]+ [0-9:.]+,M5.120,int,0\n20[0-9-]+ [0-9:.]+,M5.121,word,0\n)modem 0")
+  # With --keep-going a failed operation is passed by (stdout comes first here).
+  kelvora_host_test(keep_going 5
+                    "-n|1|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE --keep-going --await-timeout 100 await M5.120=7 echo went on"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim> EXPECT "went on.*M5.120 did not become 7")
+  # Ctrl-C during the first of five writes: one message out, four not.
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/interrupt.sock)
+  kelvora_host_test(interrupt_batch 130
+                    "-n|2|--control|${control}|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/interrupt_batch.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "M5.120 <- 1  sent.*stopped by Ctrl-C: 2 of 6 operation.*not done:.*write M5.121=2.*write M5.124=5.*\"submitted\": 1,")
+  # A person at the prompt: Ctrl-C stops a watch and keeps the session.
+  find_program(KELVORA_PYTHON3 python3)
+  if(KELVORA_PYTHON3)
+    kelvora_host_test(interactive_session 0
+                      "-n|1|--|sh|-c|${KELVORA_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/interactive_session.py ${host} $KELVORA_MODEM0_DEVICE"
+                      PROGRAM $<TARGET_FILE:kelvora-modemsim> EXPECT "PASS")
+  endif()
 endif()
 if(TARGET kelvora-modemsim)
   set(sim $<TARGET_FILE:kelvora-modemsim>)
@@ -87,4 +132,17 @@ if(TARGET kelvora-modemsim)
   kelvora_host_test(probe_stored_messages 0
                     "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"inject\",\"modem\":0,\"text\":\"hello\",\"sender\":\"+8613700000000\",\"coding\":\"gsm7\"}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --port $KELVORA_MODEM0_DEVICE"
                     PROGRAM ${sim} EXPECT "warn +message storage \"SM\": 1 of 30 used: the driver reads and then DELETES")
+  # A modem that answers ERROR to everything is told so, not taken for ATV0.
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-error.sock)
+  kelvora_host_test(probe_error_modem 5
+                    "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"error\",\"times\":-1}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --fix --port $KELVORA_MODEM0_DEVICE"
+                    PROGRAM ${sim} EXPECT "warn +sent ATE0: refused \\(ERROR\\).*FAIL +the modem answers ERROR even to AT.*NOT READY"
+                    REJECT "numeric|info +sent")
+  # A port another program holds: locked, or open and read unseen.
+  kelvora_host_test(probe_locked_port 4 "-n|1|--|sh|-c|flock $KELVORA_MODEM0_DEVICE $<TARGET_FILE:kelvora-host> probe --port $KELVORA_MODEM0_DEVICE"
+                    PROGRAM ${sim} EXPECT "cannot open /dev/pts/[0-9]+: the port is busy")
+  kelvora_host_test(modem_care 0
+                    "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/modem-care.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/modem_care.sh|$<TARGET_FILE:kelvora-host>|${sim}"
+                    PROGRAM ${sim}
+                    EXPECT "2 of 30 used.*unread +from \\+8613900000002  20[0-9-]+ [0-9:]+  \"BEGINWM051200000002AEND\"  Kelvora write command: site 5, M120 = 42.*from \\+8613700000000 .*\"hello there\"  not a Kelvora frame.*clear without --yes: 2.*deleted; message storage \"SM\": 0 of 30 used.*\\+CPMS: \"SM\",0,30.*OK")
 endif()

@@ -126,34 +126,47 @@ std::string DriverTextToUtf8(const char* ansi, size_t maxBytes) {
     return Utf16ToUtf8(std::u16string(units.begin(), units.begin() + n));
 }
 
+namespace {
+
+// The driver's status texts in UTF-8, by status code, with their meanings.
+const struct {
+    const char* text;
+    const char* meaning;
+} kStatusTexts[] = {
+    {"OK", nullptr},
+    {"\xE5\x88\x9D\xE5\xA7\x8B\xE5\x8C\x96\xE8\xAE\xBE\xE5\xA4\x87\xE9\x94\x99\xE8\xAF\xAF!",
+     "device initialisation failed"},
+    {"\xE9\x94\x99\xE8\xAF\xAF\xE7\x9A\x84\xE8\xAE\xBE\xE5\xA4\x87\xE5\x9C\xB0\xE5\x9D\x80!",
+     "wrong device address"},
+    {"\xE4\xB8\x8D\xE6\x94\xAF\xE6\x8C\x81\xE8\xAF\xA5\xE5\xAF\x84\xE5\xAD\x98\xE5\x99\xA8!",
+     "register not supported"},
+    {"\xE9\x94\x99\xE8\xAF\xAF\xE7\x9A\x84\xE6\x95\xB0\xE6\x8D\xAE\xE7\xB1\xBB\xE5\x9E\x8B!",
+     "wrong data type"},
+    {"\xE8\xAF\xBB\xE8\xAE\xBE\xE5\xA4\x87\xE9\x94\x99\xE8\xAF\xAF!", "device read error"},
+    {"\xE5\x86\x99\xE8\xAE\xBE\xE5\xA4\x87\xE9\x94\x99\xE8\xAF\xAF!", "device write error"},
+    {"\xE8\xAE\xBE\xE5\xA4\x87\xE8\xB6\x85\xE6\x97\xB6\xE4\xB8\x8D\xE5\x93\x8D\xE5\xBA\x94!",
+     "device timed out"},
+    {"\xE6\x9C\xAA\xE7\x9F\xA5\xE9\x94\x99\xE8\xAF\xAF!", "unknown error"},
+};
+
+int StatusCodeOfUtf8(const std::string& text) {
+    for (size_t code = 0; code < sizeof(kStatusTexts) / sizeof(kStatusTexts[0]); ++code) {
+        if (text == kStatusTexts[code].text) return static_cast<int>(code);
+    }
+    return -1;
+}
+
+}  // namespace
+
+int StatusCodeOfText(const char* gbk) {
+    return gbk == nullptr ? -1 : StatusCodeOfUtf8(Utf16ToUtf8(GbkToUtf16(gbk)));
+}
+
 std::string DescribeStatusText(const char* gbk) {
     if (gbk == nullptr) return "(no status text)";
     const std::string text = Utf16ToUtf8(GbkToUtf16(gbk));
-    // The driver's status texts, in UTF-8, with their meanings.
-    static const struct {
-        const char* text;
-        const char* meaning;
-    } kKnown[] = {
-        {"OK", nullptr},
-        {"\xE5\x88\x9D\xE5\xA7\x8B\xE5\x8C\x96\xE8\xAE\xBE\xE5\xA4\x87\xE9\x94\x99\xE8\xAF\xAF!",
-         "device initialisation failed"},
-        {"\xE9\x94\x99\xE8\xAF\xAF\xE7\x9A\x84\xE8\xAE\xBE\xE5\xA4\x87\xE5\x9C\xB0\xE5\x9D\x80!",
-         "wrong device address"},
-        {"\xE4\xB8\x8D\xE6\x94\xAF\xE6\x8C\x81\xE8\xAF\xA5\xE5\xAF\x84\xE5\xAD\x98\xE5\x99\xA8!",
-         "register not supported"},
-        {"\xE9\x94\x99\xE8\xAF\xAF\xE7\x9A\x84\xE6\x95\xB0\xE6\x8D\xAE\xE7\xB1\xBB\xE5\x9E\x8B!",
-         "wrong data type"},
-        {"\xE8\xAF\xBB\xE8\xAE\xBE\xE5\xA4\x87\xE9\x94\x99\xE8\xAF\xAF!", "device read error"},
-        {"\xE5\x86\x99\xE8\xAE\xBE\xE5\xA4\x87\xE9\x94\x99\xE8\xAF\xAF!", "device write error"},
-        {"\xE8\xAE\xBE\xE5\xA4\x87\xE8\xB6\x85\xE6\x97\xB6\xE4\xB8\x8D\xE5\x93\x8D\xE5\xBA\x94!",
-         "device timed out"},
-        {"\xE6\x9C\xAA\xE7\x9F\xA5\xE9\x94\x99\xE8\xAF\xAF!", "unknown error"},
-    };
-    for (const auto& known : kKnown) {
-        if (text == known.text) {
-            return known.meaning ? text + " (" + known.meaning + ")" : text;
-        }
-    }
+    const int code = StatusCodeOfUtf8(text);
+    if (code >= 0 && kStatusTexts[code].meaning != nullptr) return text + " (" + kStatusTexts[code].meaning + ")";
     return text.empty() ? "(empty status text)" : text;
 }
 

@@ -20,6 +20,9 @@ std::string DriverTextToUtf8(const char* ansi, size_t maxBytes);
 // A status text of the driver (GBK), for the terminal, with its English
 // meaning added when it is one of the driver's known texts.
 std::string DescribeStatusText(const char* gbk);
+// The status code (0 to 8) whose text this is, or -1 for a text the driver
+// does not give.
+int StatusCodeOfText(const char* gbk);
 
 // Output for the terminal: UTF-8 to pipes and files, wide text to a console.
 void WriteOut(const std::string& utf8);
@@ -34,7 +37,14 @@ void PrepareConsole();
 // Whether standard input is a terminal (an interactive session gets a prompt).
 bool InputIsTerminal();
 // Ctrl-C and termination call handler; a read of standard input that is
-// waiting returns, so that a session ends at its prompt too.
+// waiting returns (ReadInputLine gives kInterrupted).
 void InstallInterruptHandler(void (*handler)(int));
+// Output from inside the handler (a signal handler on POSIX).
+void WriteErrFromHandler(const char* text);
+
+enum class InputLine { kLine, kEnd, kInterrupted };
+// One line of standard input, in UTF-8, without its line end. kEnd at the
+// end of input (Ctrl-D, or Ctrl-Z on a Windows console).
+InputLine ReadInputLine(std::string* line);
 
 }  // namespace kelvora_host

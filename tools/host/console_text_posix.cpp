@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <iostream>
 
 #include "console_text.h"
 
@@ -54,6 +56,21 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
 }
 
 void PrepareConsole() {}
+
+void WriteErrFromHandler(const char* text) {
+    // write(2) is what a signal handler may call.
+    const ssize_t ignored = write(STDERR_FILENO, text, std::strlen(text));
+    (void)ignored;
+}
+
+InputLine ReadInputLine(std::string* line) {
+    if (std::getline(std::cin, *line)) return InputLine::kLine;
+    // A signal during the read leaves stdin's error flag (EINTR), not its end.
+    const bool interrupted = std::ferror(stdin) != 0;
+    std::clearerr(stdin);
+    std::cin.clear();
+    return interrupted ? InputLine::kInterrupted : InputLine::kEnd;
+}
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 

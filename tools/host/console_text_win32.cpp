@@ -6,8 +6,8 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <csignal>
 #include <cstdio>
+#include <iostream>
 
 #include "console_text.h"
 
@@ -62,9 +62,56 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
 
 bool InputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
+namespace {
+
+void (*interruptHandler)(int) = nullptr;
+
+// The console calls this on a thread of its own; the CRT's signal() would
+// fall back to the default action after the first press.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    if (interruptHandler != nullptr) interruptHandler(2);
+    return TRUE;
+}
+
+}  // namespace
+
 void InstallInterruptHandler(void (*handler)(int)) {
-    std::signal(SIGINT, handler);
-    std::signal(SIGTERM, handler);
+    interruptHandler = handler;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void WriteErrFromHandler(const char* text) { WriteErr(text); }
+
+InputLine ReadInputLine(std::string* line) {
+    line->clear();
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (input == INVALID_HANDLE_VALUE || input == nullptr || !GetConsoleMode(input, &mode)) {
+        if (std::getline(std::cin, *line)) return InputLine::kLine;
+        std::cin.clear();
+        return InputLine::kEnd;
+    }
+    // A console: wide characters, so that any character typed arrives. Ctrl-C
+    // ends the read with nothing and ERROR_OPERATION_ABORTED, before the
+    // control handler may have run on its thread.
+    std::u16string wide;
+    for (;;) {
+        wchar_t buffer[256];
+        DWORD count = 0;
+        SetLastError(0);
+        if (!ReadConsoleW(input, buffer, 256, &count, nullptr) || count == 0) {
+            return GetLastError() == ERROR_OPERATION_ABORTED ? InputLine::kInterrupted : InputLine::kEnd;
+        }
+        wide.append(reinterpret_cast<const char16_t*>(buffer), count);
+        const size_t end = wide.find(u'\n');
+        if (end == std::u16string::npos) continue;
+        wide.resize(end);
+        if (!wide.empty() && wide.back() == u'\r') wide.pop_back();
+        if (wide.size() == 1 && wide[0] == u'\x1A') return InputLine::kEnd;  // Ctrl-Z, Enter
+        *line = Utf16ToUtf8(wide);
+        return InputLine::kLine;
+    }
 }
 
 void PrepareConsole() {

@@ -1,6 +1,8 @@
-// probe: talks to the modem directly through the driver's serial port and
-// reports what the driver needs of it: answers to AT, verbose result codes,
-// PDU mode, command echo, message storage and its fill, service centre.
+// probe: talks to the modem directly through the project's serial port and
+// reports what the driver needs of it (answers to AT, verbose result codes,
+// PDU mode, command echo, message storage and its fill, service centre),
+// and what a field engineer needs to know of it (identity, the SIM's own
+// number, PIN, registration and signal); it can send one test message.
 #pragma once
 
 #include <string>
@@ -10,8 +12,10 @@
 namespace kelvora_host {
 
 struct ProbeSettings {
-    bool fix = false;         // send ATE0, ATV1, AT+CMGF=0 and save with AT&W first
-    uint32_t answerMs = 3000; // longest wait for one answer
+    bool fix = false;          // send ATE0, ATV1, AT+CMGF=0 and save with AT&W first
+    uint32_t answerMs = 3000;  // longest silence while waiting for one answer
+    std::string testNumber;    // send one test message to this number
+    bool showDialogue = false; // every command and answer on standard error
 };
 
 // Returns an exit code: ok when the driver can work with the modem.

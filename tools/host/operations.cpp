@@ -88,7 +88,57 @@ bool ParseMilliseconds(const std::string& text, uint32_t* ms) {
     return *ms <= 86400000u;
 }
 
+bool OneTargetEach(OperationKind kind) {
+    return kind == OperationKind::kRead || kind == OperationKind::kWrite || kind == OperationKind::kCheck;
+}
+
+std::string TargetText(const Target& target) {
+    std::string text = target.address;
+    if (!target.typeName.empty()) text += ":" + target.typeName;
+    if (target.hasValue) text += "=" + target.value;
+    return text;
+}
+
 }  // namespace
+
+std::string Describe(const Operation& operation) {
+    std::string text = OperationName(operation.kind);
+    switch (operation.kind) {
+        case OperationKind::kSleep:
+            return text + " " + std::to_string(operation.milliseconds) + "ms";
+        case OperationKind::kEcho:
+            return text + " " + operation.text;
+        default:
+            for (const Target& target : operation.targets) text += " " + TargetText(target);
+            return text;
+    }
+}
+
+const char* OperationsHelp() {
+    return R"(Operations (any number, run in order by one station; the station's registers
+and numbers live only as long as this program runs):
+  read ADDR[:TYPE]...          read registers and print their values
+  write ADDR[:TYPE]=VALUE...   write registers (ADDR=VALUE:TYPE works too); a write
+                               that sends a message says "sent" or "NOT sent" and why
+  watch ADDR[:TYPE]...         read every --interval ms, --count times (0: until Ctrl-C)
+  await ADDR[:TYPE]=VALUE      read every --interval ms until the value is there,
+                               at most --await-timeout ms
+  sleep MS                     pause (sleep 1500, sleep 3s)
+  types                        list the station's register types and address syntax
+  check ADDR[:TYPE]...         parse addresses without touching the modem
+  echo TEXT...                 print a line (marks in scripts)
+TYPE is bit, int, word, float or text; without it, int where the register type
+takes it, else its only type. Texts are UTF-8; quote them for the shell. Every
+address and value is checked before anything runs: an address must be read by
+the driver exactly as typed (M5.12O or M5.120.3 for an int are refused).
+At the prompt (--script - on a terminal): help, quit; Ctrl-C stops the running
+operation, Ctrl-D ends the session. Elsewhere Ctrl-C stops before the next
+operation (exit 130) and a second Ctrl-C ends at once.
+
+Addresses: central station  M<site>.<address> (M5.120), M<site>.<address>.<bit>
+  with :bit (value 0 or 1), SEND_MSG<site>, SMSC<site>, DETC<site>; sites 0-31,
+  addresses 0-1000. Remote station  M<address> (M120), SEND_MSG, SMSC, DETC, COMFLAG.)";
+}
 
 const char* OperationName(OperationKind kind) {
     for (const auto& keyword : kKeywords) {
@@ -148,7 +198,15 @@ bool ParseOperations(const std::vector<std::string>& tokens, std::vector<Operati
                 }
             }
         }
-        operations->push_back(operation);
+        if (OneTargetEach(operation.kind)) {
+            for (const Target& target : operation.targets) {
+                Operation single = operation;
+                single.targets.assign(1, target);
+                operations->push_back(single);
+            }
+        } else {
+            operations->push_back(operation);
+        }
     }
     return true;
 }

@@ -22,11 +22,15 @@ struct Target {
     bool hasValue = false;
 };
 
+// One operation. read, write and check name one register each (the user's
+// "read A B" becomes two), so that an interrupted batch can say which were
+// done; watch and await keep theirs together.
 struct Operation {
     OperationKind kind = OperationKind::kRead;
     std::vector<Target> targets;
     uint32_t milliseconds = 0;  // sleep
     std::string text;           // echo
+    std::string origin;         // "file:line" for a script's operations
 };
 
 // Turns tokens into operations; false with a message for the user.
@@ -41,5 +45,9 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* tokens, 
 bool NeedsPort(const Operation& operation);
 
 const char* OperationName(OperationKind kind);
+// The operation as the user would write it: "write M5.120=42", "sleep 3000ms".
+std::string Describe(const Operation& operation);
+// The list of operations, for --help and the interactive prompt's help.
+const char* OperationsHelp();
 
 }  // namespace kelvora_host

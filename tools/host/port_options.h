@@ -48,6 +48,15 @@ void BindDevicePath(const ResolvedPort& port);
 // What to check when the port does not open.
 std::string PortOpenHint(const ResolvedPort& port);
 
+// Why the serial port did not open (its error code), for the user: a port
+// that another program holds is named busy.
+std::string DescribePortError(uint32_t error);
+
+// Other programs that have the port open, "process 1234 (minicom)", where
+// the platform can tell; empty when none is known. A program that opened the
+// port without locking it takes the modem's answers unseen.
+std::string OtherPortUsers(const ResolvedPort& port);
+
 // The device path SerialPort::Open takes for this port.
 std::string SerialDevicePath(const ResolvedPort& port);
 

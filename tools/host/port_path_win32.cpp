@@ -1,4 +1,6 @@
 // Device names on Windows: only COM ports, which the driver opens by number.
+#include <windows.h>
+
 #include "port_options.h"
 
 namespace kelvora_host {
@@ -11,6 +13,23 @@ bool ResolveDevicePath(const std::string& text, ResolvedPort*, std::string* erro
 std::string PortOpenHint(const ResolvedPort&) {
     return "is the port there (Device Manager), and is no other program using it?";
 }
+
+std::string DescribePortError(uint32_t error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return "the port is busy: another program holds it (a host, a terminal program, another kelvora-host); "
+                   "stop that program first";
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return "no such port: is the name right (Device Manager), and is the modem plugged in?";
+        default:
+            return "error " + std::to_string(error);
+    }
+}
+
+// Windows refuses a second opening of a COM port: a holder shows as busy.
+std::string OtherPortUsers(const ResolvedPort&) { return std::string(); }
 
 void BindDevicePath(const ResolvedPort&) {}
 

@@ -4,46 +4,36 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <iostream>
 #include <thread>
 
+#include "address_check.h"
 #include "console_text.h"
 #include "exit_codes.h"
+#include "interruption.h"
 #include "register_value_text.h"
+#include "station_facts.h"
 
 namespace kelvora_host {
-
-std::atomic<bool> g_interrupted{false};
-
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+
+// The driver's status codes the console explains.
+constexpr int kStatusWriteError = 6;
+constexpr int kStatusTimedOut = 7;
 
 uint32_t ElapsedMs(SteadyClock::time_point since) {
     return static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - since).count());
 }
 
-std::string Duration(uint32_t ms) {
+std::string Seconds(uint32_t ms) {
     char text[32];
-    if (ms < 100) return std::string();
-    std::snprintf(text, sizeof(text), "  (%.1f s)", ms / 1000.0);
+    std::snprintf(text, sizeof(text), "%.1f s", ms / 1000.0);
     return text;
 }
 
-std::string TimeOfDay() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const int millis = static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-    char text[32] = "";
-    if (const std::tm* local = std::localtime(&seconds)) {
-        std::snprintf(text, sizeof(text), "%02d:%02d:%02d.%03d", local->tm_hour, local->tm_min, local->tm_sec,
-                      millis);
-    }
-    return text;
-}
+std::string Duration(uint32_t ms) { return ms < 100 ? std::string() : "  (" + Seconds(ms) + ")"; }
 
 // Whether the first characters of text are name, ASCII case ignored: the
 // driver picks a register type this way.
@@ -58,27 +48,14 @@ bool StartsWithName(const std::string& text, const char* name) {
     return true;
 }
 
-}  // namespace
-
-void Session::Emit(const std::string& line) {
-    WriteOut((settings_.timestamps ? TimeOfDay() + "  " : std::string()) + line + "\n");
+std::string InfoName(const kelvora::RegisterInfo& info) {
+    return std::string(info.name, strnlen(info.name, sizeof(info.name)));
 }
 
-void Session::Fail(const std::string& message) { WriteErr("kelvora-host: " + message + "\n"); }
+}  // namespace
 
-std::string Session::SyntaxHint(const std::string& typeName) const {
-    const bool central = role_ == StationRole::kCentral;
-    if (typeName == "M") {
-        return central ? "M<site>.<address>, and M<site>.<address>.<bit> for data type bit (site 0-31, "
-                         "address 0-1000, bit 0-31)"
-                       : "M<address> (0-1000)";
-    }
-    if (typeName == "SEND_MSG") return central ? "SEND_MSG<site>, text only" : "SEND_MSG exactly, text only";
-    if (typeName == "SMSC" || typeName == "DETC") {
-        return central ? typeName + "<site>, text only" : typeName + " exactly (upper case), text only";
-    }
-    if (typeName == "COMFLAG") return "COMFLAG exactly (upper case), data type bit";
-    return std::string();
+void Session::Fail(const std::string& message) {
+    WriteErr("kelvora-host: " + (origin_.empty() ? std::string() : origin_ + ": ") + message + "\n");
 }
 
 bool Session::Resolve(const Target& target, Resolved* resolved) {
@@ -102,8 +79,15 @@ bool Session::Resolve(const Target& target, Resolved* resolved) {
     std::memset(&resolved->request, 0, sizeof(resolved->request));
     resolved->request.dataType = dataType;
     resolved->dataType = dataType;
+    resolved->typeName = info != nullptr ? InfoName(*info) : std::string();
+    resolved->address = target.address;
     resolved->label = target.address + (target.typeName.empty() ? "" : ":" + DataTypeName(dataType));
-    if (driver_.ParseAddress(target.address.c_str(), &resolved->request) != 0) return true;
+    if (driver_.ParseAddress(target.address.c_str(), &resolved->request) != 0) {
+        std::string error;
+        if (AddressReadAsTyped(driver_, target.address, resolved->request, &error)) return true;
+        Fail(error);
+        return false;
+    }
 
     const std::string status = DescribeStatusText(driver_.GetStatusText());
     std::string message = "'" + target.address + "' is not a register address of the " + RoleName(role_) +
@@ -111,33 +95,45 @@ bool Session::Resolve(const Target& target, Resolved* resolved) {
     if (info == nullptr) {
         message += "\n  no register type begins that address; 'types' lists them";
     } else {
-        const std::string name(info->name, strnlen(info->name, sizeof(info->name)));
         if ((info->dataTypeMask & dataType) == 0) {
-            message += "\n  " + name + " takes data types " + DataTypeNames(info->dataTypeMask);
+            message += "\n  " + resolved->typeName + " takes data types " + DataTypeNames(info->dataTypeMask);
         }
-        const std::string hint = SyntaxHint(name);
-        if (!hint.empty()) message += "\n  " + name + " addresses: " + hint;
+        const std::string syntax = AddressSyntax(role_, resolved->typeName);
+        if (!syntax.empty()) message += "\n  " + resolved->typeName + " addresses: " + syntax;
     }
     Fail(message);
     return false;
 }
 
+bool Session::ParseValue(const Resolved& resolved, const std::string& text, kelvora::RegisterValue* value) {
+    std::string error;
+    if (!ParseRegisterValue(resolved.dataType, text, value, &error)) {
+        Fail(resolved.label + ": " + error);
+        return false;
+    }
+    if (resolved.dataType == kelvora::kDataBit && BitWriteIsSingleBit(role_, resolved.typeName) &&
+        value->bitValue != 0 && value->bitValue != 1) {
+        Fail(resolved.label + ": '" + text + "' is not a bit: the station sets the bit for 1 and clears it for "
+             "anything else; write 0 or 1");
+        return false;
+    }
+    return true;
+}
+
 int Session::CheckAll(const std::vector<Operation>& operations) {
+    int code = kExitOk;
     for (const Operation& operation : operations) {
+        origin_ = operation.origin;
         for (const Target& target : operation.targets) {
             Resolved resolved;
-            if (!Resolve(target, &resolved)) return kExitOperationFailed;
-            if (target.hasValue) {
-                kelvora::RegisterValue value;
-                std::string error;
-                if (!ParseRegisterValue(resolved.dataType, target.value, &value, &error)) {
-                    Fail(resolved.label + ": " + error);
-                    return kExitOperationFailed;
-                }
+            kelvora::RegisterValue value;
+            if (!Resolve(target, &resolved) || (target.hasValue && !ParseValue(resolved, target.value, &value))) {
+                code = kExitOperationFailed;
             }
         }
     }
-    return kExitOk;
+    origin_.clear();
+    return code;
 }
 
 bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value) {
@@ -148,40 +144,62 @@ bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value) {
 }
 
 int Session::Read(const Operation& operation) {
-    for (const Target& target : operation.targets) {
-        Resolved resolved;
-        if (!Resolve(target, &resolved)) return kExitOperationFailed;
-        const auto start = SteadyClock::now();
-        kelvora::RegisterValue value;
-        if (!ReadOne(resolved, &value)) return kExitOperationFailed;
-        Emit(resolved.label + " = " + FormatRegisterValue(resolved.dataType, value) + Duration(ElapsedMs(start)));
-    }
+    Resolved resolved;
+    if (!Resolve(operation.targets.front(), &resolved)) return kExitOperationFailed;
+    const auto start = SteadyClock::now();
+    ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
+    if (!ReadOne(resolved, &read.value)) return kExitOperationFailed;
+    output_.Values({read}, Duration(ElapsedMs(start)));
     return kExitOk;
 }
 
-int Session::Write(const Operation& operation) {
-    for (const Target& target : operation.targets) {
-        Resolved resolved;
-        if (!Resolve(target, &resolved)) return kExitOperationFailed;
-        kelvora::RegisterValue value;
-        std::string error;
-        if (!ParseRegisterValue(resolved.dataType, target.value, &value, &error)) {
-            Fail(resolved.label + ": " + error);
-            return kExitOperationFailed;
-        }
-        const auto start = SteadyClock::now();
-        if (driver_.Write(&deviceAddress_, &resolved.request, &value) == 0) {
-            Fail("write " + resolved.label + " failed: " + DescribeStatusText(driver_.GetStatusText()));
-            return kExitOperationFailed;
-        }
-        Emit(resolved.label + " <- " + FormatRegisterValue(resolved.dataType, value) + Duration(ElapsedMs(start)));
+std::string Session::NotSentReason(const char* statusText, const Resolved& resolved) {
+    const std::string status = DescribeStatusText(statusText);
+    const int code = StatusCodeOfText(statusText);
+    if (code == kStatusTimedOut) {
+        return status + ": timed out: the modem did not answer within " +
+               std::to_string(settings_.modemTimeoutMs) + " ms (--timeout)";
     }
-    return kExitOk;
+    if (code != kStatusWriteError) return status;
+    // A write error with no destination number is the commonest one.
+    kelvora::RegisterRequest request{};
+    request.dataType = kelvora::kDataText;
+    kelvora::RegisterValue destination{};
+    const std::string detc = DestinationRegister(role_, resolved.request.address0);
+    if (driver_.ParseAddress(detc.c_str(), &request) != 0 &&
+        driver_.Read(&deviceAddress_, &request, &destination) != 0 && destination.textValue[0] == '\0') {
+        return status + ": " + detc + " missing: the message has no destination; write " + detc + " first";
+    }
+    return status + ": write refused: the modem or the network refused the message (see probe)";
+}
+
+int Session::Write(const Operation& operation) {
+    const Target& target = operation.targets.front();
+    Resolved resolved;
+    kelvora::RegisterValue value;
+    if (!Resolve(target, &resolved) || !ParseValue(resolved, target.value, &value)) return kExitOperationFailed;
+    const bool sends = WriteSendsMessage(role_, resolved.typeName);
+    const std::string shown = resolved.label + " <- " + FormatRegisterValue(resolved.dataType, value);
+    const auto start = SteadyClock::now();
+    if (driver_.Write(&deviceAddress_, &resolved.request, &value) != 0) {
+        const bool nothing = resolved.dataType == kelvora::kDataText && value.textValue[0] == '\0';
+        output_.Line(shown + (sends ? (nothing ? "  (empty: nothing sent)" : "  sent") : "") +
+                     Duration(ElapsedMs(start)));
+        return kExitOk;
+    }
+    const char* status = driver_.GetStatusText();
+    if (sends) {
+        Fail(shown + "  NOT sent: " + NotSentReason(status, resolved) + Duration(ElapsedMs(start)));
+    } else {
+        Fail("write " + resolved.label + " failed: " + DescribeStatusText(status));
+    }
+    return kExitOperationFailed;
 }
 
 int Session::Sleep(uint32_t milliseconds) {
     const auto start = SteadyClock::now();
-    while (!g_interrupted && ElapsedMs(start) < milliseconds) {
+    while (ElapsedMs(start) < milliseconds) {
+        if (Interrupted()) return kExitInterrupted;
         const uint32_t left = milliseconds - ElapsedMs(start);
         std::this_thread::sleep_for(std::chrono::milliseconds(left < 50 ? left : 50));
     }
@@ -198,21 +216,25 @@ int Session::Watch(const Operation& operation) {
     const auto start = SteadyClock::now();
     uint64_t nextMs = 0;
     for (uint32_t round = 0; settings_.watchCount == 0 || round < settings_.watchCount; ++round) {
-        if (g_interrupted) break;
-        std::string line;
+        std::vector<ValueRead> values;
         for (Resolved& resolved : registers) {
-            kelvora::RegisterValue value;
-            if (!ReadOne(resolved, &value)) return kExitOperationFailed;
-            if (!line.empty()) line += "   ";
-            line += resolved.label + " = " + FormatRegisterValue(resolved.dataType, value);
+            if (Interrupted()) {
+                stopNote_ = "after " + std::to_string(round) + " round(s)";
+                return kExitInterrupted;
+            }
+            values.push_back(ValueRead{resolved.label, resolved.address, resolved.dataType, {}});
+            if (!ReadOne(resolved, &values.back().value)) return kExitOperationFailed;
         }
-        Emit(line);
+        output_.Values(values);
         if (settings_.watchCount != 0 && round + 1 == settings_.watchCount) break;
         const uint64_t nowMs = ElapsedMs(start);
         do {
             nextMs += settings_.intervalMs;
         } while (nextMs <= nowMs);
-        Sleep(static_cast<uint32_t>(nextMs - nowMs));
+        if (Sleep(static_cast<uint32_t>(nextMs - nowMs)) == kExitInterrupted) {
+            stopNote_ = "after " + std::to_string(round + 1) + " round(s)";
+            return kExitInterrupted;
+        }
     }
     return kExitOk;
 }
@@ -220,29 +242,29 @@ int Session::Watch(const Operation& operation) {
 int Session::Await(const Operation& operation) {
     const Target& target = operation.targets.front();
     Resolved resolved;
-    if (!Resolve(target, &resolved)) return kExitOperationFailed;
     kelvora::RegisterValue expected;
-    std::string error;
-    if (!ParseRegisterValue(resolved.dataType, target.value, &expected, &error)) {
-        Fail(resolved.label + ": " + error);
-        return kExitOperationFailed;
-    }
+    if (!Resolve(target, &resolved) || !ParseValue(resolved, target.value, &expected)) return kExitOperationFailed;
     const auto start = SteadyClock::now();
-    kelvora::RegisterValue value;
+    ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
     for (;;) {
         const auto roundStart = SteadyClock::now();
-        if (!ReadOne(resolved, &value)) return kExitOperationFailed;
-        if (SameRegisterValue(resolved.dataType, value, expected)) {
-            Emit(resolved.label + " = " + FormatRegisterValue(resolved.dataType, value) + Duration(ElapsedMs(start)));
+        if (!ReadOne(resolved, &read.value)) return kExitOperationFailed;
+        if (SameRegisterValue(resolved.dataType, read.value, expected)) {
+            output_.Values({read}, Duration(ElapsedMs(start)));
             return kExitOk;
         }
-        if (g_interrupted || ElapsedMs(start) >= settings_.awaitTimeoutMs) break;
         const uint32_t spent = ElapsedMs(roundStart);
-        if (spent < settings_.intervalMs) Sleep(settings_.intervalMs - spent);
+        const bool timeUp = ElapsedMs(start) >= settings_.awaitTimeoutMs;
+        if (Interrupted() || (!timeUp && spent < settings_.intervalMs &&
+                              Sleep(settings_.intervalMs - spent) == kExitInterrupted)) {
+            stopNote_ = "after " + Seconds(ElapsedMs(start)) + ", last read " +
+                        FormatRegisterValue(resolved.dataType, read.value);
+            return kExitInterrupted;
+        }
+        if (timeUp) break;
     }
     Fail(resolved.label + " did not become " + FormatRegisterValue(resolved.dataType, expected) + " within " +
-         std::to_string(ElapsedMs(start) / 1000.0).substr(0, 4) + " s (last read " +
-         FormatRegisterValue(resolved.dataType, value) + ")");
+         Seconds(ElapsedMs(start)) + " (last read " + FormatRegisterValue(resolved.dataType, read.value) + ")");
     return kExitNotReached;
 }
 
@@ -250,36 +272,36 @@ int Session::Types() {
     kelvora::RegisterInfo* list = nullptr;
     uint16_t count = 0;
     driver_.GetRegisterList(&list, &count);
-    Emit(std::string("register types of the ") + RoleName(role_) + " station:");
+    output_.Line(std::string("register types of the ") + RoleName(role_) + " station:");
     for (uint16_t i = 0; list != nullptr && i < count; ++i) {
-        const std::string name(list[i].name, strnlen(list[i].name, sizeof(list[i].name)));
+        const std::string name = InfoName(list[i]);
         const int32_t access = list[i].accessCode;
         const char* accessText = access == 3 ? "read/write" : access == 2 ? "write" : access == 1 ? "read" : "?";
         char line[160];
         std::snprintf(line, sizeof(line), "  %u  %-9s access %d (%s), data types %s", static_cast<unsigned>(i),
                       name.c_str(), static_cast<int>(access), accessText, DataTypeNames(list[i].dataTypeMask).c_str());
-        Emit(line);
-        const std::string hint = SyntaxHint(name);
-        if (!hint.empty()) Emit("       address: " + hint);
+        output_.Line(line);
+        const std::string syntax = AddressSyntax(role_, name);
+        if (!syntax.empty()) output_.Line("       address: " + syntax);
     }
     return kExitOk;
 }
 
 int Session::Check(const Operation& operation) {
-    for (const Target& target : operation.targets) {
-        Resolved resolved;
-        if (!Resolve(target, &resolved)) return kExitOperationFailed;
-        const kelvora::RegisterRequest& r = resolved.request;
-        char line[200];
-        std::snprintf(line, sizeof(line), "%s: type index %d, fields %d %d %d %d, data type %s",
-                      resolved.label.c_str(), r.typeIndex, static_cast<int>(r.address0), r.address1, r.address2,
-                      r.address3, DataTypeName(resolved.dataType).c_str());
-        Emit(line);
-    }
+    Resolved resolved;
+    if (!Resolve(operation.targets.front(), &resolved)) return kExitOperationFailed;
+    const kelvora::RegisterRequest& r = resolved.request;
+    char line[200];
+    std::snprintf(line, sizeof(line), "%s: type index %d, fields %d %d %d %d, data type %s", resolved.label.c_str(),
+                  r.typeIndex, static_cast<int>(r.address0), r.address1, r.address2, r.address3,
+                  DataTypeName(resolved.dataType).c_str());
+    output_.Line(line);
     return kExitOk;
 }
 
 int Session::Run(const Operation& operation) {
+    origin_ = operation.origin;
+    stopNote_.clear();
     if (NeedsPort(operation) && !hasPort_) {
         Fail(std::string(OperationName(operation.kind)) + " needs a port: start the session with --port");
         return kExitUsage;
@@ -300,50 +322,53 @@ int Session::Run(const Operation& operation) {
         case OperationKind::kCheck:
             return Check(operation);
         case OperationKind::kEcho:
-            Emit(operation.text);
+            output_.Line(operation.text);
             return kExitOk;
     }
     return kExitUsage;
 }
 
-int Session::RunAll(const std::vector<Operation>& operations) {
-    for (const Operation& operation : operations) {
-        if (g_interrupted) return kExitOk;
-        const int code = Run(operation);
-        if (code != kExitOk) return code;
+int Session::RunBatch(const std::vector<Operation>& operations) {
+    int firstFailure = kExitOk;
+    for (size_t i = 0; i < operations.size(); ++i) {
+        if (Interrupted()) {
+            ReportInterrupted(operations, i, false);
+            return kExitInterrupted;
+        }
+        const int code = Run(operations[i]);
+        if (code == kExitInterrupted) {
+            ReportInterrupted(operations, i, true);
+            return kExitInterrupted;
+        }
+        if (code == kExitOk) continue;
+        if (!settings_.keepGoing) return code;
+        if (firstFailure == kExitOk) firstFailure = code;
     }
-    return kExitOk;
+    origin_.clear();
+    return firstFailure;
 }
 
-int Session::RunScript(std::istream& input, const std::string& name, bool keepGoing) {
-    int firstFailure = kExitOk;
-    std::string line;
-    const bool interactive = &input == &std::cin && InputIsTerminal();
-    for (unsigned number = 1;; ++number) {
-        if (interactive) WriteOut("kelvora> ");
-        if (g_interrupted || !std::getline(input, line)) break;
-        std::vector<std::string> tokens;
-        std::string error;
-        std::vector<Operation> operations;
-        int code = kExitOk;
-        if (!SplitScriptLine(line, &tokens, &error)) {
-            code = kExitUsage;
-        } else if (tokens.size() == 1 && (tokens[0] == "quit" || tokens[0] == "exit")) {
-            break;
-        } else if (!ParseOperations(tokens, &operations, &error)) {
-            code = kExitUsage;
-        }
-        if (code != kExitOk) {
-            Fail(name + ":" + std::to_string(number) + ": " + error);
-        } else {
-            code = RunAll(operations);
-        }
-        if (code != kExitOk) {
-            if (!keepGoing) return code;
-            if (firstFailure == kExitOk) firstFailure = code;
+void Session::ReportInterrupted(const std::vector<Operation>& operations, size_t stoppedAt, bool startedStopped) {
+    constexpr size_t kListed = 8;  // a long script's rest is counted, not listed
+    origin_.clear();
+    const auto item = [](const Operation& operation) {
+        return (operation.origin.empty() ? std::string() : operation.origin + " ") + Describe(operation);
+    };
+    std::string text = "stopped by Ctrl-C: " + std::to_string(stoppedAt) + " of " +
+                       std::to_string(operations.size()) + " operation(s) done";
+    size_t next = stoppedAt;
+    if (startedStopped) {
+        text += "\n  stopped: " + item(operations[next]) + (stopNote_.empty() ? "" : " (" + stopNote_ + ")");
+        ++next;
+    }
+    if (next < operations.size()) {
+        text += "\n  not done:";
+        for (size_t i = next; i < operations.size() && i < next + kListed; ++i) text += "\n    " + item(operations[i]);
+        if (operations.size() - next > kListed) {
+            text += "\n    ... and " + std::to_string(operations.size() - next - kListed) + " more";
         }
     }
-    return firstFailure;
+    Fail(text);
 }
 
 }  // namespace kelvora_host

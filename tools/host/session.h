@@ -1,17 +1,17 @@
 // A session: one station, kept alive across any number of operations (its
 // register image and numbers live only in memory), driven only through its
-// IDeviceDriver table.
+// IDeviceDriver table. Operations come from the command line, a script read
+// whole, or a person at the prompt.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <istream>
 #include <string>
 #include <vector>
 
 #include "driver/i_device_driver.h"
 #include "operations.h"
 #include "station_loader.h"
+#include "value_output.h"
 
 namespace kelvora_host {
 
@@ -19,11 +19,11 @@ struct SessionSettings {
     uint32_t intervalMs = 1000;       // watch and await: time between reads
     uint32_t watchCount = 0;          // watch: rounds, 0 until interrupted
     uint32_t awaitTimeoutMs = 60000;  // await: give up after this
-    bool timestamps = false;          // prefix every line with the time of day
+    int32_t modemTimeoutMs = 10000;   // the port's reply time-out, for messages
+    bool timestamps = false;          // prefix every line with the date and time
+    bool keepGoing = false;           // run on after a failed operation
+    OutputFormat format = OutputFormat::kText;
 };
-
-// Set by the interrupt handler; sessions stop at the next step.
-extern std::atomic<bool> g_interrupted;
 
 class Session {
 public:
@@ -31,28 +31,39 @@ public:
     // the modem are refused without one).
     Session(kelvora::IDeviceDriver& driver, StationRole role, int32_t deviceAddress, const SessionSettings& settings,
             bool hasPort)
-        : driver_(driver), role_(role), deviceAddress_(deviceAddress), settings_(settings), hasPort_(hasPort) {}
+        : driver_(driver),
+          role_(role),
+          deviceAddress_(deviceAddress),
+          settings_(settings),
+          hasPort_(hasPort),
+          output_(settings.format, settings.timestamps) {}
 
-    // Parses every address of the operations with the driver before anything
-    // runs, so that a typing error sends no message. Returns an exit code.
+    // Checks every address and value with the driver before anything runs,
+    // so that a typing error sends no message; reports each error found.
+    // Returns an exit code.
     int CheckAll(const std::vector<Operation>& operations);
-    // Runs the operations in order; stops at the first failure.
-    int RunAll(const std::vector<Operation>& operations);
-    // Runs a script, one or more operations a line; "quit" ends it. With
-    // keepGoing a failing line is reported and the script goes on; the exit
-    // code is then the first failure's.
-    int RunScript(std::istream& input, const std::string& name, bool keepGoing);
-
-    int Run(const Operation& operation);
+    // Runs the operations in order: stops at the first failure unless
+    // keepGoing (the exit code is then the first failure's). Ctrl-C stops
+    // before the next operation: the program says what was done and what
+    // was not, and the result is kExitInterrupted.
+    int RunBatch(const std::vector<Operation>& operations);
+    // A person at the prompt: each line is checked and run; Ctrl-C ends the
+    // line's work and returns to the prompt; "quit" or the end of input ends
+    // the session. Returns the last failure's exit code, or 0.
+    int RunInteractive();
 
 private:
     struct Resolved {
         kelvora::RegisterRequest request;
         int16_t dataType = 0;
-        std::string label;
+        std::string typeName;  // the register type the driver took
+        std::string address;   // as typed
+        std::string label;     // as typed, with ":type" when the user named one
     };
 
+    int Run(const Operation& operation);
     bool Resolve(const Target& target, Resolved* resolved);
+    bool ParseValue(const Resolved& resolved, const std::string& text, kelvora::RegisterValue* value);
     int Read(const Operation& operation);
     int Write(const Operation& operation);
     int Watch(const Operation& operation);
@@ -63,15 +74,20 @@ private:
 
     // Reads one register; on failure reports it and returns false.
     bool ReadOne(Resolved& resolved, kelvora::RegisterValue* value);
-    void Emit(const std::string& line);
+    // Why a message was not sent, from the status the write left.
+    std::string NotSentReason(const char* statusText, const Resolved& resolved);
+    // The work of a batch that Ctrl-C cut: done, stopped, not started.
+    void ReportInterrupted(const std::vector<Operation>& operations, size_t stoppedAt, bool startedStopped);
     void Fail(const std::string& message);
-    std::string SyntaxHint(const std::string& typeName) const;
 
     kelvora::IDeviceDriver& driver_;
     StationRole role_;
     int32_t deviceAddress_;
     SessionSettings settings_;
     bool hasPort_;
+    Output output_;
+    std::string origin_;     // the running operation's "file:line", for messages
+    std::string stopNote_;   // how far an interrupted operation got
 };
 
 }  // namespace kelvora_host

@@ -1,0 +1,25 @@
+// The modem, looked after from the console through the project's serial
+// port (never through a station): one AT command, the stored messages, and
+// emptying the storage.
+#pragma once
+
+#include <string>
+
+#include "port_options.h"
+
+namespace kelvora_host {
+
+struct ModemCareSettings {
+    uint32_t answerMs = 3000;  // longest silence while waiting for an answer
+    bool yes = false;          // modem clear: no question asked
+};
+
+// modem at CMD: sends one command ("AT" added when missing), prints the answer.
+int RunModemAt(const PortOptions& options, const ResolvedPort& port, const std::string& command,
+               const ModemCareSettings& settings);
+// modem storage: lists every stored message, decoded.
+int RunModemStorage(const PortOptions& options, const ResolvedPort& port, const ModemCareSettings& settings);
+// modem clear: deletes every stored message after a confirmation.
+int RunModemClear(const PortOptions& options, const ResolvedPort& port, const ModemCareSettings& settings);
+
+}  // namespace kelvora_host

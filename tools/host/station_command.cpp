@@ -1,0 +1,110 @@
+// A station's session from the command line to the exit code.
+#include "station_command.h"
+
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "console_text.h"
+#include "exit_codes.h"
+#include "interruption.h"
+#include "modem_line.h"
+#include "script.h"
+
+namespace kelvora_host {
+namespace {
+
+int UsageError(const std::string& message) {
+    WriteErr("kelvora-host: " + message + "\nrun 'kelvora-host --help' for the usage\n");
+    return kExitUsage;
+}
+
+// Reads the script whole into operations. false when it cannot be read or
+// has errors (each already reported with its file and line).
+bool ReadScript(const std::string& script, std::vector<Operation>* operations) {
+    if (script == "-") return LoadScript(std::cin, "stdin", operations);
+    std::ifstream file(script);
+    if (!file) {
+        WriteErr("kelvora-host: cannot read the script " + script + "\n");
+        return false;
+    }
+    return LoadScript(file, script, operations);
+}
+
+}  // namespace
+
+int RunStation(StationRole role, StationOptions& options) {
+    std::vector<Operation> operations;
+    std::string error;
+    if (!ParseOperations(options.operations, &operations, &error)) return UsageError(error);
+    if (!OutputFormatFromName(options.format, &options.session.format)) {
+        return UsageError("--format: '" + options.format + "' is not one of text, csv, json");
+    }
+    // A person at a terminal gets a prompt; anything else is read whole first.
+    const bool interactive = options.script == "-" && InputIsTerminal();
+    // A script with errors is still checked whole, so that every error is told at once.
+    const bool scriptRead = options.script.empty() || interactive || ReadScript(options.script, &operations);
+    if (operations.empty() && options.script.empty()) {
+        return UsageError("no operations: give some (read M5.120, write M5.120=42, types ...) or --script FILE");
+    }
+    bool needsPort = false;
+    for (const Operation& operation : operations) needsPort = needsPort || NeedsPort(operation);
+    ResolvedPort port;
+    kelvora::LineSettings lineSettings;
+    if (needsPort && options.port.port.empty()) {
+        return UsageError("--port is needed to read and write registers (COM3, or a device path)");
+    }
+    if (!options.port.port.empty()) {
+        if (!ResolvePort(options.port.port, &port, &error)) return UsageError(error);
+        if (!MakeLineSettings(options.port, port, &lineSettings, &error)) return UsageError(error);
+    }
+    if (options.session.intervalMs == 0) return UsageError("--interval must be at least 1 ms");
+    options.session.modemTimeoutMs = options.port.timeoutMs;
+
+    if (!options.trace.empty()) RequestTrace(options.trace);
+    std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
+    if (!station) {
+        WriteErr("kelvora-host: " + error + "\n");
+        return kExitNoDriver;
+    }
+    kelvora::IDeviceDriver& driver = *station->driver();
+    if (options.verbose) WriteErr(std::string("kelvora-host: ") + RoleName(role) + " station from " + station->origin() + "\n");
+
+    int32_t deviceAddress = 0;
+    if (driver.ParseDeviceAddress(options.device.c_str(), &deviceAddress) == 0) {
+        WriteErr("kelvora-host: --device '" + options.device + "' is not a device address of the station (0 to 31): " +
+                 DescribeStatusText(driver.GetStatusText()) + "\n");
+        return kExitOperationFailed;
+    }
+
+    Session session(driver, role, deviceAddress, options.session, !options.port.port.empty());
+    int code = session.CheckAll(operations);
+    if (!scriptRead) return kExitUsage;
+    if (code != kExitOk) return code;
+
+    kelvora::PortConfig config{};
+    config.lineSettings = &lineSettings;
+    bool opened = false;
+    if (!options.port.port.empty()) {
+        BindDevicePath(port);
+        if (driver.Open(&config) == 0) {
+            // The driver tells only that it failed; the port itself tells why.
+            ModemLine line;
+            std::string why = PortOpenHint(port);
+            std::string opening;
+            if (!line.Open(options.port, port, &opening)) why = opening;
+            WriteErr("kelvora-host: cannot open the port " + port.display + ": " +
+                     DescribeStatusText(driver.GetStatusText()) + "\n  " + why + "\n");
+            return kExitPortFailed;
+        }
+        opened = true;
+        if (options.verbose) WriteErr("kelvora-host: port " + port.display + " open\n");
+    }
+
+    code = session.RunBatch(operations);
+    if (code == kExitOk && interactive) code = session.RunInteractive();
+    if (opened) driver.Close(0);
+    return code;
+}
+
+}  // namespace kelvora_host

@@ -1,0 +1,105 @@
+// Reading a listing and describing its messages with the driver's own PDU
+// decoder and frame reader, so that the console sees a message as the
+// stations will.
+#include "stored_messages.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "console_text.h"
+#include "modem/deliver_pdu.h"
+#include "stations/telemetry_frame.h"
+
+namespace kelvora_host {
+namespace {
+
+constexpr uint8_t kTypeOfNumberInternational = 1;
+
+const char* StatusName(int status) {
+    static const char* const kNames[] = {"unread", "read", "unsent", "sent"};
+    return status >= 0 && status <= 3 ? kNames[status] : "?";
+}
+
+// "24050114030732" (YYMMDDhhmmss and the zone in quarter hours) as a date.
+std::string Timestamp(const char* digits) {
+    if (std::strlen(digits) < 12) return "no time stamp";
+    char text[40];
+    std::snprintf(text, sizeof(text), "20%.2s-%.2s-%.2s %.2s:%.2s:%.2s", digits, digits + 2, digits + 4, digits + 6,
+                  digits + 8, digits + 10);
+    return text;
+}
+
+std::string Quoted(const std::string& utf8) {
+    std::string out = "\"";
+    for (char c : utf8) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string FrameMeaning(const char* text) {
+    kelvora::WriteCommand command{};
+    kelvora::Report report{};
+    char line[160];
+    if (kelvora::ParseWriteCommand(text, &command)) {
+        std::snprintf(line, sizeof(line), "Kelvora write command: site %d, M%d = %d", static_cast<int>(command.site),
+                      static_cast<int>(command.address), static_cast<int>(command.value));
+        return line;
+    }
+    if (kelvora::ParseReport(text, &report)) {
+        std::snprintf(line, sizeof(line), "Kelvora report: site %d, M%d..M%d = %d %d %d %d %d",
+                      static_cast<int>(report.site), static_cast<int>(report.firstAddress),
+                      static_cast<int>(report.firstAddress + kelvora::kGroupSize - 1),
+                      static_cast<int>(report.values[0]), static_cast<int>(report.values[1]),
+                      static_cast<int>(report.values[2]), static_cast<int>(report.values[3]),
+                      static_cast<int>(report.values[4]));
+        return line;
+    }
+    return "not a Kelvora frame";
+}
+
+}  // namespace
+
+std::vector<StoredMessage> ParseListing(const std::string& answer) {
+    std::vector<StoredMessage> messages;
+    size_t at = 0;
+    while ((at = answer.find("+CMGL:", at)) != std::string::npos) {
+        const size_t headerEnd = answer.find('\n', at);
+        if (headerEnd == std::string::npos) break;
+        const size_t pduStart = answer.find_first_not_of("\r\n", headerEnd);
+        if (pduStart == std::string::npos) break;
+        const size_t pduEnd = answer.find_first_of("\r\n", pduStart);
+        if (pduEnd == std::string::npos) break;  // cut off: not whole
+        StoredMessage message;
+        char* end = nullptr;
+        message.index = static_cast<int>(std::strtol(answer.c_str() + at + 6, &end, 10));
+        message.status = (end != nullptr && *end == ',') ? static_cast<int>(std::strtol(end + 1, nullptr, 10)) : -1;
+        message.pdu = answer.substr(pduStart, pduEnd - pduStart);
+        messages.push_back(message);
+        at = pduEnd;
+    }
+    return messages;
+}
+
+std::string DescribeStoredMessage(const StoredMessage& message) {
+    char head[40];
+    std::snprintf(head, sizeof(head), "%4d  %-7s", message.index, StatusName(message.status));
+    if (message.status == 2 || message.status == 3) return head + std::string("an outgoing message (not decoded)");
+    kelvora::SmsRecord record;
+    std::memset(&record, 0, sizeof(record));
+    kelvora::DecodeDeliverPdu(message.pdu.c_str(), record);
+    const std::string sender(record.peerNumber, strnlen(record.peerNumber, sizeof(record.peerNumber)));
+    const bool international = record.PeerTypeOfNumber() == kTypeOfNumberInternational;
+    const std::string text = DriverTextToUtf8(record.text, sizeof(record.text));
+    return head + std::string("from ") + (international ? "+" : "") + sender + "  " +
+           Timestamp(record.timestamp) + "  " + Quoted(text) + "  " + FrameMeaning(record.text);
+}
+
+}  // namespace kelvora_host

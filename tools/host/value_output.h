@@ -1,0 +1,46 @@
+// Where a session's lines go, and values read in the format the user chose:
+// text for people, CSV or JSON lines for programs. In CSV and JSON, standard
+// output carries only the values; every other line goes to standard error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "driver/host_records.h"
+
+namespace kelvora_host {
+
+enum class OutputFormat { kText, kCsv, kJson };
+
+bool OutputFormatFromName(const std::string& name, OutputFormat* format);
+
+// The local date and time to the millisecond: "2024-05-01 14:03:07.412".
+std::string DateTimeNow();
+
+struct ValueRead {
+    std::string label;    // the address as the user typed it, with ":type" when given (text)
+    std::string address;  // the address alone (CSV, JSON: the type has its own column)
+    int16_t dataType = 0;
+    kelvora::RegisterValue value{};
+};
+
+class Output {
+public:
+    Output(OutputFormat format, bool timestamps) : format_(format), timestamps_(timestamps) {}
+
+    // A line for people.
+    void Line(const std::string& text);
+    // Values read at one moment: one line in text ("A = 1   B = 2", then
+    // suffix), one record per value in CSV (time,address,type,value, after a
+    // header) and JSON ({"time", "address", "type", "value"}).
+    void Values(const std::vector<ValueRead>& values, const std::string& suffix = std::string());
+
+private:
+    std::string Stamp() const;
+    OutputFormat format_;
+    bool timestamps_;
+    bool csvHeaderDone_ = false;
+};
+
+}  // namespace kelvora_host
