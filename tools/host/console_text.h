@@ -36,15 +36,18 @@ std::u16string GbkToUtf16(const char* gbk);
 void PrepareConsole();
 // Whether standard input is a terminal (an interactive session gets a prompt).
 bool InputIsTerminal();
-// Ctrl-C and termination call handler; a read of standard input that is
-// waiting returns (ReadInputLine gives kInterrupted).
+// Ctrl-C (SIGINT) and termination (SIGTERM) call handler with that signal
+// number; a read of standard input that is waiting returns (ReadInputLine
+// gives kInterrupted).
 void InstallInterruptHandler(void (*handler)(int));
 // Output from inside the handler (a signal handler on POSIX).
 void WriteErrFromHandler(const char* text);
 
 enum class InputLine { kLine, kEnd, kInterrupted };
 // One line of standard input, in UTF-8, without its line end. kEnd at the
-// end of input (Ctrl-D, or Ctrl-Z on a Windows console).
-InputLine ReadInputLine(std::string* line);
+// end of input (Ctrl-D, or Ctrl-Z on a Windows console); kInterrupted as
+// soon as interrupted() says so while no line has begun to come, so that a
+// Ctrl-C just before the wait is not lost.
+InputLine ReadInputLine(std::string* line, bool (*interrupted)());
 
 }  // namespace kelvora_host

@@ -1,8 +1,10 @@
 // Terminal text on POSIX: GBK through iconv, output as UTF-8 bytes.
 #include <iconv.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -63,13 +65,23 @@ void WriteErrFromHandler(const char* text) {
     (void)ignored;
 }
 
-InputLine ReadInputLine(std::string* line) {
+InputLine ReadInputLine(std::string* line, bool (*interrupted)()) {
+    // Wait in slices, looking at the flag between them: a signal that came
+    // just before the wait began interrupts nothing.
+    for (;;) {
+        if (interrupted()) return InputLine::kInterrupted;
+        if (std::cin.rdbuf()->in_avail() > 0) break;
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        const int ready = poll(&input, 1, 100);
+        if (ready > 0) break;
+        if (ready < 0 && errno != EINTR) break;
+    }
     if (std::getline(std::cin, *line)) return InputLine::kLine;
     // A signal during the read leaves stdin's error flag (EINTR), not its end.
-    const bool interrupted = std::ferror(stdin) != 0;
+    const bool signalled = std::ferror(stdin) != 0;
     std::clearerr(stdin);
     std::cin.clear();
-    return interrupted ? InputLine::kInterrupted : InputLine::kEnd;
+    return signalled ? InputLine::kInterrupted : InputLine::kEnd;
 }
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }

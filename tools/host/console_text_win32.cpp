@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -69,9 +70,15 @@ void (*interruptHandler)(int) = nullptr;
 // The console calls this on a thread of its own; the CRT's signal() would
 // fall back to the default action after the first press.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    if (interruptHandler != nullptr) interruptHandler(2);
-    return TRUE;
+    if (interruptHandler == nullptr) return FALSE;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        interruptHandler(SIGINT);
+        return TRUE;
+    }
+    // The window closes or the user logs off: the program is ended anyway;
+    // say so to the session, then let the default handling end it.
+    interruptHandler(SIGTERM);
+    return FALSE;
 }
 
 }  // namespace
@@ -83,7 +90,7 @@ void InstallInterruptHandler(void (*handler)(int)) {
 
 void WriteErrFromHandler(const char* text) { WriteErr(text); }
 
-InputLine ReadInputLine(std::string* line) {
+InputLine ReadInputLine(std::string* line, bool (*interrupted)()) {
     line->clear();
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
@@ -96,6 +103,12 @@ InputLine ReadInputLine(std::string* line) {
     // ends the read with nothing and ERROR_OPERATION_ABORTED, before the
     // control handler may have run on its thread.
     std::u16string wide;
+    // Wait in slices, looking at the flag between them: the control handler
+    // runs on a thread of its own and may come just before the wait.
+    while (wide.empty() && WaitForSingleObject(input, 100) == WAIT_TIMEOUT) {
+        if (interrupted()) return InputLine::kInterrupted;
+    }
+    if (interrupted()) return InputLine::kInterrupted;
     for (;;) {
         wchar_t buffer[256];
         DWORD count = 0;

@@ -2,6 +2,7 @@
 #include "interruption.h"
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 
 #include "console_text.h"
@@ -10,13 +11,18 @@ namespace kelvora_host {
 namespace {
 
 std::atomic<int> presses{0};
-std::atomic<bool> interactiveMode{false};
+std::atomic<int> terminations{0};
+std::atomic<bool> personMode{false};
 std::atomic<bool> atPrompt{false};
 
-extern "C" void OnInterrupt(int) {
+extern "C" void OnInterrupt(int signal) {
+    if (signal == SIGTERM) {
+        if (++terminations > 1) std::_Exit(kExitTerminated);
+        return;
+    }
     const int count = ++presses;
     if (atPrompt) return;  // the session prints a fresh prompt
-    if (interactiveMode) {
+    if (personMode) {
         if (count == 1) WriteErrFromHandler("\nkelvora-host: stopping; back to the prompt when the driver returns\n");
         return;
     }
@@ -31,9 +37,11 @@ extern "C" void OnInterrupt(int) {
 }  // namespace
 
 void InstallInterruption() { InstallInterruptHandler(OnInterrupt); }
-bool Interrupted() { return presses.load() > 0; }
+bool Interrupted() { return presses.load() > 0 || terminations.load() > 0; }
+bool Terminating() { return terminations.load() > 0; }
+int InterruptedExitCode() { return Terminating() ? kExitTerminated : kExitInterrupted; }
 void ClearInterruption() { presses = 0; }
-void SetInterruptionMode(bool interactive) { interactiveMode = interactive; }
+void SetInterruptionMode(bool person) { personMode = person; }
 void SetAtPrompt(bool waiting) { atPrompt = waiting; }
 
 }  // namespace kelvora_host

@@ -1,22 +1,30 @@
 // Ctrl-C at the console. The first press asks the running work to stop at
-// its next bound: a batch ends before its next operation (exit 130), an
-// interactive session goes back to its prompt. The driver's own waits (the
+// its next bound: a batch ends before its next operation (exit 130), a
+// person's session goes back to its prompt. The driver's own waits (the
 // pause before a message, a modem dialogue) cannot be cut short; in a batch
-// a second press ends the program at once, in an interactive session it
-// never does, so that the station's numbers are not lost.
+// a second press ends the program at once, in a person's session it never
+// does, so that the station's numbers are not lost. A termination request
+// (SIGTERM, the console window closed) always ends the program, the same way
+// a batch ends.
 #pragma once
 
 namespace kelvora_host {
 
 constexpr int kExitInterrupted = 130;  // as a shell reports a program ended by SIGINT
+constexpr int kExitTerminated = 143;   // ... and by SIGTERM
 
 void InstallInterruption();
 bool Interrupted();
-// Interactive sessions: the interruption has been answered (back at the prompt).
+// Whether the program is to end (not only the running work).
+bool Terminating();
+// The exit code of a program that stopped because it was interrupted.
+int InterruptedExitCode();
+// A person's session: the interruption has been answered (back at the prompt).
 void ClearInterruption();
-// Whether a second press may end the program at once (batches), and whether
-// the program is waiting at a prompt (a press then only asks for a new one).
-void SetInterruptionMode(bool interactive);
+// Whether a person is at the prompt (Ctrl-C returns there and never ends the
+// program), and whether the program is waiting at the prompt right now (a
+// press then only asks for a new prompt).
+void SetInterruptionMode(bool person);
 void SetAtPrompt(bool atPrompt);
 
 }  // namespace kelvora_host

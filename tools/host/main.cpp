@@ -66,8 +66,8 @@ CLI::App* AddStationCommand(CLI::App& app, const char* name, const char* descrip
                         "the driver library to load (default: the registered COM class on Windows, else the "
                         "library beside this program)");
     command->add_option("-s,--script", o.script,
-                        "run operations from a file, read whole and checked before anything runs ('-': stdin, "
-                        "a prompt on a terminal)");
+                        "run operations from a file, read whole and checked before anything runs ('-': standard "
+                        "input, each line as it comes, with a prompt on a terminal)");
     command->add_flag("-k,--keep-going", o.session.keepGoing, "run on after a failed operation");
     command->add_option("-i,--interval", o.session.intervalMs, "watch and await: ms between reads (default 1000)");
     command->add_option("-n,--count", o.session.watchCount, "watch: rounds, 0 until interrupted (default 0)");

@@ -5,6 +5,7 @@
 
 #include "console_text.h"
 #include "exit_codes.h"
+#include "interruption.h"
 #include "modem_line.h"
 #include "stored_messages.h"
 
@@ -54,7 +55,7 @@ bool Confirmed(const StorageFill& fill, const ResolvedPort& port) {
     WriteOut("delete " + (fill.known ? "all " + std::to_string(fill.used) : std::string("all")) +
              " messages stored in the modem on " + port.display + "? [y/N] ");
     std::string answer;
-    if (ReadInputLine(&answer) != InputLine::kLine) return false;
+    if (ReadInputLine(&answer, Interrupted) != InputLine::kLine) return false;
     return answer == "y" || answer == "Y" || answer == "yes";
 }
 

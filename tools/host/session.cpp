@@ -333,12 +333,12 @@ int Session::RunBatch(const std::vector<Operation>& operations) {
     for (size_t i = 0; i < operations.size(); ++i) {
         if (Interrupted()) {
             ReportInterrupted(operations, i, false);
-            return kExitInterrupted;
+            return InterruptedExitCode();
         }
         const int code = Run(operations[i]);
         if (code == kExitInterrupted) {
             ReportInterrupted(operations, i, true);
-            return kExitInterrupted;
+            return InterruptedExitCode();
         }
         if (code == kExitOk) continue;
         if (!settings_.keepGoing) return code;
@@ -354,7 +354,7 @@ void Session::ReportInterrupted(const std::vector<Operation>& operations, size_t
     const auto item = [](const Operation& operation) {
         return (operation.origin.empty() ? std::string() : operation.origin + " ") + Describe(operation);
     };
-    std::string text = "stopped by Ctrl-C: " + std::to_string(stoppedAt) + " of " +
+    std::string text = std::string(Terminating() ? "stopped (terminated): " : "stopped by Ctrl-C: ") + std::to_string(stoppedAt) + " of " +
                        std::to_string(operations.size()) + " operation(s) done";
     size_t next = stoppedAt;
     if (startedStopped) {

@@ -45,12 +45,13 @@ public:
     // Runs the operations in order: stops at the first failure unless
     // keepGoing (the exit code is then the first failure's). Ctrl-C stops
     // before the next operation: the program says what was done and what
-    // was not, and the result is kExitInterrupted.
+    // was not, and the result is InterruptedExitCode().
     int RunBatch(const std::vector<Operation>& operations);
-    // A person at the prompt: each line is checked and run; Ctrl-C ends the
-    // line's work and returns to the prompt; "quit" or the end of input ends
-    // the session. Returns the last failure's exit code, or 0.
-    int RunInteractive();
+    // Operations from standard input, each line checked whole and run as it
+    // comes. A person gets a prompt, Ctrl-C returns to it, and the session
+    // ends with "quit" or the end of input (exit 0). A program on a pipe is
+    // served like a batch: a failing line ends it unless keepGoing.
+    int RunConversation(bool person);
 
 private:
     struct Resolved {

@@ -2,7 +2,6 @@
 #include "station_command.h"
 
 #include <fstream>
-#include <iostream>
 #include <memory>
 
 #include "console_text.h"
@@ -22,7 +21,6 @@ int UsageError(const std::string& message) {
 // Reads the script whole into operations. false when it cannot be read or
 // has errors (each already reported with its file and line).
 bool ReadScript(const std::string& script, std::vector<Operation>* operations) {
-    if (script == "-") return LoadScript(std::cin, "stdin", operations);
     std::ifstream file(script);
     if (!file) {
         WriteErr("kelvora-host: cannot read the script " + script + "\n");
@@ -40,10 +38,11 @@ int RunStation(StationRole role, StationOptions& options) {
     if (!OutputFormatFromName(options.format, &options.session.format)) {
         return UsageError("--format: '" + options.format + "' is not one of text, csv, json");
     }
-    // A person at a terminal gets a prompt; anything else is read whole first.
-    const bool interactive = options.script == "-" && InputIsTerminal();
-    // A script with errors is still checked whole, so that every error is told at once.
-    const bool scriptRead = options.script.empty() || interactive || ReadScript(options.script, &operations);
+    // Standard input is served as it comes (a prompt for a person at a
+    // terminal); a script file is read whole, and one with errors is still
+    // checked whole, so that every error is told at once.
+    const bool conversation = options.script == "-";
+    const bool scriptRead = options.script.empty() || conversation || ReadScript(options.script, &operations);
     if (operations.empty() && options.script.empty()) {
         return UsageError("no operations: give some (read M5.120, write M5.120=42, types ...) or --script FILE");
     }
@@ -102,7 +101,7 @@ int RunStation(StationRole role, StationOptions& options) {
     }
 
     code = session.RunBatch(operations);
-    if (code == kExitOk && interactive) code = session.RunInteractive();
+    if (code == kExitOk && conversation) code = session.RunConversation(InputIsTerminal());
     if (opened) driver.Close(0);
     return code;
 }

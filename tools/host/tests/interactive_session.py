@@ -27,7 +27,7 @@ class Terminal:
         while text not in self.seen:
             left = deadline - time.monotonic()
             if left <= 0 or not select.select([self.fd], [], [], left)[0]:
-                fail("did not see %r within %d s" % (text, seconds))
+                fail("did not see %r within %d s; last seen: %r" % (text, seconds, self.seen[-300:]))
             try:
                 chunk = os.read(self.fd, 4096)
             except OSError:
