@@ -3,7 +3,8 @@
 #include "address_check.h"
 
 #include <cctype>
-#include <cstring>
+
+#include "station_facts.h"
 
 namespace kelvora_host {
 namespace {
@@ -44,8 +45,7 @@ std::string TypeName(kelvora::IDeviceDriver& driver, int16_t typeIndex) {
     uint16_t count = 0;
     driver.GetRegisterList(&list, &count);
     if (list == nullptr || typeIndex < 0 || typeIndex >= count) return std::string();
-    const kelvora::RegisterInfo& info = list[typeIndex];
-    return std::string(info.name, strnlen(info.name, sizeof(info.name)));
+    return RegisterTypeName(list[typeIndex]);
 }
 
 // The driver's syntax for this register type and data type is found by

@@ -112,9 +112,18 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     "-n|2|--control|${control}|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/interrupt_batch.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "M5.120 <- 1  sent.*stopped by Ctrl-C: 2 of 6 operation.*not done:.*write M5.121=2.*write M5.124=5.*\"submitted\": 1,")
-  # A person at the prompt: Ctrl-C stops a watch and keeps the session.
+  # A write that sends a message says whether it went, and why not.
+  kelvora_host_test(write_outcomes 0
+                    "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/write-outcomes.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/write_outcomes.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "M5.120 <- 1  NOT sent: [^\n]*device write error[^\n]*DETC5 missing.*M5.121 <- 2  NOT sent: [^\n]*write refused.*M5.122 <- 3  sent.*exit 1.*SEND_MSG <- \"hello\"  NOT sent: [^\n]*device timed out[^\n]*timed out: the modem did not answer within 1000 ms.*exit 1")
   find_program(KELVORA_PYTHON3 python3)
   if(KELVORA_PYTHON3)
+    # The README's commissioning recipe as it stands, both sessions at once.
+    kelvora_host_test(commissioning_recipe 0
+                      "-n|2|--|${KELVORA_PYTHON3}|${CMAKE_CURRENT_SOURCE_DIR}/tests/commissioning.py|${PROJECT_SOURCE_DIR}/README.md|${host}"
+                      PROGRAM $<TARGET_FILE:kelvora-modemsim> EXPECT "PASS")
+    # A person at the prompt: Ctrl-C stops a watch and keeps the session.
     kelvora_host_test(interactive_session 0
                       "-n|1|--|sh|-c|${KELVORA_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/interactive_session.py ${host} $KELVORA_MODEM0_DEVICE"
                       PROGRAM $<TARGET_FILE:kelvora-modemsim> EXPECT "PASS")

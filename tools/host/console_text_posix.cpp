@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "console_text.h"
 
@@ -65,23 +64,39 @@ void WriteErrFromHandler(const char* text) {
     (void)ignored;
 }
 
+namespace {
+
+// Standard input is read here alone, unbuffered by stdio, so that a wait for
+// it never misses a line already read into a buffer.
+std::string pendingInput;
+bool inputEnded = false;
+
+}  // namespace
+
 InputLine ReadInputLine(std::string* line, bool (*interrupted)()) {
-    // Wait in slices, looking at the flag between them: a signal that came
-    // just before the wait began interrupts nothing.
     for (;;) {
-        if (interrupted()) return InputLine::kInterrupted;
-        if (std::cin.rdbuf()->in_avail() > 0) break;
+        const size_t end = pendingInput.find('\n');
+        if (end != std::string::npos || (inputEnded && !pendingInput.empty())) {
+            *line = pendingInput.substr(0, end);
+            pendingInput.erase(0, end == std::string::npos ? end : end + 1);
+            if (!line->empty() && line->back() == '\r') line->pop_back();
+            return InputLine::kLine;
+        }
+        if (inputEnded) return InputLine::kEnd;
+        // Wait in slices, looking at the flag between them: a signal that
+        // came just before the wait began interrupts nothing.
+        if (pendingInput.empty() && interrupted()) return InputLine::kInterrupted;
         pollfd input{STDIN_FILENO, POLLIN, 0};
         const int ready = poll(&input, 1, 100);
-        if (ready > 0) break;
-        if (ready < 0 && errno != EINTR) break;
+        if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+        char buffer[4096];
+        const ssize_t n = ready < 0 ? -1 : read(STDIN_FILENO, buffer, sizeof(buffer));
+        if (n > 0) {
+            pendingInput.append(buffer, static_cast<size_t>(n));
+        } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+            inputEnded = true;
+        }
     }
-    if (std::getline(std::cin, *line)) return InputLine::kLine;
-    // A signal during the read leaves stdin's error flag (EINTR), not its end.
-    const bool signalled = std::ferror(stdin) != 0;
-    std::clearerr(stdin);
-    std::cin.clear();
-    return signalled ? InputLine::kInterrupted : InputLine::kEnd;
 }
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }

@@ -1,12 +1,13 @@
 // Running the operations of a session against the station.
 #include "session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <thread>
 
-#include "address_check.h"
 #include "console_text.h"
 #include "exit_codes.h"
 #include "interruption.h"
@@ -35,105 +36,10 @@ std::string Seconds(uint32_t ms) {
 
 std::string Duration(uint32_t ms) { return ms < 100 ? std::string() : "  (" + Seconds(ms) + ")"; }
 
-// Whether the first characters of text are name, ASCII case ignored: the
-// driver picks a register type this way.
-bool StartsWithName(const std::string& text, const char* name) {
-    const size_t length = std::strlen(name);
-    if (length == 0 || text.size() < length) return false;
-    for (size_t i = 0; i < length; ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(name[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string InfoName(const kelvora::RegisterInfo& info) {
-    return std::string(info.name, strnlen(info.name, sizeof(info.name)));
-}
-
 }  // namespace
 
 void Session::Fail(const std::string& message) {
     WriteErr("kelvora-host: " + (origin_.empty() ? std::string() : origin_ + ": ") + message + "\n");
-}
-
-bool Session::Resolve(const Target& target, Resolved* resolved) {
-    kelvora::RegisterInfo* list = nullptr;
-    uint16_t count = 0;
-    driver_.GetRegisterList(&list, &count);
-    // The register type the driver will pick: the first whose name begins the text.
-    const kelvora::RegisterInfo* info = nullptr;
-    for (uint16_t i = 0; list != nullptr && i < count; ++i) {
-        if (StartsWithName(target.address, list[i].name)) {
-            info = &list[i];
-            break;
-        }
-    }
-    int16_t dataType = kelvora::kDataInt;
-    if (!target.typeName.empty()) {
-        DataTypeFromName(target.typeName, &dataType);
-    } else if (info != nullptr) {
-        dataType = DefaultDataType(info->dataTypeMask);
-    }
-    std::memset(&resolved->request, 0, sizeof(resolved->request));
-    resolved->request.dataType = dataType;
-    resolved->dataType = dataType;
-    resolved->typeName = info != nullptr ? InfoName(*info) : std::string();
-    resolved->address = target.address;
-    resolved->label = target.address + (target.typeName.empty() ? "" : ":" + DataTypeName(dataType));
-    if (driver_.ParseAddress(target.address.c_str(), &resolved->request) != 0) {
-        std::string error;
-        if (AddressReadAsTyped(driver_, target.address, resolved->request, &error)) return true;
-        Fail(error);
-        return false;
-    }
-
-    const std::string status = DescribeStatusText(driver_.GetStatusText());
-    std::string message = "'" + target.address + "' is not a register address of the " + RoleName(role_) +
-                          " station for data type " + DataTypeName(dataType) + ": " + status;
-    if (info == nullptr) {
-        message += "\n  no register type begins that address; 'types' lists them";
-    } else {
-        if ((info->dataTypeMask & dataType) == 0) {
-            message += "\n  " + resolved->typeName + " takes data types " + DataTypeNames(info->dataTypeMask);
-        }
-        const std::string syntax = AddressSyntax(role_, resolved->typeName);
-        if (!syntax.empty()) message += "\n  " + resolved->typeName + " addresses: " + syntax;
-    }
-    Fail(message);
-    return false;
-}
-
-bool Session::ParseValue(const Resolved& resolved, const std::string& text, kelvora::RegisterValue* value) {
-    std::string error;
-    if (!ParseRegisterValue(resolved.dataType, text, value, &error)) {
-        Fail(resolved.label + ": " + error);
-        return false;
-    }
-    if (resolved.dataType == kelvora::kDataBit && BitWriteIsSingleBit(role_, resolved.typeName) &&
-        value->bitValue != 0 && value->bitValue != 1) {
-        Fail(resolved.label + ": '" + text + "' is not a bit: the station sets the bit for 1 and clears it for "
-             "anything else; write 0 or 1");
-        return false;
-    }
-    return true;
-}
-
-int Session::CheckAll(const std::vector<Operation>& operations) {
-    int code = kExitOk;
-    for (const Operation& operation : operations) {
-        origin_ = operation.origin;
-        for (const Target& target : operation.targets) {
-            Resolved resolved;
-            kelvora::RegisterValue value;
-            if (!Resolve(target, &resolved) || (target.hasValue && !ParseValue(resolved, target.value, &value))) {
-                code = kExitOperationFailed;
-            }
-        }
-    }
-    origin_.clear();
-    return code;
 }
 
 bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value) {
@@ -171,6 +77,35 @@ std::string Session::NotSentReason(const char* statusText, const Resolved& resol
         return status + ": " + detc + " missing: the message has no destination; write " + detc + " first";
     }
     return status + ": write refused: the modem or the network refused the message (see probe)";
+}
+
+void Session::WarnOfReportCost(const std::vector<Resolved>& registers) {
+    const std::string name = ReportSwitchRegister(role_);
+    kelvora::RegisterRequest request{};
+    request.dataType = kelvora::kDataBit;
+    kelvora::RegisterValue value{};
+    if (name.empty() || driver_.ParseAddress(name.c_str(), &request) == 0 ||
+        driver_.Read(&deviceAddress_, &request, &value) == 0 || value.bitValue == 0) {
+        return;
+    }
+    // Without a destination no report leaves.
+    const std::string detc = DestinationRegister(role_, deviceAddress_);
+    request = kelvora::RegisterRequest{};
+    request.dataType = kelvora::kDataText;
+    if (driver_.ParseAddress(detc.c_str(), &request) == 0 || driver_.Read(&deviceAddress_, &request, &value) == 0 ||
+        value.textValue[0] == '\0') {
+        return;
+    }
+    std::set<int32_t> groups;
+    for (const Resolved& resolved : registers) {
+        if (resolved.typeName == "M") groups.insert(resolved.request.address0 / kGroupSize);
+    }
+    if (groups.empty()) return;
+    const uint32_t periodMs = std::max(kGroupPollMs, settings_.intervalMs);
+    const uint64_t perHour = groups.size() * (3600000ull / periodMs);
+    Fail("note: " + name + " is on: each poll sends its group to the centre by SMS: " +
+         std::to_string(groups.size()) + " message(s) every " + Seconds(periodMs) + ", about " +
+         std::to_string(perHour) + " an hour while this runs (write " + name + "=0, or a longer --interval)");
 }
 
 int Session::Write(const Operation& operation) {
@@ -211,6 +146,7 @@ int Session::Watch(const Operation& operation) {
     for (size_t i = 0; i < operation.targets.size(); ++i) {
         if (!Resolve(operation.targets[i], &registers[i])) return kExitOperationFailed;
     }
+    WarnOfReportCost(registers);
     // Rounds keep to a grid of intervals; a round that overran (a poll takes
     // a second or more) skips the slots it missed rather than bunching up.
     const auto start = SteadyClock::now();
@@ -244,6 +180,7 @@ int Session::Await(const Operation& operation) {
     Resolved resolved;
     kelvora::RegisterValue expected;
     if (!Resolve(target, &resolved) || !ParseValue(resolved, target.value, &expected)) return kExitOperationFailed;
+    WarnOfReportCost({resolved});
     const auto start = SteadyClock::now();
     ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
     for (;;) {
@@ -274,7 +211,7 @@ int Session::Types() {
     driver_.GetRegisterList(&list, &count);
     output_.Line(std::string("register types of the ") + RoleName(role_) + " station:");
     for (uint16_t i = 0; list != nullptr && i < count; ++i) {
-        const std::string name = InfoName(list[i]);
+        const std::string name = RegisterTypeName(list[i]);
         const int32_t access = list[i].accessCode;
         const char* accessText = access == 3 ? "read/write" : access == 2 ? "write" : access == 1 ? "read" : "?";
         char line[160];

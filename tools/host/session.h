@@ -75,6 +75,9 @@ private:
 
     // Reads one register; on failure reports it and returns false.
     bool ReadOne(Resolved& resolved, kelvora::RegisterValue* value);
+    // Repeated reads at a site that reports cost an SMS per group and poll:
+    // says how many, before they begin.
+    void WarnOfReportCost(const std::vector<Resolved>& registers);
     // Why a message was not sent, from the status the write left.
     std::string NotSentReason(const char* statusText, const Resolved& resolved);
     // The work of a batch that Ctrl-C cut: done, stopped, not started.

@@ -1,7 +1,13 @@
 // The stations as their documentation describes them.
 #include "station_facts.h"
 
+#include <cstring>
+
 namespace kelvora_host {
+
+std::string RegisterTypeName(const kelvora::RegisterInfo& info) {
+    return std::string(info.name, strnlen(info.name, sizeof(info.name)));
+}
 
 std::string AddressSyntax(StationRole role, const std::string& typeName) {
     const bool central = role == StationRole::kCentral;
@@ -24,6 +30,10 @@ bool WriteSendsMessage(StationRole role, const std::string& typeName) {
 
 bool BitWriteIsSingleBit(StationRole role, const std::string& typeName) {
     return role == StationRole::kCentral && typeName == "M";
+}
+
+std::string ReportSwitchRegister(StationRole role) {
+    return role == StationRole::kRemote ? "COMFLAG" : std::string();
 }
 
 std::string DestinationRegister(StationRole role, int32_t site) {

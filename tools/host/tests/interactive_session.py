@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""An interactive kelvora-host session on a terminal, driven as a person
-would: a number written, a watch stopped with Ctrl-C, the number still
-there, help, an unknown word, Ctrl-C at the prompt, Ctrl-D to end.
+"""kelvora-host sessions on standard input, driven as they are used:
+- a person on a terminal: a number written, a watch stopped with Ctrl-C,
+  the number still there, help, an unknown word, Ctrl-C at the prompt,
+  Ctrl-D to end;
+- a program on a pipe that waits for each answer before it writes the next
+  line: each line runs as it comes, and a wrong one ends the session.
 
 Usage: interactive_session.py HOST DEVICE   (a central station on DEVICE)
-Every wait is bounded; exits 0 when the session behaved, 1 otherwise."""
+Every wait is bounded; exits 0 when the sessions behaved, 1 otherwise."""
 import os
 import pty
 import select
+import subprocess
 import sys
 import time
 
@@ -59,8 +63,55 @@ def fail(message):
     sys.exit(1)
 
 
-def main():
-    host, device = sys.argv[1], sys.argv[2]
+class Lines:
+    """Lines of a pipe, each waited for at most a bound."""
+
+    def __init__(self, stream):
+        self.fd = stream.fileno()
+        self.pending = b""
+
+    def next(self, seconds=20):
+        deadline = time.monotonic() + seconds
+        while b"\n" not in self.pending:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.fd], [], [], left)[0]:
+                fail("no line within %d s" % seconds)
+            chunk = os.read(self.fd, 4096)
+            if not chunk:
+                fail("the session ended")
+            self.pending += chunk
+        line, _, self.pending = self.pending.partition(b"\n")
+        return line.decode()
+
+    def rest(self):
+        return self.pending + b"".join(iter(lambda: os.read(self.fd, 4096), b""))
+
+
+def program_on_a_pipe(host, device):
+    proc = subprocess.Popen([host, "central", "--port", device, "--script", "-"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    # Two lines in one write, as a program's buffered output arrives: both
+    # are answered before anything more comes.
+    proc.stdin.write(b"echo first\necho second\n")
+    proc.stdin.flush()
+    lines = Lines(proc.stdout)
+    if lines.next() != "first" or lines.next() != "second":
+        fail("the lines written so far were not answered")
+    proc.stdin.write(b"write M5.12O=1\necho never\n")
+    proc.stdin.flush()
+    line = lines.next()
+    if "stdin:3: 'M5.12O' is not read as typed" not in line:
+        fail("unexpected answer to line 3: %r" % line)
+    try:
+        code = proc.wait(timeout=20)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        fail("a wrong line did not end the session")
+    if code != 1 or b"never" in lines.rest():
+        fail("the session went on after a wrong line (exit %d)" % code)
+
+
+def person_on_a_terminal(host, device):
     term = Terminal([host, "central", "--port", device, "--script", "-"])
     term.expect(PROMPT)
     term.send(b"write DETC5=+8613900000002\r")
@@ -86,6 +137,12 @@ def main():
     code = term.exit_code()
     if code != 0:
         fail("the session ended with %d, not 0" % code)
+
+
+def main():
+    host, device = sys.argv[1], sys.argv[2]
+    person_on_a_terminal(host, device)
+    program_on_a_pipe(host, device)
     print("PASS")
 
 
