@@ -103,7 +103,7 @@ void Session::WarnOfReportCost(const std::vector<Resolved>& registers) {
     if (groups.empty()) return;
     const uint32_t periodMs = std::max(kGroupPollMs, settings_.intervalMs);
     const uint64_t perHour = groups.size() * (3600000ull / periodMs);
-    Fail("note: " + name + " is on: each poll sends its group to the centre by SMS: " +
+    output_.Line("note: " + name + " is on: each poll sends its group to the centre by SMS: " +
          std::to_string(groups.size()) + " message(s) every " + Seconds(periodMs) + ", about " +
          std::to_string(perHour) + " an hour while this runs (write " + name + "=0, or a longer --interval)");
 }
