@@ -19,6 +19,10 @@ function(kelvora_host_test name code args)
   set_tests_properties(host_cli.${name} PROPERTIES LABELS host TIMEOUT 150)
 endfunction()
 
+# The sessions a person or a program has with the host, and the recipe, are
+# played by Python scripts.
+find_program(KELVORA_PYTHON3 python3)
+
 # Usage and command-line errors: exit 0 for help, 2 for every usage error.
 kelvora_host_test(help 0 "--help" EXPECT "central.*remote.*probe")
 kelvora_host_test(central_help 0 "central|--help" EXPECT "Exit codes:.*4 port cannot be opened")
@@ -117,7 +121,6 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/write-outcomes.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/write_outcomes.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "M5.120 <- 1  NOT sent: [^\n]*device write error[^\n]*DETC5 missing.*M5.121 <- 2  NOT sent: [^\n]*write refused.*M5.122 <- 3  sent.*exit 1.*SEND_MSG <- \"hello\"  NOT sent: [^\n]*device timed out[^\n]*timed out: the modem did not answer within 1000 ms.*exit 1")
-  find_program(KELVORA_PYTHON3 python3)
   if(KELVORA_PYTHON3)
     # The README's commissioning recipe as it stands, both sessions at once.
     kelvora_host_test(commissioning_recipe 0
@@ -131,11 +134,12 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
 endif()
 if(TARGET kelvora-modemsim)
   set(sim $<TARGET_FILE:kelvora-modemsim>)
-  # A modem that stays silent: probe says so and exits 5, within its bounds.
+  # A modem that stays silent: probe says so and exits 5, within its bounds,
+  # and shows that it waits.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-silent.sock)
   kelvora_host_test(probe_silent_modem 5
-                    "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --answer-timeout 500 --port $KELVORA_MODEM0_DEVICE"
-                    PROGRAM ${sim} EXPECT "FAIL +no answer to AT.*result: NOT READY")
+                    "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --answer-timeout 1500 --port $KELVORA_MODEM0_DEVICE"
+                    PROGRAM ${sim} EXPECT "\\.\\.\\. +waiting for the answer to AT\n.*FAIL +no answer to AT: check power.*result: NOT READY")
   # Messages already stored: probe warns that the driver will delete them.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-stored.sock)
   kelvora_host_test(probe_stored_messages 0
@@ -147,7 +151,15 @@ if(TARGET kelvora-modemsim)
                     "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"error\",\"times\":-1}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --fix --port $KELVORA_MODEM0_DEVICE"
                     PROGRAM ${sim} EXPECT "warn +sent ATE0: refused \\(ERROR\\).*FAIL +the modem answers ERROR even to AT.*NOT READY"
                     REJECT "numeric|info +sent")
-  # A port another program holds: locked, or open and read unseen.
+  # A port another program holds: locked (busy at once), or open unlocked
+  # (named when nothing answers; the simulator stays silent, as it would be
+  # when that program takes the answers first).
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-taken.sock)
+  if(KELVORA_PYTHON3)
+    kelvora_host_test(probe_port_taken 5
+                      "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && ${KELVORA_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tests/port_taken.py $KELVORA_MODEM0_DEVICE $<TARGET_FILE:kelvora-host> probe --answer-timeout 300 --port $KELVORA_MODEM0_DEVICE"
+                      PROGRAM ${sim} EXPECT "FAIL +no answer to AT, and the port is busy: also open in process [0-9]+ \\(python3\\)")
+  endif()
   kelvora_host_test(probe_locked_port 4 "-n|1|--|sh|-c|flock $KELVORA_MODEM0_DEVICE $<TARGET_FILE:kelvora-host> probe --port $KELVORA_MODEM0_DEVICE"
                     PROGRAM ${sim} EXPECT "cannot open /dev/pts/[0-9]+: the port is busy")
   kelvora_host_test(modem_care 0
