@@ -8,7 +8,6 @@
 
 #include "console_text.h"
 #include "exit_codes.h"
-#include "interruption.h"
 #include "modem_care.h"
 #include "modem_probe.h"
 #include "operations.h"
@@ -99,7 +98,6 @@ CLI::App* AddModemSubcommand(CLI::App* modem, const char* name, const char* desc
 
 int Main(int argc, char** argv) {
     PrepareConsole();
-    InstallInterruption();
 
     CLI::App app("kelvora-host: a host for the Kelvora SMS telemetry driver. It loads the driver as a\n"
                  "data-acquisition host does, creates a central or remote station and reads and\n"

@@ -32,6 +32,9 @@ bool ReadScript(const std::string& script, std::vector<Operation>* operations) {
 }  // namespace
 
 int RunStation(StationRole role, StationOptions& options) {
+    // A station's session stops at its next bound; probe and the modem
+    // commands, whose waits are short, end at once on Ctrl-C.
+    InstallInterruption();
     std::vector<Operation> operations;
     std::string error;
     if (!ParseOperations(options.operations, &operations, &error)) return UsageError(error);
