@@ -5,10 +5,17 @@
 #include "driver/driver_base.h"
 
 #include <cstring>
+#include <string>
 
 namespace kelvora {
 
 namespace {
+
+size_t BoundedLength(const char* text, size_t limit) {
+    size_t n = 0;
+    while (n < limit && text[n] != '\0') ++n;
+    return n;
+}
 
 // The station object begins GetInterfaceOffset bytes before its driver
 // object, with its external IUnknown.
@@ -47,21 +54,23 @@ int32_t STDMETHODCALLTYPE DriverBase::GetRegisterList(RegisterInfo** list, uint1
 }
 
 int32_t STDMETHODCALLTYPE DriverBase::ParseAddress(const char* text, RegisterRequest* request) {
-    if (registerTable.ParseAddress(text, request) == 0) {
-        status.SetCode(kStatusBadRegister);
-        return 0;
-    }
-    status.SetCode(kStatusOk);
-    return 1;
+    const int32_t result = registerTable.ParseAddress(text, request) != 0 ? 1 : 0;
+    status.SetCode(result == 1 ? kStatusOk : kStatusBadRegister);
+    if (trace.on()) TraceParse("parse address", text, status.Code());
+    return result;
 }
 
 int32_t STDMETHODCALLTYPE DriverBase::ParseDeviceAddress(const char* text, int32_t* number) {
-    if (registerTable.ParseDeviceAddress(text, number) == 0) {
-        status.SetCode(kStatusBadDeviceAddress);
-        return 0;
-    }
-    status.SetCode(kStatusOk);
-    return 1;
+    const int32_t result = registerTable.ParseDeviceAddress(text, number) != 0 ? 1 : 0;
+    status.SetCode(result == 1 ? kStatusOk : kStatusBadDeviceAddress);
+    if (trace.on()) TraceParse("parse device address", text, status.Code());
+    return result;
+}
+
+void DriverBase::TraceParse(const char* what, const char* text, uint32_t code) const {
+    // A host's text need not end where it should: at most 64 bytes of it.
+    const std::string shown = text != nullptr ? Printable(text, BoundedLength(text, 64)) : "(none)";
+    trace.Emit(std::string(what) + " " + shown + ": status " + std::to_string(code) + " (" + StatusMeaning(code) + ")");
 }
 
 int32_t STDMETHODCALLTYPE DriverBase::Read(int32_t* /*deviceAddress*/, RegisterRequest* /*request*/,

@@ -81,6 +81,7 @@ public:
 private:
     // Open's steps; Open traces their result.
     int32_t OpenLine(PortConfig* config);
+    void TraceParse(const char* what, const char* text, uint32_t code) const;
     // Detaches from the port: closes the device when this station is its last
     // user on the port, else only forgets the shared handles. Close and the
     // destructor use it.

@@ -123,6 +123,7 @@ int32_t DriverBase::OpenLine(PortConfig* config) {
 int32_t STDMETHODCALLTYPE DriverBase::Close(int32_t /*unused*/) {
     ReleasePort();
     status.SetCode(kStatusOk);
+    if (trace.on()) trace.Emit("close: status 0 (OK)");
     return 1;
 }
 
