@@ -29,6 +29,12 @@ Exit codes: 0 done; 1 an address, value, read or write refused; 2 usage error;
 3 driver not loadable; 4 port cannot be opened; 5 await timed out, or probe
 found the modem not ready; 130 stopped by Ctrl-C.)";
 
+const char kModemFooter[] = R"(
+Through the serial port itself, no station: the port must be free, so stop the
+host's program first.
+Exit codes: 0 done; 1 the modem refused; 2 usage error; 4 port cannot be opened;
+5 no answer, or (probe) the modem is not ready.)";
+
 void AddPortOptions(CLI::App* command, PortOptions* port, bool required) {
     auto* option = command->add_option("-p,--port", port->port,
                                        "serial port: COM1..COM64, or a device path such as /dev/ttyUSB0 (POSIX)");
@@ -90,6 +96,7 @@ struct ModemCommand {
 
 CLI::App* AddModemSubcommand(CLI::App* modem, const char* name, const char* description, ModemCommand& m) {
     CLI::App* command = modem->add_subcommand(name, description);
+    command->footer(kModemFooter);
     AddPortOptions(command, &m.port, true);
     command->add_option("--answer-timeout", m.settings.answerMs,
                         "ms of silence after which an answer is taken as ended (default 3000)");
@@ -119,6 +126,7 @@ int Main(int argc, char** argv) {
     PortOptions probePort;
     ProbeSettings probeSettings;
     CLI::App* probe = app.add_subcommand("probe", "check the modem on a port: what the driver needs of it");
+    probe->footer(kModemFooter);
     AddPortOptions(probe, &probePort, true);
     probe->add_flag("--fix", probeSettings.fix, "first send ATE0, ATV1, AT+CMGF=0 and save them with AT&W");
     probe->add_option("--answer-timeout", probeSettings.answerMs, "ms to wait for each answer (default 3000)");
@@ -130,6 +138,7 @@ int Main(int argc, char** argv) {
     ModemCommand modemClear;
     CLI::App* modem = app.add_subcommand("modem", "look after the modem on a port (the port must be free)");
     modem->require_subcommand(1);
+    modem->footer(kModemFooter);
     CLI::App* at = AddModemSubcommand(modem, "at", "send one AT command and print the answer", modemAt);
     at->add_option("command", modemAt.command, "the command, e.g. AT+CSQ or +CPMS?")->required();
     CLI::App* storage = AddModemSubcommand(modem, "storage", "list the stored messages, decoded", modemStorage);
