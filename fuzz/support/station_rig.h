@@ -20,8 +20,9 @@ public:
     int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
 };
 
-// The modem's answer to a command the driver wrote: listing to "AT+CMGL",
-// the prompt to "AT+CMGS=", a message reference to a PDU, OK to a delete.
+// The modem's answer to a command the driver wrote: listing to "AT+CMGL"
+// (the unread messages; none are read), the prompt to "AT+CMGS=", a message
+// reference to a PDU, OK to a delete.
 std::string AnswerTo(const std::string& command, const std::string& listing);
 
 template <class Station>
