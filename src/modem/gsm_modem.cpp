@@ -44,10 +44,11 @@ bool InternationalDigits(const char* number, char* field) {
     return true;
 }
 
-// The <mr> of "+CMGS: <mr>" in an answer, or -1 when there is none.
+// The <mr> of "+CMGS: <mr>" in an answer, or -1 when there is none before
+// the final result: what a read brought after the OK answers something else.
 int32_t MessageReference(const std::string& answer) {
     const size_t at = answer.find(kMessageReference);
-    if (at == std::string::npos) return -1;
+    if (at == std::string::npos || at > answer.find(kFinalResult)) return -1;
     size_t i = at + sizeof kMessageReference - 1;
     while (i < answer.size() && answer[i] == ' ') ++i;
     int32_t value = -1;

@@ -68,6 +68,7 @@ TEST_F(GsmModemDialogue, ARefusalEndsTheSendWhenItComes) {
         {"send_error_no_prompt", command, -1},  // no PDU after an error: it would be read as a command
         {"send_cms_error_304", command, 304},
         {"send_cms_error_500", whole, 500},
+        {"send_reference_after_ok", whole, -1},  // OK without a reference before it confirms nothing
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.transcript);
