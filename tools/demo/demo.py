@@ -243,7 +243,7 @@ class Host:
     def _record(self, when, kind, line):
         if kind == "err":
             text = line[len("kelvora-host: "):] if line.startswith("kelvora-host: ") else line
-            if re.search(r"station from |^port .* open$", text):
+            if re.search(r"station from |^port .* open$|^poll: ", text):
                 self.timeline.add(when, self.name, text)
             else:
                 self.errors.append(text)

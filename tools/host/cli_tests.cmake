@@ -145,6 +145,13 @@ if(TARGET kelvora-modemsim)
   kelvora_host_test(probe_stored_messages 0
                     "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"inject\",\"modem\":0,\"text\":\"hello\",\"sender\":\"+8613700000000\",\"coding\":\"gsm7\"}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --port $KELVORA_MODEM0_DEVICE"
                     PROGRAM ${sim} EXPECT "warn +message storage \"SM\": 1 of 30 used: the driver reads and then DELETES")
+  # -v sums up each poll from the driver's trace: a stranger's text listed,
+  # not a frame, deleted; and --trace=FILE keeps the dialogue.
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/verbose-poll.sock)
+  set(trace ${CMAKE_CURRENT_BINARY_DIR}/verbose-poll.trace)
+  kelvora_host_test(verbose_poll_summary 0
+                    "-n|1|--control|${control}|--|sh|-c|rm -f ${trace} && ${sim} --control ${control} --request '{\"cmd\":\"inject\",\"modem\":0,\"text\":\"hello\",\"sender\":\"+8613700000000\",\"coding\":\"gsm7\"}' >/dev/null && $<TARGET_FILE:kelvora-host> central -v --trace=${trace} --port $KELVORA_MODEM0_DEVICE read M5.120 && grep -q message.1.from.8613700000000 ${trace}"
+                    PROGRAM ${sim} EXPECT "poll: listed 1, applied 0, refused by the sender check 0, not a frame 1, .*deleted 1")
   # A modem that answers ERROR to everything is told so, not taken for ATV0.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-error.sock)
   kelvora_host_test(probe_error_modem 5

@@ -44,7 +44,9 @@ void Session::Fail(const std::string& message) {
 
 bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value) {
     std::memset(value, 0, sizeof(*value));
-    if (driver_.Read(&deviceAddress_, &resolved.request, value) != 0) return true;
+    const bool read = driver_.Read(&deviceAddress_, &resolved.request, value) != 0;
+    if (afterRead) afterRead();
+    if (read) return true;
     Fail("read " + resolved.label + " failed: " + DescribeStatusText(driver_.GetStatusText()));
     return false;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ public:
     // ends with "quit" or the end of input (exit 0). A program on a pipe is
     // served like a batch: a failing line ends it unless keepGoing.
     int RunConversation(bool person);
+
+    // Called after every read of a register (a read is what polls the modem).
+    std::function<void()> afterRead;
 
 private:
     struct Resolved {

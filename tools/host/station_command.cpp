@@ -8,6 +8,7 @@
 #include "exit_codes.h"
 #include "interruption.h"
 #include "modem_line.h"
+#include "poll_summary.h"
 #include "script.h"
 
 namespace kelvora_host {
@@ -63,7 +64,10 @@ int RunStation(StationRole role, StationOptions& options) {
     if (options.session.intervalMs == 0) return UsageError("--interval must be at least 1 ms");
     options.session.modemTimeoutMs = options.port.timeoutMs;
 
-    if (!options.trace.empty()) RequestTrace(options.trace);
+    // With -v, each poll is summed up from the driver's trace.
+    PollSummaries polls;
+    const std::string trace = options.verbose ? polls.Follow(options.trace) : options.trace;
+    if (!trace.empty()) RequestTrace(trace);
     std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
     if (!station) {
         WriteErr("kelvora-host: " + error + "\n");
@@ -80,6 +84,11 @@ int RunStation(StationRole role, StationOptions& options) {
     }
 
     Session session(driver, role, deviceAddress, options.session, !options.port.port.empty());
+    if (options.verbose) {
+        session.afterRead = [&polls] {
+            for (const std::string& summary : polls.Take()) WriteErr("kelvora-host: poll: " + summary + "\n");
+        };
+    }
     int code = session.CheckAll(operations);
     if (!scriptRead) return kExitUsage;
     if (code != kExitOk) return code;

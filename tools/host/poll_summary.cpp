@@ -1,0 +1,69 @@
+// PollSummaries (see the header).
+#include "poll_summary.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace kelvora_host {
+
+namespace {
+
+constexpr char kPollDone[] = "  poll done: ";
+
+}  // namespace
+
+std::string PollSummaries::Follow(const std::string& userTrace) {
+    if (userTrace == "stderr" || userTrace == "debug") return userTrace;
+    if (!userTrace.empty()) {
+        path_ = userTrace;
+        std::error_code error;
+        offset_ = std::filesystem::exists(path_, error) ? std::filesystem::file_size(path_, error) : 0;
+        if (error) offset_ = 0;
+        return userTrace;
+    }
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    if (error) return std::string();
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = (folder / ("kelvora-host-" + std::to_string(stamp) + ".trace")).string();
+    owned_ = true;
+    return path_;
+}
+
+PollSummaries::~PollSummaries() {
+    if (!owned_) return;
+    std::remove(path_.c_str());
+    std::remove((path_ + ".1").c_str());
+}
+
+std::vector<std::string> PollSummaries::Take() {
+    std::vector<std::string> summaries;
+    if (path_.empty()) return summaries;
+    std::ifstream file(path_, std::ios::binary);
+    if (!file) return summaries;
+    file.seekg(0, std::ios::end);
+    const uint64_t size = static_cast<uint64_t>(file.tellg());
+    if (size < offset_) {  // the driver began a new file at its size bound
+        offset_ = 0;
+        partial_.clear();
+    }
+    file.seekg(static_cast<std::streamoff>(offset_));
+    std::string data(static_cast<size_t>(size - offset_), '\0');
+    file.read(&data[0], static_cast<std::streamsize>(data.size()));
+    offset_ += static_cast<uint64_t>(file.gcount());
+    data.resize(static_cast<size_t>(file.gcount()));
+    partial_ += data;
+    size_t start = 0;
+    for (size_t end; (end = partial_.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = partial_.substr(start, end - start);
+        const size_t at = line.find(kPollDone);
+        if (at != std::string::npos) summaries.push_back(line.substr(at + sizeof kPollDone - 1));
+    }
+    partial_.erase(0, start);
+    return summaries;
+}
+
+}  // namespace kelvora_host
