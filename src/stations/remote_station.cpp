@@ -88,11 +88,17 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
 
 void RemoteStation::PollAndReport(int32_t own, int32_t first) {
     GsmModem modem(*this);
-    mailbox.Poll(modem, trace, [this, own](const SmsRecord& record, std::string* detail) {
+    const PollCounts counts = mailbox.Poll(modem, trace, [this, own](const SmsRecord& record, std::string* detail) {
         return TakeMessage(record, own, detail);
     });
 
     if (comFlag == 0) return;
+    if (counts.modemSilent) {
+        // A report would wait out the time-out twice more; the group is
+        // reported at its next poll.
+        if (trace.on()) trace.Emit("no report: the modem did not answer");
+        return;
+    }
     if (first > kLastReportableGroup || !IsSiteNumber(own)) {
         if (trace.on()) trace.Emit("no report: the group cannot be reported, or the station has no site number");
         return;
