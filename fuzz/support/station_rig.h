@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <new>
 #include <string>
 
 #include "driver/i_device_driver.h"
@@ -18,6 +19,28 @@ template <class Station>
 class BareStation final : public Station {
 public:
     int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
+};
+
+// A station built fresh for one run, so that nothing carries over from run to
+// run, in storage kept across runs: a central station's image is 256 KB, and
+// fresh pages for it every run would cost more than the run.
+template <class Station>
+class FreshStation {
+public:
+    FreshStation() : station_(new (Storage()) BareStation<Station>()) {}
+    ~FreshStation() { station_->~BareStation<Station>(); }
+    FreshStation(const FreshStation&) = delete;
+    FreshStation& operator=(const FreshStation&) = delete;
+
+    BareStation<Station>* operator->() { return station_; }
+    BareStation<Station>& operator*() { return *station_; }
+
+private:
+    static void* Storage() {
+        alignas(BareStation<Station>) static unsigned char storage[sizeof(BareStation<Station>)];
+        return storage;
+    }
+    BareStation<Station>* station_;
 };
 
 // The modem's answer to a command the driver wrote: listing to "AT+CMGL"
