@@ -1,6 +1,7 @@
 // libFuzzer target: the sender check on two arbitrary numbers and a type of
 // address, one number as the station's DETC and the other as a message's
-// sender, then the other way round. The check is symmetric; numbers that
+// sender, then the other way round. A number's comparable form is a tail of
+// its digits (prefixes dropped). The check is symmetric; numbers that
 // match each other match themselves; a DETC matches as its digits alone do;
 // a DETC or a sender without digits matches nothing; an empty DETC lets
 // every sender in; an alphanumeric sender never matches a DETC. ("0" or "00"
@@ -62,6 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string b = Field(data, size, offset, kMaxPeerLength);
     const std::string aDigits = DigitsOf(a);
     const std::string bDigits = DigitsOf(b);
+
+    const std::string comparable = ComparableNumber(a.c_str());
+    FUZZ_CHECK(comparable.find_first_not_of("0123456789") == std::string::npos && comparable.size() <= aDigits.size() &&
+                   aDigits.compare(aDigits.size() - comparable.size(), std::string::npos, comparable) == 0,
+               "a number is compared by the last of its digits, nothing else");
 
     const bool aAcceptsB = Accepted(a, b, type);
     if (a.empty()) {
