@@ -24,8 +24,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -150,13 +150,21 @@ bool AcceptedByModem(const ScriptedModem& modem) {
     return false;
 }
 
-RegisterRequest M(int32_t address0, int16_t address1) {
+// Register 0 (of site 0 at the centre), as an integer.
+RegisterRequest FirstRegister() {
     RegisterRequest request{};
     request.typeIndex = kTypeM;
-    request.address0 = address0;
-    request.address1 = address1;
     request.dataType = kDataInt;
     return request;
+}
+
+// A fresh station on the scripted modem, with the run's time-out.
+template <class Station>
+void Connect(fuzz::FreshStation<Station>& station, testing::FakeClock& clock, std::unique_ptr<ScriptedModem> modem,
+             uint32_t timeout) {
+    station->SetClock(clock);
+    station->SetPort(std::move(modem));
+    station->timeoutMs = static_cast<int32_t>(timeout);
 }
 
 void SetText(char (&field)[kNumberTextSize], const char* text) { StoreNumberText(field, text, kNumberTextSize); }
@@ -173,13 +181,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto owned = std::make_unique<ScriptedModem>(clock, fuzz::ParseScript(data + 1, size - 1));
     ScriptedModem& modem = *owned;  // owned by the station from here on
     const uint32_t start = clock.Now();
-    RegisterRequest request = M(0, 0);
+    RegisterRequest request = FirstRegister();
     RegisterValue value{};
     if (central) {
         fuzz::FreshStation<CentralStation> station;
-        station->SetClock(clock);
-        station->SetPort(std::move(owned));
-        station->timeoutMs = static_cast<int32_t>(timeout);
+        Connect(station, clock, std::move(owned), timeout);
         SetText(station->numbers[0].detc, "+8613900000005");
         FUZZ_CHECK(station->Read(nullptr, &request, &value) == 1, "a read always succeeds");
         if (sends) {
@@ -197,9 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckCommands(modem, start, clock.Now(), timeout);
     } else {
         fuzz::FreshStation<RemoteStation> station;
-        station->SetClock(clock);
-        station->SetPort(std::move(owned));
-        station->timeoutMs = static_cast<int32_t>(timeout);
+        Connect(station, clock, std::move(owned), timeout);
         SetText(station->numbers.detc, "+8613900000001");
         station->comFlag = sends ? 1 : 0;
         int32_t own = kOwnSite;
