@@ -37,6 +37,14 @@ int32_t ErrorNumber(const std::string& r, size_t from, size_t end) {
     return value;
 }
 
+// The first CR or LF from `from` on, looking at each byte once.
+size_t FindLineEnd(const std::string& r, size_t from) {
+    for (size_t i = from; i < r.size(); ++i) {
+        if (r[i] == '\r' || r[i] == '\n') return i;
+    }
+    return std::string::npos;
+}
+
 }  // namespace
 
 FinalResultWatch::FinalResultWatch(const char* terminator) : terminator_(terminator != nullptr ? terminator : "") {}
@@ -60,7 +68,7 @@ FinalResultWatch::Seen FinalResultWatch::Look(const std::string& response) {
 
 size_t FinalResultWatch::FindErrorLine(const std::string& r) {
     for (;;) {
-        const size_t end = r.find_first_of("\r\n", scanFrom_);
+        const size_t end = FindLineEnd(r, scanFrom_);
         if (end == std::string::npos) {
             scanFrom_ = r.size();  // a long line is not searched again from its start
             return std::string::npos;
