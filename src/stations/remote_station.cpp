@@ -8,6 +8,7 @@
 #include "stations/operation_trace.h"
 #include "stations/sender_check.h"
 #include "stations/station_mailbox.h"
+#include "stations/station_send.h"
 #include "stations/station_registers.h"
 
 namespace kelvora {

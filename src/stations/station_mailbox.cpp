@@ -6,7 +6,6 @@
 #include <numeric>
 #include <vector>
 
-#include "driver/host_records.h"
 #include "stations/sending_time.h"
 
 namespace kelvora {
@@ -159,24 +158,6 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
     }
     if (trace.on()) trace.Emit(DescribeCounts(counts));
     return counts;
-}
-
-uint32_t SendStatus(const SendResult& result) {
-    switch (result.outcome) {
-        case SendOutcome::kAccepted: return kStatusOk;
-        case SendOutcome::kNoAnswer: return kStatusTimeout;
-        default: return kStatusWriteError;
-    }
-}
-
-uint32_t SendFreeText(GsmModem& modem, const SiteNumbers& numbers, const char* textValue, size_t textCapacity) {
-    char text[kTextValueSize];
-    CopyBoundedText(text, sizeof text, textValue, textCapacity);
-    if (text[0] == '\0') return kStatusOk;
-    const SiteNumbers copy = numbers;
-    SendResult sent;
-    modem.SendSms(copy.smsc, copy.detc, text, &sent);
-    return SendStatus(sent);
 }
 
 }  // namespace kelvora

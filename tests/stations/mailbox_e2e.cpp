@@ -14,6 +14,7 @@
 #include <string>
 
 #include "hosted_device.h"
+#include "site5_command.h"
 #include "platform/clock.h"
 #include "stations/remote_station.h"
 #include "support/simulator_control.h"
@@ -23,12 +24,6 @@ namespace {
 
 constexpr int kSiteModem = 1;
 constexpr int32_t kTimeoutMs = 1500;
-
-std::string Command(int address, uint32_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "BEGINWM05%03d%08XEND", address, value);
-    return text;
-}
 
 class MailboxOverSimulator : public ::testing::Test {
 protected:
@@ -47,7 +42,7 @@ protected:
     void TearDown() override { site.station.Close(0); }
 
     void Store(int address, uint32_t value) {
-        ASSERT_GT(control.Inject(kSiteModem, centreNumber, Command(address, value)), 0) << control.error();
+        ASSERT_GT(control.Inject(kSiteModem, centreNumber, Site5Command(address, value)), 0) << control.error();
     }
     // A read of a register whose group was not polled yet: one poll.
     uint32_t Poll(int address) {

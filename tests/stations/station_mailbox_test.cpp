@@ -9,18 +9,13 @@
 #include <string>
 
 #include "stations/remote_station.h"
+#include "site5_command.h"
 #include "station_fixture.h"
 
 namespace kelvora::testing {
 namespace {
 
 const char kCentral[] = "8613800138000";
-
-std::string Command(int address, uint32_t value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "BEGINWM05%03d%08XEND", address, value);
-    return text;
-}
 
 class MailboxTest : public ::testing::Test {
 protected:
@@ -40,7 +35,7 @@ protected:
 };
 
 TEST_F(MailboxTest, WhatAPollCouldNotTakeIsListedAgainAsRead) {
-    for (int i = 0; i < 130; ++i) modem.Receive(kCentral, Command(i, static_cast<uint32_t>(i) + 1));
+    for (int i = 0; i < 130; ++i) modem.Receive(kCentral, Site5Command(i, static_cast<uint32_t>(i) + 1));
     Poll();
     EXPECT_EQ(2u, modem.store.size());  // beyond 128, and read now
     Poll();
@@ -48,7 +43,7 @@ TEST_F(MailboxTest, WhatAPollCouldNotTakeIsListedAgainAsRead) {
     for (int i = 0; i < 130; ++i) ASSERT_EQ(static_cast<uint32_t>(i) + 1, Image(i)) << i;
 
     // A listing cut off in its second entry: the rest come at the next poll.
-    for (int i = 0; i < 3; ++i) modem.Receive(kCentral, Command(200 + i, 7));
+    for (int i = 0; i < 3; ++i) modem.Receive(kCentral, Site5Command(200 + i, 7));
     modem.cutNextListingAt = 250;  // an entry is some 170 bytes
     Poll();
     EXPECT_EQ(7u, Image(200));
@@ -60,7 +55,7 @@ TEST_F(MailboxTest, WhatAPollCouldNotTakeIsListedAgainAsRead) {
 }
 
 TEST_F(MailboxTest, AMessageWhoseDeleteWasRefusedIsDeletedLaterWithoutBeingAppliedAgain) {
-    modem.Receive(kCentral, Command(120, 1));
+    modem.Receive(kCentral, Site5Command(120, 1));
     modem.refuseDeletes = 1;
     Poll();
     EXPECT_EQ(1u, Image(120));
@@ -76,17 +71,17 @@ TEST_F(MailboxTest, AMessageWhoseDeleteWasRefusedIsDeletedLaterWithoutBeingAppli
 
 TEST_F(MailboxTest, CommandsApplyInTheOrderTheyWereSent) {
     // Stored at a lower index but sent later: 05:00 UTC after 12:34:50 at UTC+8.
-    modem.Receive(kCentral, Command(120, 2), false, "23110605000000");
-    modem.Receive(kCentral, Command(120, 1), false, "23110612345032");
-    modem.Receive(kCentral, Command(121, 4), false, "23110612345032");
-    modem.Receive(kCentral, Command(121, 3), false, "23110612345032");  // equal stamps: as listed
+    modem.Receive(kCentral, Site5Command(120, 2), false, "23110605000000");
+    modem.Receive(kCentral, Site5Command(120, 1), false, "23110612345032");
+    modem.Receive(kCentral, Site5Command(121, 4), false, "23110612345032");
+    modem.Receive(kCentral, Site5Command(121, 3), false, "23110612345032");  // equal stamps: as listed
     Poll();
     EXPECT_EQ(2u, Image(120));
     EXPECT_EQ(3u, Image(121));
 }
 
 TEST_F(MailboxTest, ASilentModemCostsOneTimeOutAPoll) {
-    for (int i = 0; i < 3; ++i) modem.Receive(kCentral, Command(120 + i, 9));
+    for (int i = 0; i < 3; ++i) modem.Receive(kCentral, Site5Command(120 + i, 9));
     station.comFlag = 1;  // a report would be due too
     std::snprintf(station.numbers.detc, sizeof station.numbers.detc, "%s", kCentral);
     modem.answersLeft = 2;  // both listings, then nothing

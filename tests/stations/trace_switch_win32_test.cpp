@@ -6,13 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/trace_system.h"
 #include "stations/remote_station.h"
 #include "station_fixture.h"
+#include "support/file_text.h"
 
 namespace kelvora::testing {
 namespace {
@@ -57,11 +56,8 @@ TEST(TraceSwitch, TheEnvironmentThenTheUsersThenTheMachinesRegistryValue) {
     StationRig<RemoteStation> off;
     EXPECT_FALSE(off->trace.on());
 
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(std::string::npos, text.str().find("remote - -  write COMFLAG (bit) = 1: status 0 (OK)")) << text.str();
-    in.close();
+    const std::string text = ReadWholeFile(path);
+    EXPECT_NE(std::string::npos, text.find("remote - -  write COMFLAG (bit) = 1: status 0 (OK)")) << text;
     std::remove(path);
 }
 

@@ -15,16 +15,10 @@
 #include "platform/trace_sink.h"
 #include "stations/central_station.h"
 #include "station_fixture.h"
+#include "support/file_text.h"
 
 namespace kelvora::testing {
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class TraceTest : public ::testing::Test {
 protected:
@@ -56,7 +50,7 @@ TEST_F(TraceTest, AScriptedDialogueCanBeFollowedFromTheTrace) {
     rig.modem->refuseDeletes = 1;
     ASSERT_EQ(1, rig->Read(nullptr, &m, &v));
 
-    const std::string trace = ReadFile(path);
+    const std::string trace = ReadWholeFile(path);
     for (const char* event : {
              "write command BEGINWM051200000002AEND for site 5 after the pause",
              "wrote \"AT+CMGS=61\\r\", received \"\\r\\n> \": answered",
@@ -94,7 +88,7 @@ TEST_F(TraceTest, AFileIsRenamedAtItsBoundAndANewOneBegins) {
         ASSERT_TRUE(sink);
         for (int i = 0; i < 25; ++i) sink->Write(std::string(99, static_cast<char>('a' + i)));  // 100 bytes a line
     }
-    const std::string current = ReadFile(path), previous = ReadFile(old);
+    const std::string current = ReadWholeFile(path), previous = ReadWholeFile(old);
     EXPECT_EQ(500u, current.size());   // lines 21 to 25
     EXPECT_EQ(1000u, previous.size()); // lines 11 to 20: the older trace is gone
     EXPECT_EQ('u', current[0]);
@@ -122,7 +116,7 @@ TEST_F(TraceTest, StationsSharingASinkKeepTheirLinesWhole) {
         });
     }
     for (std::thread& t : writers) t.join();
-    std::istringstream lines(ReadFile(path));
+    std::istringstream lines(ReadWholeFile(path));
     std::string line;
     int count = 0;
     while (std::getline(lines, line)) {
