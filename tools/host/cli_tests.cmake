@@ -25,6 +25,7 @@ find_program(KELVORA_PYTHON3 python3)
 
 # Usage and command-line errors: exit 0 for help, 2 for every usage error.
 kelvora_host_test(help 0 "--help" EXPECT "central.*remote.*probe")
+kelvora_host_test(version 0 "--version" EXPECT "^kelvora-host ${PROJECT_VERSION}[^0-9.]*$")
 kelvora_host_test(central_help 0 "central|--help" EXPECT "Exit codes:.*4 port cannot be opened")
 kelvora_host_test(no_command 2 "" EXPECT "kelvora-host --help")
 kelvora_host_test(unknown_option 2 "central|--bogus|types" EXPECT "bogus")
@@ -134,6 +135,7 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
 endif()
 if(TARGET kelvora-modemsim)
   set(sim $<TARGET_FILE:kelvora-modemsim>)
+  kelvora_host_test(modemsim_version 0 "--version" PROGRAM ${sim} EXPECT "^kelvora-modemsim ${PROJECT_VERSION}[^0-9.]*$")
   # A modem that stays silent: probe says so and exits 5, within its bounds,
   # and shows that it waits.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-silent.sock)

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "console_text.h"
+#include "kelvora_version.h"
 #include "exit_codes.h"
 #include "modem_care.h"
 #include "modem_probe.h"
@@ -114,6 +115,7 @@ int Main(int argc, char** argv) {
     app.footer(std::string("\n") + OperationsHelp() + "\n" + kUsageFooter);
     bool verbose = false;
     app.add_flag("-v,--verbose", verbose, "say more (before or after the command)");
+    app.set_version_flag("--version", "kelvora-host " KELVORA_VERSION, "print the version and exit");
 
     StationOptions central;
     StationOptions remote;
@@ -153,6 +155,8 @@ int Main(int argc, char** argv) {
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         return UsageError(e.what());

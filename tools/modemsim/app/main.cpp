@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "kelvora_version.h"
 #include "modemsim/control.h"
 #include "modemsim/modemsim.h"
 #include "wrapper.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
         "  kelvora-modemsim --control SOCKET --request JSON   send one control request, print the reply\n\n"
         "Each modem is printed as: modem <i> <device> <number> COM<n>",
         "kelvora-modemsim"};
+    app.set_version_flag("--version", "kelvora-modemsim " KELVORA_VERSION, "Print the version and exit");
     app.add_option("-n,--modems", options.modemCount, "Number of modems")->capture_default_str()->check(CLI::Range(1, 64));
     app.add_option("--first-number", options.firstNumber, "Number of modem 0; the next ones count up")
         ->capture_default_str();
