@@ -1,6 +1,7 @@
 // TraceSink (see the header).
 #include "platform/trace_sink.h"
 
+#include <cstdio>
 #include <map>
 
 #include "platform/trace_system.h"
@@ -9,26 +10,16 @@ namespace kelvora {
 
 std::shared_ptr<TraceSink> TraceSink::Open(const std::string& destination, uint64_t fileBound) {
     if (destination.empty()) return nullptr;
-    if (destination == "stderr") {
-        return std::shared_ptr<TraceSink>(new TraceSink(Kind::kStderr, std::string(), nullptr, 0, 0));
-    }
+    if (destination == "stderr") return std::shared_ptr<TraceSink>(new TraceSink(Kind::kStderr, std::string(), 0));
     if (destination == "debug") {
         if (!HasDebugOutput()) return nullptr;
-        return std::shared_ptr<TraceSink>(new TraceSink(Kind::kDebug, std::string(), nullptr, 0, 0));
+        return std::shared_ptr<TraceSink>(new TraceSink(Kind::kDebug, std::string(), 0));
     }
-    std::FILE* file = std::fopen(destination.c_str(), "ab");
-    if (file == nullptr) return nullptr;
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    return std::shared_ptr<TraceSink>(
-        new TraceSink(Kind::kFile, destination, file, size > 0 ? static_cast<uint64_t>(size) : 0, fileBound));
-}
-
-TraceSink::TraceSink(Kind kind, std::string path, std::FILE* file, uint64_t size, uint64_t bound)
-    : kind_(kind), path_(std::move(path)), file_(file), size_(size), bound_(bound) {}
-
-TraceSink::~TraceSink() {
-    if (file_ != nullptr) std::fclose(file_);
+    std::shared_ptr<TraceSink> sink(new TraceSink(Kind::kFile, destination, fileBound));
+    std::string why;
+    if (!sink->file_.Open(destination, &why)) return nullptr;
+    sink->size_ = sink->file_.Size();
+    return sink;
 }
 
 void TraceSink::Write(const std::string& line) {
@@ -44,21 +35,38 @@ void TraceSink::Write(const std::string& line) {
         case Kind::kFile:
             break;
     }
+    if (!file_.IsOpen()) return;  // gone quiet: the file could not be opened again, or the trace stopped
     if (size_ != 0 && size_ + line.size() + 1 > bound_) RollOver();
-    if (file_ == nullptr) return;  // the file could not be opened again: the trace goes quiet
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fputc('\n', file_);
-    std::fflush(file_);
-    size_ += line.size() + 1;
+    Append(line);
+}
+
+void TraceSink::Append(const std::string& line) {
+    if (file_.Append(line + "\n")) size_ += line.size() + 1;
 }
 
 void TraceSink::RollOver() {
-    std::fclose(file_);
+    file_.Close();
     const std::string older = path_ + ".1";
-    std::remove(older.c_str());  // rename does not replace a file on every platform
-    std::rename(path_.c_str(), older.c_str());
-    file_ = std::fopen(path_.c_str(), "ab");
-    size_ = 0;
+    std::string why;
+    if (RenameTraceFile(path_, older, &why)) {
+        std::string ignored;
+        file_.Open(path_, &ignored);  // fails when the name became a link, or the folder went: quiet
+        size_ = file_.Size();         // another process of the host may have begun it already
+        return;
+    }
+    // Growing on would fill the disk: begin again in place, losing the lines
+    // before, or stop.
+    std::string ignored;
+    if (!file_.Open(path_, &ignored)) return;
+    const std::string note = LocalTimestamp() + " trace  could not rename this file to " + older + " at its size bound (" + why + ")";
+    std::string whyNotEmptied;
+    if (file_.Truncate(&whyNotEmptied)) {
+        size_ = 0;
+        Append(note + ": begun again here, the lines before are lost");
+        return;
+    }
+    Append(note + " nor empty it (" + whyNotEmptied + "): the trace stops here");
+    file_.Close();
 }
 
 std::shared_ptr<TraceSink> SystemTraceSink() {

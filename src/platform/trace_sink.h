@@ -1,16 +1,20 @@
 // TraceSink: where the dialogue trace goes, one line at a time: a file
-// (appended to, flushed line by line, and at its size bound renamed to
-// "<name>.1", replacing an older one, so that a trace never takes more than
-// about twice the bound), the standard error stream, or the debug-output
-// channel. Stations in one process that name the same destination share one
-// sink; a lock keeps their lines whole.
+// (private to its owner, see TraceFile; appended to line by line, and at its
+// size bound renamed to "<name>.1", replacing an older one, so that a trace
+// never takes more than about twice the bound), the standard error stream,
+// or the debug-output channel. When the rename fails (on Windows while
+// another program has the file open) the file is emptied and begins again
+// in place, with a first line that says why; if it cannot be emptied either,
+// a last line says so and the trace stops. Stations in one process that name
+// the same destination share one sink; a lock keeps their lines whole.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include "platform/trace_file.h"
 
 namespace kelvora {
 
@@ -21,7 +25,6 @@ public:
     // Opens a destination: "stderr", "debug" (where the platform has one), or
     // a file path. nullptr when it cannot be opened.
     static std::shared_ptr<TraceSink> Open(const std::string& destination, uint64_t fileBound = kTraceFileBound);
-    ~TraceSink();
     TraceSink(const TraceSink&) = delete;
     TraceSink& operator=(const TraceSink&) = delete;
 
@@ -30,14 +33,15 @@ public:
 
 private:
     enum class Kind : uint8_t { kFile, kStderr, kDebug };
-    TraceSink(Kind kind, std::string path, std::FILE* file, uint64_t size, uint64_t bound);
+    TraceSink(Kind kind, std::string path, uint64_t bound) : kind_(kind), path_(std::move(path)), bound_(bound) {}
     void RollOver();
+    void Append(const std::string& line);
 
     std::mutex lock_;
     Kind kind_;
     std::string path_;
-    std::FILE* file_;
-    uint64_t size_;
+    TraceFile file_;
+    uint64_t size_ = 0;  // what this sink knows the file to hold
     uint64_t bound_;
 };
 

@@ -1,11 +1,12 @@
 // The dialogue trace: what a scripted dialogue leaves in it, the size bound
-// of a trace file, a destination that cannot be opened, and several writers
-// on one sink.
+// of a trace file (also when the older file cannot be replaced), a
+// destination that cannot be opened, and several writers on one sink.
 #include "platform/trace.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,12 +25,13 @@ class TraceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         path = std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".trace";
-        std::remove(path.c_str());
-        std::remove((path + ".1").c_str());
+        RemoveBoth();
     }
-    void TearDown() override {
-        std::remove(path.c_str());
-        std::remove((path + ".1").c_str());
+    void TearDown() override { RemoveBoth(); }
+    void RemoveBoth() {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        std::filesystem::remove_all(path + ".1", ignored);
     }
     std::string path;
 };
@@ -93,6 +95,19 @@ TEST_F(TraceTest, AFileIsRenamedAtItsBoundAndANewOneBegins) {
     EXPECT_EQ(1000u, previous.size()); // lines 11 to 20: the older trace is gone
     EXPECT_EQ('u', current[0]);
     EXPECT_EQ('k', previous[0]);
+}
+
+TEST_F(TraceTest, ARenameThatFailsAtTheBoundRestartsTheFileInPlace) {
+    std::filesystem::create_directories(path + ".1/in-the-way");  // the rename cannot replace it
+    {
+        auto sink = TraceSink::Open(path, 1000);
+        ASSERT_TRUE(sink);
+        for (int i = 0; i < 25; ++i) sink->Write(std::string(99, static_cast<char>('a' + i)));
+    }
+    const std::string current = ReadWholeFile(path);
+    EXPECT_LE(current.size(), 1000u);
+    EXPECT_NE(std::string::npos, current.find("could not rename")) << current;
+    EXPECT_NE(std::string::npos, current.find(std::string(99, 'y') + "\n")) << current;  // the last line written
 }
 
 TEST_F(TraceTest, ADestinationThatCannotBeOpenedLeavesTheTraceOff) {
