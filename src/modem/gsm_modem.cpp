@@ -10,9 +10,9 @@
 
 #include "modem/final_result.h"
 #include "modem/listing_scan.h"
+#include "modem/send_checks.h"
 #include "modem/pdu_codecs.h"
 #include "modem/submit_pdu.h"
-#include "platform/code_page.h"
 
 namespace kelvora {
 
@@ -24,25 +24,6 @@ constexpr char kFinalResult[] = "\r\nOK\r\n";
 constexpr char kPrompt[] = ">";
 constexpr char kCtrlZ = 0x1A;
 constexpr char kMessageReference[] = "+CMGS:";
-
-// SendSms limits: a destination has at least 11 characters as given; the text
-// is 1 to 69 UTF-16 code units (70 with its NUL).
-constexpr size_t kMinDestinationLength = 11;
-constexpr int kMinTextUnitsWithNul = 2;
-constexpr int kMaxTextUnitsWithNul = 70;
-constexpr size_t kTextConversionUnits = 1024;
-constexpr size_t kMaxNumberLength = kNumberFieldSize - 1;
-
-// A number as the PDU carries it: no "+", country code 86 first. false when
-// the result would not fit its field (a cut number would reach a stranger).
-bool InternationalDigits(const char* number, char* field) {
-    if (number[0] == '+') ++number;
-    const bool hasCountryCode = number[0] == '8' && number[1] == '6';
-    const size_t length = std::strlen(number) + (hasCountryCode ? 0 : 2);
-    if (length > kMaxNumberLength) return false;
-    std::snprintf(field, kNumberFieldSize, "%s%s", hasCountryCode ? "" : "86", number);
-    return true;
-}
 
 // The <mr> of "+CMGS: <mr>" in an answer, or -1 when there is none before
 // the final result: what a read brought after the OK answers something else.
@@ -71,7 +52,7 @@ SendOutcome SendOutcomeOf(const ExchangeResult& exchange) {
 const char* SendOutcomeName(SendOutcome outcome) {
     switch (outcome) {
         case SendOutcome::kAccepted: return "accepted";
-        case SendOutcome::kNotSent: return "not sent: the number or the text is refused";
+        case SendOutcome::kNotSent: return "not sent: the record cannot be encoded (a number not digits, or a text that does not fit one message)";
         case SendOutcome::kRefused: return "refused by the modem or the network";
         case SendOutcome::kNoAnswer: return "no answer by the time-out";
         case SendOutcome::kPortFailed: return "port failure";
@@ -99,12 +80,13 @@ bool Report(const DriverBase& driver, const SmsRecord* record, SendResult* resul
 }
 
 // SendSms refused what it was given: nothing was written.
-bool NotSent(const DriverBase& driver, const char* destination, const char* text, SendResult* result) {
-    if (result != nullptr) *result = SendResult{SendOutcome::kNotSent, -1, -1};
+bool NotSent(const DriverBase& driver, const char* destination, const char* text, SendRefusal why,
+             SendResult* result) {
+    if (result != nullptr) *result = SendResult{SendOutcome::kNotSent, -1, -1, why};
     if (driver.trace.on()) {
         const std::string to = destination != nullptr ? Printable(destination, std::strlen(destination)) : "none";
         const std::string what = text != nullptr ? Printable(text, std::strlen(text)) : "none";
-        driver.trace.Emit("send " + what + " to " + to + ": " + SendOutcomeName(SendOutcome::kNotSent));
+        driver.trace.Emit("send " + what + " to " + to + ": not sent: " + RefusalText(why));
     }
     return false;
 }
@@ -214,24 +196,13 @@ bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
 
 bool GsmModem::SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result) {
     if (serviceCentre == nullptr || serviceCentre[0] == '\0') serviceCentre = kDefaultServiceCentre;
-    if (destination == nullptr || text == nullptr) return NotSent(driver_, destination, text, result);
-    if (std::strlen(destination) < kMinDestinationLength) return NotSent(driver_, destination, text, result);
-
-    const size_t textBytes = std::strlen(text);
-    if (textBytes > kTextFieldSize - 1) return NotSent(driver_, destination, text, result);
-    uint16_t units[kTextConversionUnits];
-    const int unitCount = AnsiToUtf16(text, textBytes + 1, units, kTextConversionUnits);
-    if (unitCount < kMinTextUnitsWithNul || unitCount > kMaxTextUnitsWithNul) {
-        return NotSent(driver_, destination, text, result);
-    }
-
     SmsRecord record;
     std::memset(&record, 0, sizeof record);
-    if (!InternationalDigits(serviceCentre, record.serviceCentre) ||
-        !InternationalDigits(destination, record.peerNumber)) {
-        return NotSent(driver_, destination, text, result);
-    }
-    std::memcpy(record.text, text, textBytes);
+    SendRefusal why = CheckDestination(destination, record.peerNumber);
+    if (why == SendRefusal::kNone) why = CheckMessageText(text);
+    if (why == SendRefusal::kNone) why = InternationalDigits(serviceCentre, record.serviceCentre);
+    if (why != SendRefusal::kNone) return NotSent(driver_, destination, text, why, result);
+    std::memcpy(record.text, text, std::strlen(text));
     record.protocolId = 0;
     record.codingScheme = 8;
     return SendPdu(record, result);

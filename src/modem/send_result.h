@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "modem/send_checks.h"
+
 namespace kelvora {
 
 enum class SendOutcome : uint8_t {
@@ -19,6 +21,7 @@ struct SendResult {
     SendOutcome outcome = SendOutcome::kNotSent;
     int32_t errorNumber = -1;       // of "+CMS ERROR: <n>", when there was one
     int32_t messageReference = -1;  // the <mr> of "+CMGS: <mr>"
+    SendRefusal refusal = SendRefusal::kNone;  // why, when kNotSent
 };
 
 }  // namespace kelvora

@@ -118,7 +118,7 @@ TEST_F(GsmModemDialogue, NormalisesNumbers) {
         const char* pduStart;
     } cases[] = {
         {"8613800100500", "+8613900000001", "0891683108100005F011000D91683109000000F1"},
-        {"13800100500", "0086139000000", "0891683108100005F011000F9168006831090000F0"},
+        {"13800100500", "0086139000000", "0891683108100005F011000B916831090000F0"},  // "00": + for who types it
         {"+861380010050", "13900000001", "0791683108100005" "11000D91683109000000F1"},
     };
     AcceptEverySend(*port);
@@ -128,6 +128,40 @@ TEST_F(GsmModemDialogue, NormalisesNumbers) {
         const size_t pdu = port->written.find('\r') + 1;
         EXPECT_EQ(c.pduStart, port->written.substr(pdu, std::strlen(c.pduStart))) << c.destination;
     }
+}
+
+TEST_F(GsmModemDialogue, ALeading00IsTheInternationalPrefix) {
+    Play("send_00_is_the_international_prefix");
+    SendResult result;
+    EXPECT_TRUE(modem.SendSms("008610000000000", "008613900000002", "abc", &result));
+    ExpectComplete();
+    EXPECT_EQ(12, result.messageReference);
+}
+
+TEST_F(GsmModemDialogue, SaysWhyItSendsNothing) {
+    const struct {
+        const char* serviceCentre;
+        const char* destination;
+        std::string text;
+        SendRefusal why;
+    } cases[] = {
+        {"", "1390000000", "abc", SendRefusal::kDestinationTooShort},
+        {"", nullptr, "abc", SendRefusal::kDestinationTooShort},
+        {"", "139 0000 0001", "abc", SendRefusal::kNumberNotDigits},
+        {"+86-138-0010", "13900000001", "abc", SendRefusal::kNumberNotDigits},
+        {"", "86139000000012345", "abc", SendRefusal::kNumberTooLong},
+        {"", "13900000001", "", SendRefusal::kTextEmpty},
+        {"", "13900000001", std::string(70, 'x'), SendRefusal::kTextTooLong},
+        {"", "13900000001", "\x81", SendRefusal::kTextNotConvertible},
+    };
+    AcceptEverySend(*port);
+    for (const auto& c : cases) {
+        SendResult result;
+        EXPECT_FALSE(modem.SendSms(c.serviceCentre, c.destination, c.text.c_str(), &result));
+        EXPECT_EQ(SendOutcome::kNotSent, result.outcome);
+        EXPECT_EQ(c.why, result.refusal) << RefusalText(c.why);
+    }
+    EXPECT_TRUE(port->written.empty());
 }
 
 TEST_F(GsmModemDialogue, RefusesWhatCannotBeSentAndSendsNothing) {

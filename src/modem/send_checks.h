@@ -1,0 +1,42 @@
+// What SendSms refuses before anything is written to the modem, and why: the
+// numbers (as people write them: "+86139...", "0086139...", "139...") and
+// the text. A caller that wants to tell a person before sending asks the
+// same questions with the same answers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "modem/sms_record.h"
+
+namespace kelvora {
+
+// SendSms limits: a destination has at least 11 characters as given; the text
+// is 1 to 69 UTF-16 code units.
+constexpr size_t kMinDestinationLength = 11;
+constexpr int kMaxTextUnits = 69;
+
+enum class SendRefusal : uint8_t {
+    kNone,
+    kDestinationTooShort,  // fewer than 11 characters (none at all included)
+    kNumberNotDigits,      // a number holds more than digits after its "+" or "00"
+    kNumberTooLong,        // more than 15 digits with the country code
+    kTextEmpty,
+    kTextTooLong,          // more than 69 UTF-16 code units, or 160 bytes
+    kTextNotConvertible,   // not text of the code page
+};
+
+// "the destination has fewer than 11 characters", ...
+const char* RefusalText(SendRefusal refusal);
+
+// A number as the PDU carries it: no "+" or "00" (the international prefix),
+// country code 86 first. kNone and field filled when it can be sent.
+SendRefusal InternationalDigits(const char* number, char (&field)[kNumberFieldSize]);
+
+// The destination as SendSms takes it: long enough, then InternationalDigits.
+SendRefusal CheckDestination(const char* destination, char (&field)[kNumberFieldSize]);
+
+// A text in the code page as SendSms takes it; units gets its UTF-16 length.
+SendRefusal CheckMessageText(const char* text, int* units = nullptr);
+
+}  // namespace kelvora
