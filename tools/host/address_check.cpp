@@ -4,7 +4,8 @@
 
 #include <cctype>
 
-#include "station_facts.h"
+#include "driver/driver_base.h"
+#include "stations/station_registers.h"
 
 namespace kelvora_host {
 namespace {
@@ -40,18 +41,35 @@ std::string Rebuild(const std::string& name, const kelvora::RegisterRequest& r, 
     return text;
 }
 
-std::string TypeName(kelvora::IDeviceDriver& driver, int16_t typeIndex) {
-    kelvora::RegisterInfo* list = nullptr;
-    uint16_t count = 0;
-    driver.GetRegisterList(&list, &count);
-    if (list == nullptr || typeIndex < 0 || typeIndex >= count) return std::string();
-    return RegisterTypeName(list[typeIndex]);
+// A station's register types on a driver object of their own: no port, no
+// trace, never seen by the host.
+class RegistersAlone : public kelvora::DriverBase {
+public:
+    explicit RegistersAlone(StationRole role) {
+        if (role == StationRole::kCentral) {
+            kelvora::AddCentralRegisterTypes(*this);
+        } else {
+            kelvora::AddRemoteRegisterTypes(*this);
+        }
+    }
+    int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
+};
+
+const kelvora::RegisterTable& StationTable(StationRole role) {
+    static RegistersAlone central(StationRole::kCentral);
+    static RegistersAlone remote(StationRole::kRemote);
+    return role == StationRole::kCentral ? central.registerTable : remote.registerTable;
 }
 
-// The driver's syntax for this register type and data type is found by
-// asking the driver itself: the fewest fields, with a separator the text
-// shows (or '.'), whose rebuilt address it reads back into the same record.
-bool FindShape(kelvora::IDeviceDriver& driver, const std::string& name, const std::string& text,
+std::string TypeName(const kelvora::RegisterTable& table, int16_t typeIndex) {
+    if (typeIndex < 0 || static_cast<uint32_t>(typeIndex) >= table.TypeCount()) return std::string();
+    return table.Type(static_cast<uint32_t>(typeIndex)).name;
+}
+
+// The syntax for this register type and data type is found by asking the
+// station's table: the fewest fields, with a separator the text shows (or
+// '.'), whose rebuilt address it reads back into the same record.
+bool FindShape(const kelvora::RegisterTable& table, const std::string& name, const std::string& text,
                const kelvora::RegisterRequest& parsed, AddressShape* shape) {
     std::string separators = ".";
     for (size_t i = name.size(); i < text.size(); ++i) {
@@ -67,12 +85,7 @@ bool FindShape(kelvora::IDeviceDriver& driver, const std::string& name, const st
             kelvora::RegisterRequest probe{};
             probe.dataType = parsed.dataType;
             const std::string rebuilt = Rebuild(name, parsed, candidate);
-            if (driver.ParseAddress(rebuilt.c_str(), &probe) == 0) {
-                // Fetch the status code the refusal left, so that no later
-                // operation's failure is taken for it.
-                driver.GetStatusText();
-                continue;
-            }
+            if (table.ParseAddress(rebuilt.c_str(), &probe) == 0) continue;
             if (SameRecord(probe, parsed)) {
                 *shape = candidate;
                 return true;
@@ -93,11 +106,12 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 }  // namespace
 
-bool AddressReadAsTyped(kelvora::IDeviceDriver& driver, const std::string& text,
-                        const kelvora::RegisterRequest& parsed, std::string* error) {
-    const std::string name = TypeName(driver, parsed.typeIndex);
+bool AddressReadAsTyped(StationRole role, const std::string& text, const kelvora::RegisterRequest& parsed,
+                        std::string* error) {
+    const kelvora::RegisterTable& table = StationTable(role);
+    const std::string name = TypeName(table, parsed.typeIndex);
     AddressShape shape;
-    if (name.empty() || text.size() < name.size() || !FindShape(driver, name, text, parsed, &shape)) {
+    if (name.empty() || text.size() < name.size() || !FindShape(table, name, text, parsed, &shape)) {
         *error = "'" + text + "' cannot be checked: the driver's reading of it cannot be written back";
         return false;
     }

@@ -7,17 +7,21 @@
 
 #include <string>
 
-#include "driver/i_device_driver.h"
+#include "driver/host_records.h"
+#include "station_loader.h"
 
 namespace kelvora_host {
 
-// text was accepted by driver.ParseAddress into parsed (whose dataType is
-// set). Returns true when the driver reads all of it: the register type's
+// text was accepted by the station's ParseAddress into parsed (whose dataType
+// is set). The syntax is found in the station's own register table, built
+// here apart from the station, so that the station hears of nothing but the
+// address it is to use. Returns true when the driver reads all of it: the
+// register type's
 // name (any case where the driver allows it), then each field the type has
 // for that data type, in decimal with its separator, nothing else. Leading
 // zeros are allowed. Otherwise false, and error says what the driver reads
 // and which part it would ignore.
-bool AddressReadAsTyped(kelvora::IDeviceDriver& driver, const std::string& text,
-                        const kelvora::RegisterRequest& parsed, std::string* error);
+bool AddressReadAsTyped(StationRole role, const std::string& text, const kelvora::RegisterRequest& parsed,
+                        std::string* error);
 
 }  // namespace kelvora_host

@@ -55,6 +55,14 @@ if(KELVORA_HOST_DRIVER_TARGET)
                     EXPECT "M5.2000" REJECT "cannot open")
   kelvora_host_test(wrong_device 1 "remote|--device|32|types" EXPECT "not a device address.*wrong device address")
   kelvora_host_test(wrong_value 1 "central|--port|COM64|write|M5.120:word=70000" EXPECT "not a word")
+  # What the driver would refuse to send, or no site apply, is told before anything runs.
+  string(REPEAT "x" 75 long_text)
+  kelvora_host_test(refused_before_sending 1
+                    "central|--port|COM64|write|DETC5=1390000000|DETC6=139 0000 0001|SEND_MSG5=${long_text}|M5.1000=1"
+                    EXPECT "'1390000000' has 10 characters: the driver sends only to numbers of 11 or more.*'139 0000 0001' is not a number the driver can send to.*75 characters long as the driver counts them.*no site applies a write to address 1000.*--force"
+                    REJECT "cannot open")
+  kelvora_host_test(trace_unopenable 2 "central|--trace|${CMAKE_CURRENT_BINARY_DIR}/no-such-folder/x.trace|types"
+                    EXPECT "--trace: cannot open .*no-such-folder/x.trace" REJECT "register types")
   # Addresses as typed: the driver ignores what follows the last field, the
   # console does not let it through; every error is told, before the port opens.
   kelvora_host_test(address_as_typed 1
@@ -117,11 +125,28 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     "-n|2|--control|${control}|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/interrupt_batch.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "M5.120 <- 1  sent.*stopped by Ctrl-C: 2 of 6 operation.*not done:.*write M5.121=2.*write M5.124=5.*\"submitted\": 1,")
-  # A write that sends a message says whether it went, and why not.
+  # A write that sends a message says whether it went, and why not, in the driver's words.
   kelvora_host_test(write_outcomes 0
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/write-outcomes.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/write_outcomes.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
-                    EXPECT "M5.120 <- 1  NOT sent: [^\n]*device write error[^\n]*DETC5 missing.*M5.121 <- 2  NOT sent: [^\n]*write refused.*M5.122 <- 3  sent.*exit 1.*SEND_MSG <- \"hello\"  NOT sent: [^\n]*device timed out[^\n]*timed out: the modem did not answer within 1000 ms.*exit 1")
+                    EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1")
+  # A read whose poll the modem did not answer shows the station's copy and
+  # fails the run; so does clearing a modem that says nothing.
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/silent-read.sock)
+  kelvora_host_test(read_silent_modem 5
+                    "-n|1|--control|${control}|--|sh|-c|$<TARGET_FILE:kelvora-modemsim> --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && ${host} central --timeout 300 --port $KELVORA_MODEM0_DEVICE read M5.120"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "M5.120 = 0 .*the modem did not answer the poll. value from the station's copy.*did not answer a poll")
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/silent-clear.sock)
+  kelvora_host_test(clear_silent_modem 5
+                    "-n|1|--control|${control}|--|sh|-c|$<TARGET_FILE:kelvora-modemsim> --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && ${host} modem clear --yes --answer-timeout 300 --port $KELVORA_MODEM0_DEVICE"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim> EXPECT "no answer to AT\\+CMGD=1,4")
+  # A second Ctrl-C while the driver waits for a late prompt: the modem is
+  # not left waiting for the message, and the next probe finds it ready.
+  kelvora_host_test(cancel_send 0
+                    "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/cancel-send.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/cancel_send.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "host exit 130.*message under way is cancelled.*result: ready for Kelvora")
   if(KELVORA_PYTHON3)
     # The README's commissioning recipe as it stands, both sessions at once.
     kelvora_host_test(commissioning_recipe 0

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "console_text.h"
+#include "port_options.h"
 
 namespace kelvora_host {
 namespace {
@@ -14,10 +15,23 @@ std::atomic<int> presses{0};
 std::atomic<int> terminations{0};
 std::atomic<bool> personMode{false};
 std::atomic<bool> atPrompt{false};
+std::atomic<uint32_t> portHandle{0};
+std::atomic<bool> sendUnderWay{false};
+
+// The program ends in the middle of a send: a modem that got "AT+CMGS" and
+// no text would take the next command for the message.
+void CancelSend() {
+    if (!sendUnderWay || portHandle == 0) return;
+    CancelMessageInput(portHandle);
+    WriteErrFromHandler("kelvora-host: the message under way is cancelled (ESC to the modem)\n");
+}
 
 extern "C" void OnInterrupt(int signal) {
     if (signal == SIGTERM) {
-        if (++terminations > 1) std::_Exit(kExitTerminated);
+        if (++terminations > 1) {
+            CancelSend();
+            std::_Exit(kExitTerminated);
+        }
         return;
     }
     const int count = ++presses;
@@ -31,6 +45,7 @@ extern "C" void OnInterrupt(int signal) {
         return;
     }
     WriteErrFromHandler("\nkelvora-host: ended at once: the operation under way may be cut off\n");
+    CancelSend();
     std::_Exit(kExitInterrupted);
 }
 
@@ -43,5 +58,7 @@ int InterruptedExitCode() { return Terminating() ? kExitTerminated : kExitInterr
 void ClearInterruption() { presses = 0; }
 void SetInterruptionMode(bool person) { personMode = person; }
 void SetAtPrompt(bool waiting) { atPrompt = waiting; }
+void SetPortForCancel(uint32_t handle) { portHandle = handle; }
+void SetSendUnderWay(bool underWay) { sendUnderWay = underWay; }
 
 }  // namespace kelvora_host

@@ -2,11 +2,14 @@
 // its next bound: a batch ends before its next operation (exit 130), a
 // person's session goes back to its prompt. The driver's own waits (the
 // pause before a message, a modem dialogue) cannot be cut short; in a batch
-// a second press ends the program at once, in a person's session it never
-// does, so that the station's numbers are not lost. A termination request
+// a second press ends the program at once (a message under way is cancelled
+// with ESC first, so that the modem is not left waiting for its text), in a
+// person's session it never does, so that the station's numbers are not lost. A termination request
 // (SIGTERM, the console window closed) always ends the program, the same way
 // a batch ends.
 #pragma once
+
+#include <cstdint>
 
 namespace kelvora_host {
 
@@ -26,5 +29,9 @@ void ClearInterruption();
 // press then only asks for a new prompt).
 void SetInterruptionMode(bool person);
 void SetAtPrompt(bool atPrompt);
+// The open port's platform handle (PortConfig's sharedHandle), and whether
+// the station is handing a message to the modem right now.
+void SetPortForCancel(uint32_t handle);
+void SetSendUnderWay(bool underWay);
 
 }  // namespace kelvora_host

@@ -27,8 +27,9 @@ Examples:
   kelvora-host modem storage --port COM3
 
 Exit codes: 0 done; 1 an address, value, read or write refused; 2 usage error;
-3 driver not loadable; 4 port cannot be opened; 5 await timed out, or probe
-found the modem not ready; 130 stopped by Ctrl-C.)";
+3 driver not loadable; 4 port cannot be opened; 5 await timed out, the modem
+did not answer a poll (values from the station's copy), or probe found the
+modem not ready; 130 stopped by Ctrl-C.)";
 
 const char kModemFooter[] = R"(
 Through the serial port itself, no station: the port must be free, so stop the
@@ -46,6 +47,18 @@ void AddPortOptions(CLI::App* command, PortOptions* port, bool required) {
     command->add_option("--stop-bits", port->stopBits, "1 or 2 (default 1)");
     command->add_option("--line-type", port->lineType, "0 plain; 1 or 2 raise RTS while sending (default 0)");
     command->add_option("--timeout", port->timeoutMs, "modem reply time-out in ms, up to 60000 (default 10000)");
+}
+
+// "--trace FILE" as "--trace=FILE": a word after --trace is its destination
+// unless it is an option or an operation (then the trace goes to stderr).
+std::vector<std::string> TraceWithSpace(std::vector<std::string> args) {
+    for (size_t i = 1; i + 1 < args.size(); ++i) {
+        const std::string& next = args[i + 1];
+        if (args[i] != "--trace" || next.empty() || next[0] == '-' || IsOperationName(next)) continue;
+        args[i] += "=" + next;
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+    }
+    return args;
 }
 
 int UsageError(const std::string& message) {
@@ -73,8 +86,12 @@ CLI::App* AddStationCommand(CLI::App& app, const char* name, const char* descrip
                         "library beside this program)");
     command->add_option("-s,--script", o.script,
                         "run operations from a file, read whole and checked before anything runs ('-': standard "
-                        "input, each line as it comes, with a prompt on a terminal)");
+                        "input, the same way; a prompt on a terminal)");
     command->add_flag("-k,--keep-going", o.session.keepGoing, "run on after a failed operation");
+    if (!remote) {
+        command->add_flag("--force", o.session.force,
+                          "write M<site>.1000 all the same (no site applies a write command for it)");
+    }
     command->add_option("-i,--interval", o.session.intervalMs, "watch and await: ms between reads (default 1000)");
     command->add_option("-n,--count", o.session.watchCount, "watch: rounds, 0 until interrupted (default 0)");
     command->add_option("--await-timeout", o.session.awaitTimeoutMs, "await: give up after ms (default 60000)");
@@ -82,8 +99,8 @@ CLI::App* AddStationCommand(CLI::App& app, const char* name, const char* descrip
     command->add_flag("-T,--timestamps", o.session.timestamps, "prefix each line with the date and time");
     command->add_flag("-v,--verbose", o.verbose, "say how the driver was loaded and the port opened");
     command->add_flag("--trace{stderr}", o.trace,
-                      "trace the driver's modem dialogue: --trace (to stderr) or --trace=FILE (or =debug on "
-                      "Windows)");
+                      "trace the driver's modem dialogue: --trace (to stderr), --trace FILE or --trace=FILE (or "
+                      "debug on Windows)");
     command->add_option("operations", o.operations, "operations, see below")->take_all();
     command->footer(std::string("\n") + OperationsHelp() + "\n" + kUsageFooter);
     return command;
@@ -147,7 +164,7 @@ int Main(int argc, char** argv) {
     CLI::App* clear = AddModemSubcommand(modem, "clear", "delete every stored message", modemClear);
     clear->add_flag("-y,--yes", modemClear.settings.yes, "do not ask for a confirmation");
 
-    const std::vector<std::string> args = CommandLineUtf8(argc, argv);
+    const std::vector<std::string> args = TraceWithSpace(CommandLineUtf8(argc, argv));
     std::vector<const char*> pointers;
     for (const std::string& arg : args) pointers.push_back(arg.c_str());
     try {

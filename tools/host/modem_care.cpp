@@ -147,16 +147,28 @@ int RunModemClear(const PortOptions& options, const ResolvedPort& port, const Mo
         return InputIsTerminal() ? kExitOk : kExitUsage;
     }
     int refused = 0;
-    if (!line.Ask("AT+CMGD=1,4", settings.answerMs).ok()) {
+    const Answer all = line.Ask("AT+CMGD=1,4", settings.answerMs);
+    if (all.kind == AnswerKind::kNone) {
+        WriteErr("kelvora-host: no answer to AT+CMGD=1,4 within " + std::to_string(settings.answerMs) +
+                 " ms (--answer-timeout): nothing is known to be deleted\n");
+        return kExitNotReached;
+    }
+    if (!all.ok()) {
         // No delete-all: one by one.
         for (int index : StoredIndices(line, settings.answerMs)) {
             if (!line.Ask("AT+CMGD=" + std::to_string(index), settings.answerMs).ok()) ++refused;
         }
     }
     fill = ReadFill(line, settings.answerMs);
-    if (fill.known) WriteOut("deleted; " + FillText(fill) + "\n");
-    if (refused > 0 || (fill.known && fill.used > 0)) {
-        WriteErr("kelvora-host: " + std::to_string(refused) + " delete(s) refused; messages are left\n");
+    if (!fill.known) {
+        WriteErr("kelvora-host: the modem did not tell its storage afterwards (AT+CPMS?): the deletes are not "
+                 "confirmed\n");
+        return kExitNotReached;
+    }
+    WriteOut("deleted; " + FillText(fill) + "\n");
+    if (refused > 0 || fill.used > 0) {
+        WriteErr("kelvora-host: " + std::to_string(refused) + " delete(s) refused; " + std::to_string(fill.used) +
+                 " message(s) left\n");
         return kExitOperationFailed;
     }
     return kExitOk;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "console_text.h"
 
@@ -16,6 +17,8 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr size_t kMaxAnswerBytes = 256 * 1024;
 // However long it flows, an answer ends after this.
 constexpr uint32_t kMaxAnswerMs = 300000;
+// A modem's answer to ESC after a half-begun message.
+constexpr uint32_t kRecoverMs = 300;
 
 uint32_t ElapsedMs(SteadyClock::time_point since) {
     return static_cast<uint32_t>(
@@ -160,6 +163,14 @@ bool ModemLine::Open(const PortOptions& options, const ResolvedPort& resolved, s
     }
     port_->SetHandshakeMode(2);  // DTR and RTS on, no flow control: as the driver sets the line
     port_->SetReadTimeoutMode(2);
+    // A send cut off after "AT+CMGS" leaves the modem waiting for the
+    // message's text, where it takes every command for text: ESC ends that
+    // (and is ignored at the command line), CR ends a half-typed command.
+    // What they bring back is drained before the first question.
+    uint32_t written = 0;
+    port_->Write("\x1B\r", 2, &written, nullptr, 2000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kRecoverMs));
+    Drain();
     return true;
 }
 

@@ -27,6 +27,10 @@ bool Keyword(const std::string& token, OperationKind* kind) {
     return false;
 }
 
+bool IsNumericTypeName(const std::string& name) {
+    return name == "bit" || name == "int" || name == "word" || name == "float";
+}
+
 // "ADDR", "ADDR:TYPE"; for write and await also "=VALUE", "=VALUE:TYPE".
 bool ParseTarget(const std::string& token, bool wantsValue, Target* target, std::string* error) {
     *target = Target();
@@ -55,11 +59,17 @@ bool ParseTarget(const std::string& token, bool wantsValue, Target* target, std:
             return false;
         }
     } else if (target->hasValue) {
-        // A trailing ":TYPE" on the value names the type, when it is one.
+        // A trailing ":TYPE" on the value names the type only where a type
+        // can stand: after a number of that type. A text keeps its colons
+        // ("SEND_MSG5=ratio 1:256" sends all of it).
         const size_t valueColon = target->value.rfind(':');
+        const std::string suffix = valueColon == std::string::npos ? "" : target->value.substr(valueColon + 1);
         int16_t code = 0;
-        if (valueColon != std::string::npos && DataTypeFromName(target->value.substr(valueColon + 1), &code)) {
-            target->typeName = target->value.substr(valueColon + 1);
+        kelvora::RegisterValue parsed;
+        std::string ignored;
+        if (IsNumericTypeName(suffix) && DataTypeFromName(suffix, &code) &&
+            ParseRegisterValue(code, target->value.substr(0, valueColon), &parsed, &ignored)) {
+            target->typeName = suffix;
             target->value.resize(valueColon);
         }
     }
@@ -138,6 +148,11 @@ operation (exit 130) and a second Ctrl-C ends at once.
 Addresses: central station  M<site>.<address> (M5.120), M<site>.<address>.<bit>
   with :bit (value 0 or 1), SEND_MSG<site>, SMSC<site>, DETC<site>; sites 0-31,
   addresses 0-1000. Remote station  M<address> (M120), SEND_MSG, SMSC, DETC, COMFLAG.)";
+}
+
+bool IsOperationName(const std::string& word) {
+    OperationKind ignored;
+    return Keyword(word, &ignored);
 }
 
 const char* OperationName(OperationKind kind) {

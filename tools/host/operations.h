@@ -45,6 +45,8 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* tokens, 
 bool NeedsPort(const Operation& operation);
 
 const char* OperationName(OperationKind kind);
+// Whether a word names an operation ("read", "write", ...).
+bool IsOperationName(const std::string& word);
 // The operation as the user would write it: "write M5.120=42", "sleep 3000ms".
 std::string Describe(const Operation& operation);
 // The list of operations, for --help and the interactive prompt's help.

@@ -9,12 +9,6 @@
 
 namespace kelvora_host {
 
-namespace {
-
-constexpr char kPollDone[] = "  poll done: ";
-
-}  // namespace
-
 std::string PollSummaries::Follow(const std::string& userTrace) {
     if (userTrace == "stderr" || userTrace == "debug") return userTrace;
     if (!userTrace.empty()) {
@@ -40,10 +34,10 @@ PollSummaries::~PollSummaries() {
 }
 
 std::vector<std::string> PollSummaries::Take() {
-    std::vector<std::string> summaries;
-    if (path_.empty()) return summaries;
+    std::vector<std::string> lines;
+    if (path_.empty()) return lines;
     std::ifstream file(path_, std::ios::binary);
-    if (!file) return summaries;
+    if (!file) return lines;
     file.seekg(0, std::ios::end);
     const uint64_t size = static_cast<uint64_t>(file.tellg());
     if (size < offset_) {  // the driver began a new file at its size bound
@@ -58,12 +52,10 @@ std::vector<std::string> PollSummaries::Take() {
     partial_ += data;
     size_t start = 0;
     for (size_t end; (end = partial_.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::string line = partial_.substr(start, end - start);
-        const size_t at = line.find(kPollDone);
-        if (at != std::string::npos) summaries.push_back(line.substr(at + sizeof kPollDone - 1));
+        lines.push_back(partial_.substr(start, end - start));
     }
     partial_.erase(0, start);
-    return summaries;
+    return lines;
 }
 
 }  // namespace kelvora_host

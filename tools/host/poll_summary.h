@@ -1,8 +1,8 @@
-// PollSummaries: with -v, a line for each poll the driver made (messages
-// listed, applied, refused by the sender check, not a frame, deleted), read
-// from the driver's dialogue trace. The session asks for new ones after each
-// read; the trace goes to a file of the user's (--trace=FILE) or to a private
-// one that is removed at the end.
+// PollSummaries: follows the driver's dialogue trace, so that the console
+// can tell what the driver did (each poll, what became of a message: see
+// driver_events.h). The session asks for the new lines after each read and
+// write; the trace goes to a file of the user's (--trace=FILE) or to a
+// private one that is removed at the end.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +20,7 @@ public:
     std::string Follow(const std::string& userTrace);
     ~PollSummaries();
 
-    // The summaries of the polls traced since the last call, "listed 2,
-    // applied 1, ...".
+    // The whole lines traced since the last call.
     std::vector<std::string> Take();
 
 private:

@@ -57,6 +57,11 @@ std::string DescribePortError(uint32_t error);
 // port without locking it takes the modem's answers unseen.
 std::string OtherPortUsers(const ResolvedPort& port);
 
+// Writes ESC to an open port (its platform handle, as PortConfig publishes
+// it): a modem waiting for a message's text drops it. Callable from the
+// Ctrl-C handler (a signal handler on POSIX).
+void CancelMessageInput(uint32_t handle);
+
 // The device path SerialPort::Open takes for this port.
 std::string SerialDevicePath(const ResolvedPort& port);
 

@@ -105,6 +105,13 @@ std::string OtherPortUsers(const ResolvedPort& port) {
     return users;
 }
 
+void CancelMessageInput(uint32_t handle) {
+    // write(2) is what a signal handler may call; the descriptor is the
+    // station's own, open for reading and writing.
+    const ssize_t ignored = write(static_cast<int>(handle), "\x1B", 1);
+    (void)ignored;
+}
+
 void BindDevicePath(const ResolvedPort& port) {
     if (port.devicePath.empty()) return;
     const std::string name = "KELVORA_COM" + std::to_string(port.comNumber);

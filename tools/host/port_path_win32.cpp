@@ -33,4 +33,19 @@ std::string OtherPortUsers(const ResolvedPort&) { return std::string(); }
 
 void BindDevicePath(const ResolvedPort&) {}
 
+void CancelMessageInput(uint32_t handle) {
+    // The control handler runs on a thread of its own; the device was opened
+    // for overlapped I/O, so the write needs an event of its own.
+    HANDLE device = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle));
+    OVERLAPPED request{};
+    request.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (request.hEvent == nullptr) return;
+    DWORD written = 0;
+    if (!WriteFile(device, "\x1B", 1, &written, &request) && GetLastError() == ERROR_IO_PENDING) {
+        if (WaitForSingleObject(request.hEvent, 500) != WAIT_OBJECT_0) CancelIo(device);
+        GetOverlappedResult(device, &request, &written, TRUE);
+    }
+    CloseHandle(request.hEvent);
+}
+
 }  // namespace kelvora_host

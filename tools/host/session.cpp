@@ -13,15 +13,14 @@
 #include "interruption.h"
 #include "register_value_text.h"
 #include "station_facts.h"
+#include "write_checks.h"
 
 namespace kelvora_host {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// The driver's status codes the console explains.
-constexpr int kStatusWriteError = 6;
-constexpr int kStatusTimedOut = 7;
+constexpr char kUnansweredNote[] = "(the modem did not answer the poll; value from the station's copy)";
 
 uint32_t ElapsedMs(SteadyClock::time_point since) {
     return static_cast<uint32_t>(
@@ -42,10 +41,20 @@ void Session::Fail(const std::string& message) {
     WriteErr("kelvora-host: " + (origin_.empty() ? std::string() : origin_ + ": ") + message + "\n");
 }
 
-bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value) {
+DriverEvents Session::TakeEvents() {
+    if (!takeTraceLines) return DriverEvents();
+    DriverEvents events = ReadDriverEvents(takeTraceLines());
+    if (settings_.verbose) {
+        for (const std::string& summary : events.polls) WriteErr("kelvora-host: poll: " + summary + "\n");
+    }
+    return events;
+}
+
+bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value, bool* unanswered) {
     std::memset(value, 0, sizeof(*value));
     const bool read = driver_.Read(&deviceAddress_, &resolved.request, value) != 0;
-    if (afterRead) afterRead();
+    *unanswered = TakeEvents().pollUnanswered;
+    unanswered_ = unanswered_ || *unanswered;
     if (read) return true;
     Fail("read " + resolved.label + " failed: " + DescribeStatusText(driver_.GetStatusText()));
     return false;
@@ -56,48 +65,39 @@ int Session::Read(const Operation& operation) {
     if (!Resolve(operation.targets.front(), &resolved)) return kExitOperationFailed;
     const auto start = SteadyClock::now();
     ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
-    if (!ReadOne(resolved, &read.value)) return kExitOperationFailed;
-    output_.Values({read}, Duration(ElapsedMs(start)));
+    bool unanswered = false;
+    if (!ReadOne(resolved, &read.value, &unanswered)) return kExitOperationFailed;
+    output_.Values({read}, Duration(ElapsedMs(start)), unanswered ? kUnansweredNote : "");
     return kExitOk;
 }
 
-std::string Session::NotSentReason(const char* statusText, const Resolved& resolved) {
-    const std::string status = DescribeStatusText(statusText);
-    const int code = StatusCodeOfText(statusText);
-    if (code == kStatusTimedOut) {
-        return status + ": timed out: the modem did not answer within " +
-               std::to_string(settings_.modemTimeoutMs) + " ms (--timeout)";
+std::string& Session::Destination(int32_t site) {
+    return destinations_[role_ == StationRole::kCentral ? site : 0];
+}
+
+std::string Session::SendFailure(const DriverEvents& events, const char* statusText) const {
+    switch (events.send) {
+        case SendFate::kNotSent:
+            return "NOT sent: the driver refused it: " + events.sendDetail;
+        case SendFate::kRefused:
+            return "NOT sent: refused by the modem or the network: " +
+                   (events.errorNumber >= 0 ? DescribeSmsError(events.errorNumber)
+                                            : std::string("no error number (ERROR, or OK without a message reference)"));
+        case SendFate::kNoAnswer:
+            return "NOT confirmed: the modem did not answer within " + std::to_string(settings_.modemTimeoutMs) +
+                   " ms (--timeout); the message may have gone out";
+        case SendFate::kPortFailed:
+            return "NOT sent: the serial port failed (a write or a read on the port did not go through)";
+        default:
+            return "NOT sent: " + DescribeStatusText(statusText) +
+                   (takeTraceLines ? "" : "; why is in the driver's trace (not followed with --trace=debug)");
     }
-    if (code != kStatusWriteError) return status;
-    // A write error with no destination number is the commonest one.
-    kelvora::RegisterRequest request{};
-    request.dataType = kelvora::kDataText;
-    kelvora::RegisterValue destination{};
-    const std::string detc = DestinationRegister(role_, resolved.request.address0);
-    if (driver_.ParseAddress(detc.c_str(), &request) != 0 &&
-        driver_.Read(&deviceAddress_, &request, &destination) != 0 && destination.textValue[0] == '\0') {
-        return status + ": " + detc + " missing: the message has no destination; write " + detc + " first";
-    }
-    return status + ": write refused: the modem or the network refused the message (see probe)";
 }
 
 void Session::WarnOfReportCost(const std::vector<Resolved>& registers) {
-    const std::string name = ReportSwitchRegister(role_);
-    kelvora::RegisterRequest request{};
-    request.dataType = kelvora::kDataBit;
-    kelvora::RegisterValue value{};
-    if (name.empty() || driver_.ParseAddress(name.c_str(), &request) == 0 ||
-        driver_.Read(&deviceAddress_, &request, &value) == 0 || value.bitValue == 0) {
-        return;
-    }
     // Without a destination no report leaves.
-    const std::string detc = DestinationRegister(role_, deviceAddress_);
-    request = kelvora::RegisterRequest{};
-    request.dataType = kelvora::kDataText;
-    if (driver_.ParseAddress(detc.c_str(), &request) == 0 || driver_.Read(&deviceAddress_, &request, &value) == 0 ||
-        value.textValue[0] == '\0') {
-        return;
-    }
+    const std::string name = ReportSwitchRegister(role_);
+    if (name.empty() || !reportsOn_ || Destination(deviceAddress_).empty()) return;
     std::set<int32_t> groups;
     for (const Resolved& resolved : registers) {
         if (resolved.typeName == "M") groups.insert(resolved.request.address0 / kGroupSize);
@@ -114,19 +114,30 @@ int Session::Write(const Operation& operation) {
     const Target& target = operation.targets.front();
     Resolved resolved;
     kelvora::RegisterValue value;
-    if (!Resolve(target, &resolved) || !ParseValue(resolved, target.value, &value)) return kExitOperationFailed;
-    const bool sends = WriteSendsMessage(role_, resolved.typeName);
+    if (!Resolve(target, &resolved) || !ParseValue(resolved, target.value, true, &value)) return kExitOperationFailed;
+    const bool empty = resolved.dataType == kelvora::kDataText && value.textValue[0] == '\0';
+    const bool sends = WriteSendsMessage(role_, resolved.typeName) && !empty;
     const std::string shown = resolved.label + " <- " + FormatRegisterValue(resolved.dataType, value);
+    const std::string detc = DestinationRegister(role_, resolved.request.address0);
+    if (sends && Destination(resolved.request.address0).empty()) {
+        Fail(shown + "  NOT sent: " + detc + " is empty: the message has no destination; write " + detc + " first");
+        return kExitOperationFailed;
+    }
     const auto start = SteadyClock::now();
-    if (driver_.Write(&deviceAddress_, &resolved.request, &value) != 0) {
-        const bool nothing = resolved.dataType == kelvora::kDataText && value.textValue[0] == '\0';
-        output_.Line(shown + (sends ? (nothing ? "  (empty: nothing sent)" : "  sent") : "") +
-                     Duration(ElapsedMs(start)));
+    SetSendUnderWay(sends);
+    const bool written = driver_.Write(&deviceAddress_, &resolved.request, &value) != 0;
+    SetSendUnderWay(false);
+    const DriverEvents events = TakeEvents();
+    if (written) {
+        if (resolved.typeName == "DETC") Destination(resolved.request.address0) = target.value;
+        if (resolved.typeName == "COMFLAG") reportsOn_ = value.bitValue != 0;
+        const char* note = sends ? "  sent" : WriteSendsMessage(role_, resolved.typeName) ? "  (empty: nothing sent)" : "";
+        output_.Line(shown + note + Duration(ElapsedMs(start)));
         return kExitOk;
     }
     const char* status = driver_.GetStatusText();
     if (sends) {
-        Fail(shown + "  NOT sent: " + NotSentReason(status, resolved) + Duration(ElapsedMs(start)));
+        Fail(shown + "  " + SendFailure(events, status) + Duration(ElapsedMs(start)));
     } else {
         Fail("write " + resolved.label + " failed: " + DescribeStatusText(status));
     }
@@ -155,15 +166,18 @@ int Session::Watch(const Operation& operation) {
     uint64_t nextMs = 0;
     for (uint32_t round = 0; settings_.watchCount == 0 || round < settings_.watchCount; ++round) {
         std::vector<ValueRead> values;
+        bool unanswered = false;
         for (Resolved& resolved : registers) {
             if (Interrupted()) {
                 stopNote_ = "after " + std::to_string(round) + " round(s)";
                 return kExitInterrupted;
             }
             values.push_back(ValueRead{resolved.label, resolved.address, resolved.dataType, {}});
-            if (!ReadOne(resolved, &values.back().value)) return kExitOperationFailed;
+            bool missed = false;
+            if (!ReadOne(resolved, &values.back().value, &missed)) return kExitOperationFailed;
+            unanswered = unanswered || missed;
         }
-        output_.Values(values);
+        output_.Values(values, std::string(), unanswered ? kUnansweredNote : "");
         if (settings_.watchCount != 0 && round + 1 == settings_.watchCount) break;
         const uint64_t nowMs = ElapsedMs(start);
         do {
@@ -181,15 +195,18 @@ int Session::Await(const Operation& operation) {
     const Target& target = operation.targets.front();
     Resolved resolved;
     kelvora::RegisterValue expected;
-    if (!Resolve(target, &resolved) || !ParseValue(resolved, target.value, &expected)) return kExitOperationFailed;
+    if (!Resolve(target, &resolved) || !ParseValue(resolved, target.value, false, &expected)) {
+        return kExitOperationFailed;
+    }
     WarnOfReportCost({resolved});
     const auto start = SteadyClock::now();
     ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
     for (;;) {
         const auto roundStart = SteadyClock::now();
-        if (!ReadOne(resolved, &read.value)) return kExitOperationFailed;
+        bool unanswered = false;
+        if (!ReadOne(resolved, &read.value, &unanswered)) return kExitOperationFailed;
         if (SameRegisterValue(resolved.dataType, read.value, expected)) {
-            output_.Values({read}, Duration(ElapsedMs(start)));
+            output_.Values({read}, Duration(ElapsedMs(start)), unanswered ? kUnansweredNote : "");
             return kExitOk;
         }
         const uint32_t spent = ElapsedMs(roundStart);
@@ -269,6 +286,7 @@ int Session::Run(const Operation& operation) {
 
 int Session::RunBatch(const std::vector<Operation>& operations) {
     int firstFailure = kExitOk;
+    unanswered_ = false;
     for (size_t i = 0; i < operations.size(); ++i) {
         if (Interrupted()) {
             ReportInterrupted(operations, i, false);
@@ -284,6 +302,10 @@ int Session::RunBatch(const std::vector<Operation>& operations) {
         if (firstFailure == kExitOk) firstFailure = code;
     }
     origin_.clear();
+    if (firstFailure == kExitOk && unanswered_) {
+        Fail("the modem did not answer a poll: values shown with a note are the station's copy");
+        return kExitNotReached;
+    }
     return firstFailure;
 }
 

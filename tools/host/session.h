@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "driver/i_device_driver.h"
+#include "driver_events.h"
 #include "operations.h"
 #include "station_loader.h"
 #include "value_output.h"
@@ -23,6 +25,8 @@ struct SessionSettings {
     int32_t modemTimeoutMs = 10000;   // the port's reply time-out, for messages
     bool timestamps = false;          // prefix every line with the date and time
     bool keepGoing = false;           // run on after a failed operation
+    bool force = false;               // write what no site would apply all the same
+    bool verbose = false;             // a line for each poll the driver made
     OutputFormat format = OutputFormat::kText;
 };
 
@@ -46,16 +50,19 @@ public:
     // Runs the operations in order: stops at the first failure unless
     // keepGoing (the exit code is then the first failure's). Ctrl-C stops
     // before the next operation: the program says what was done and what
-    // was not, and the result is InterruptedExitCode().
+    // was not, and the result is InterruptedExitCode(). A read whose poll
+    // the modem did not answer fails no operation, but the batch then ends
+    // with kExitNotReached.
     int RunBatch(const std::vector<Operation>& operations);
-    // Operations from standard input, each line checked whole and run as it
-    // comes. A person gets a prompt, Ctrl-C returns to it, and the session
-    // ends with "quit" or the end of input (exit 0). A program on a pipe is
-    // served like a batch: a failing line ends it unless keepGoing.
-    int RunConversation(bool person);
+    // A person at the prompt: each line checked whole and run as it comes;
+    // Ctrl-C returns to the prompt, and the session ends with "quit" or the
+    // end of input (exit 0).
+    int RunPrompt();
 
-    // Called after every read of a register (a read is what polls the modem).
-    std::function<void()> afterRead;
+    // The driver's trace lines since the last call; the session asks after
+    // every read and write. Unset: the trace is not followed, and what the
+    // driver did is known only from its status.
+    std::function<std::vector<std::string>()> takeTraceLines;
 
 private:
     struct Resolved {
@@ -67,8 +74,10 @@ private:
     };
 
     int Run(const Operation& operation);
+    // Each address is parsed by the driver once; later uses take the result.
     bool Resolve(const Target& target, Resolved* resolved);
-    bool ParseValue(const Resolved& resolved, const std::string& text, kelvora::RegisterValue* value);
+    // writing: also what the driver would refuse to send, or no site apply.
+    bool ParseValue(const Resolved& resolved, const std::string& text, bool writing, kelvora::RegisterValue* value);
     int Read(const Operation& operation);
     int Write(const Operation& operation);
     int Watch(const Operation& operation);
@@ -77,13 +86,20 @@ private:
     int Check(const Operation& operation);
     int Sleep(uint32_t milliseconds);
 
-    // Reads one register; on failure reports it and returns false.
-    bool ReadOne(Resolved& resolved, kelvora::RegisterValue* value);
+    // Reads one register; on failure reports it and returns false. unanswered:
+    // the read polled and the modem did not answer, so the value is the
+    // station's copy.
+    bool ReadOne(Resolved& resolved, kelvora::RegisterValue* value, bool* unanswered);
+    // What the driver's trace tells of the operation just run; with -v its
+    // polls are shown.
+    DriverEvents TakeEvents();
     // Repeated reads at a site that reports cost an SMS per group and poll:
     // says how many, before they begin.
     void WarnOfReportCost(const std::vector<Resolved>& registers);
-    // Why a message was not sent, from the status the write left.
-    std::string NotSentReason(const char* statusText, const Resolved& resolved);
+    // Why a message did not go, in the driver's words.
+    std::string SendFailure(const DriverEvents& events, const char* statusText) const;
+    // The destination number written in this session for the site's messages.
+    std::string& Destination(int32_t site);
     // The work of a batch that Ctrl-C cut: done, stopped, not started.
     void ReportInterrupted(const std::vector<Operation>& operations, size_t stoppedAt, bool startedStopped);
     void Fail(const std::string& message);
@@ -96,6 +112,13 @@ private:
     Output output_;
     std::string origin_;     // the running operation's "file:line", for messages
     std::string stopNote_;   // how far an interrupted operation got
+    std::map<std::string, Resolved> resolved_;      // by address and type as typed
+    // The station's numbers and report switch live only in this session:
+    // what was written is what they hold (a new station has no DETC and
+    // COMFLAG off), so the console never reads them back behind the host.
+    std::map<int32_t, std::string> destinations_;
+    bool reportsOn_ = false;
+    bool unanswered_ = false;  // a poll the modem did not answer
 };
 
 }  // namespace kelvora_host

@@ -9,6 +9,7 @@
 #include "register_value_text.h"
 #include "session.h"
 #include "station_facts.h"
+#include "write_checks.h"
 
 namespace kelvora_host {
 namespace {
@@ -29,6 +30,12 @@ bool StartsWithName(const std::string& text, const char* name) {
 }  // namespace
 
 bool Session::Resolve(const Target& target, Resolved* resolved) {
+    const std::string key = target.address + '\n' + target.typeName;
+    const auto known = resolved_.find(key);
+    if (known != resolved_.end()) {
+        *resolved = known->second;
+        return true;
+    }
     kelvora::RegisterInfo* list = nullptr;
     uint16_t count = 0;
     driver_.GetRegisterList(&list, &count);
@@ -54,7 +61,10 @@ bool Session::Resolve(const Target& target, Resolved* resolved) {
     resolved->label = target.address + (target.typeName.empty() ? "" : ":" + DataTypeName(dataType));
     if (driver_.ParseAddress(target.address.c_str(), &resolved->request) != 0) {
         std::string error;
-        if (AddressReadAsTyped(driver_, target.address, resolved->request, &error)) return true;
+        if (AddressReadAsTyped(role_, target.address, resolved->request, &error)) {
+            resolved_[key] = *resolved;
+            return true;
+        }
         Fail(error);
         return false;
     }
@@ -75,7 +85,8 @@ bool Session::Resolve(const Target& target, Resolved* resolved) {
     return false;
 }
 
-bool Session::ParseValue(const Resolved& resolved, const std::string& text, kelvora::RegisterValue* value) {
+bool Session::ParseValue(const Resolved& resolved, const std::string& text, bool writing,
+                         kelvora::RegisterValue* value) {
     std::string error;
     if (!ParseRegisterValue(resolved.dataType, text, value, &error)) {
         Fail(resolved.label + ": " + error);
@@ -85,6 +96,12 @@ bool Session::ParseValue(const Resolved& resolved, const std::string& text, kelv
         value->bitValue != 0 && value->bitValue != 1) {
         Fail(resolved.label + ": '" + text + "' is not a bit: the station sets the bit for 1 and clears it for "
              "anything else; write 0 or 1");
+        return false;
+    }
+    const std::string problem =
+        writing ? WriteProblem(role_, resolved.typeName, resolved.request, *value, text, settings_.force) : "";
+    if (!problem.empty()) {
+        Fail(resolved.label + ": " + problem);
         return false;
     }
     return true;
@@ -97,7 +114,9 @@ int Session::CheckAll(const std::vector<Operation>& operations) {
         for (const Target& target : operation.targets) {
             Resolved resolved;
             kelvora::RegisterValue value;
-            if (!Resolve(target, &resolved) || (target.hasValue && !ParseValue(resolved, target.value, &value))) {
+            const bool writing = operation.kind == OperationKind::kWrite;
+            if (!Resolve(target, &resolved) ||
+                (target.hasValue && !ParseValue(resolved, target.value, writing, &value))) {
                 code = kExitOperationFailed;
             }
         }

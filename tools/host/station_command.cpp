@@ -3,11 +3,13 @@
 
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "console_text.h"
 #include "exit_codes.h"
 #include "interruption.h"
 #include "modem_line.h"
+#include "platform/trace_sink.h"
 #include "poll_summary.h"
 #include "script.h"
 
@@ -19,9 +21,19 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
-// Reads the script whole into operations. false when it cannot be read or
-// has errors (each already reported with its file and line).
+// Reads the script whole into operations ("-": standard input, to its end).
+// false when it cannot be read or has errors (each already reported with its
+// file and line).
 bool ReadScript(const std::string& script, std::vector<Operation>* operations) {
+    if (script == "-") {
+        std::string text;
+        std::string line;
+        InputLine got;
+        while ((got = ReadInputLine(&line, Interrupted)) == InputLine::kLine) text += line + "\n";
+        if (got == InputLine::kInterrupted) return false;
+        std::istringstream input(text);
+        return LoadScript(input, "stdin", operations);
+    }
     std::ifstream file(script);
     if (!file) {
         WriteErr("kelvora-host: cannot read the script " + script + "\n");
@@ -42,11 +54,11 @@ int RunStation(StationRole role, StationOptions& options) {
     if (!OutputFormatFromName(options.format, &options.session.format)) {
         return UsageError("--format: '" + options.format + "' is not one of text, csv, json");
     }
-    // Standard input is served as it comes (a prompt for a person at a
-    // terminal); a script file is read whole, and one with errors is still
-    // checked whole, so that every error is told at once.
-    const bool conversation = options.script == "-";
-    const bool scriptRead = options.script.empty() || conversation || ReadScript(options.script, &operations);
+    // A person at a terminal gets a prompt; any other script (a file, or
+    // standard input from a pipe) is read whole, and one with errors is still
+    // checked whole, so that every error is told at once and nothing runs.
+    const bool prompt = options.script == "-" && InputIsTerminal();
+    const bool scriptRead = options.script.empty() || prompt || ReadScript(options.script, &operations);
     if (operations.empty() && options.script.empty()) {
         return UsageError("no operations: give some (read M5.120, write M5.120=42, types ...) or --script FILE");
     }
@@ -64,9 +76,16 @@ int RunStation(StationRole role, StationOptions& options) {
     if (options.session.intervalMs == 0) return UsageError("--interval must be at least 1 ms");
     options.session.modemTimeoutMs = options.port.timeoutMs;
 
-    // With -v, each poll is summed up from the driver's trace.
+    // What the driver did (each poll, what became of a message) is read from
+    // its trace: the user's file, or a private one. A trace the user wants on
+    // standard error is copied there from the private file as it grows.
+    const bool traceToStderr = options.trace == "stderr";
+    const bool traceFile = !options.trace.empty() && !traceToStderr && options.trace != "debug";
+    if (traceFile && !kelvora::TraceSink::Open(options.trace)) {
+        return UsageError("--trace: cannot open " + options.trace + " for writing");
+    }
     PollSummaries polls;
-    const std::string trace = options.verbose ? polls.Follow(options.trace) : options.trace;
+    const std::string trace = options.trace == "debug" ? options.trace : polls.Follow(traceFile ? options.trace : "");
     if (!trace.empty()) RequestTrace(trace);
     std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
     if (!station) {
@@ -83,12 +102,25 @@ int RunStation(StationRole role, StationOptions& options) {
         return kExitOperationFailed;
     }
 
+    options.session.verbose = options.verbose;
     Session session(driver, role, deviceAddress, options.session, !options.port.port.empty());
-    if (options.verbose) {
-        session.afterRead = [&polls] {
-            for (const std::string& summary : polls.Take()) WriteErr("kelvora-host: poll: " + summary + "\n");
+    if (!trace.empty() && trace != "debug") {
+        session.takeTraceLines = [&polls, traceToStderr] {
+            std::vector<std::string> lines = polls.Take();
+            if (traceToStderr) {
+                for (const std::string& line : lines) WriteErr(line + "\n");
+            }
+            return lines;
         };
     }
+    // Lines of the driver's trace that no read or write took (opening,
+    // parsing) reach a trace on standard error all the same.
+    struct TraceFlush {
+        Session& session;
+        ~TraceFlush() {
+            if (session.takeTraceLines) session.takeTraceLines();
+        }
+    } flushTrace{session};
     int code = session.CheckAll(operations);
     if (!scriptRead) return kExitUsage;
     if (code != kExitOk) return code;
@@ -109,11 +141,13 @@ int RunStation(StationRole role, StationOptions& options) {
             return kExitPortFailed;
         }
         opened = true;
+        SetPortForCancel(config.sharedHandle);
         if (options.verbose) WriteErr("kelvora-host: port " + port.display + " open\n");
     }
 
     code = session.RunBatch(operations);
-    if (code == kExitOk && conversation) code = session.RunConversation(InputIsTerminal());
+    if (code == kExitOk && prompt) code = session.RunPrompt();
+    SetPortForCancel(0);
     if (opened) driver.Close(0);
     return code;
 }

@@ -94,16 +94,17 @@ void Output::Line(const std::string& text) {
     }
 }
 
-void Output::Values(const std::vector<ValueRead>& values, const std::string& suffix) {
+void Output::Values(const std::vector<ValueRead>& values, const std::string& suffix, const std::string& note) {
     if (format_ == OutputFormat::kText) {
         std::string line;
         for (const ValueRead& read : values) {
             if (!line.empty()) line += "   ";
             line += read.label + " = " + FormatRegisterValue(read.dataType, read.value);
         }
-        WriteOut(Stamp() + line + suffix + "\n");
+        WriteOut(Stamp() + line + suffix + (note.empty() ? "" : "  " + note) + "\n");
         return;
     }
+    if (!note.empty()) Line(note);
     const std::string time = DateTimeNow();
     std::string out;
     if (format_ == OutputFormat::kCsv && !csvHeaderDone_) {

@@ -33,8 +33,10 @@ public:
     void Line(const std::string& text);
     // Values read at one moment: one line in text ("A = 1   B = 2", then
     // suffix), one record per value in CSV (time,address,type,value, after a
-    // header) and JSON ({"time", "address", "type", "value"}).
-    void Values(const std::vector<ValueRead>& values, const std::string& suffix = std::string());
+    // header) and JSON ({"time", "address", "type", "value"}). A note about
+    // them ends the text line; in CSV and JSON it is a line for people.
+    void Values(const std::vector<ValueRead>& values, const std::string& suffix = std::string(),
+                const std::string& note = std::string());
 
 private:
     std::string Stamp() const;

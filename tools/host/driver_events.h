@@ -1,0 +1,36 @@
+// What the driver's dialogue trace tells the console about the operation it
+// just ran: each poll's summary (and whether the modem answered it), and what
+// became of a message the station handed to the modem, in the driver's own
+// words. The console never guesses a reason the driver did not give.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kelvora_host {
+
+enum class SendFate {
+    kUnknown,      // no send line: the trace is not followed, or nothing was sent
+    kAccepted,
+    kNotSent,      // the driver refused it before writing anything
+    kRefused,      // a final error result from the modem or the network
+    kNoAnswer,     // no answer by the time-out: the message may have gone out
+    kPortFailed,
+};
+
+struct DriverEvents {
+    std::vector<std::string> polls;  // "listed 2, applied 1, ..."
+    bool pollUnanswered = false;     // a poll the modem did not answer
+    SendFate send = SendFate::kUnknown;
+    std::string sendDetail;          // the refusal, or "error 500"
+    int errorNumber = -1;
+};
+
+// Reads the trace lines one operation left.
+DriverEvents ReadDriverEvents(const std::vector<std::string>& lines);
+
+// "error 322 (memory full)": the number of a +CMS ERROR or +CME ERROR, with its meaning where
+// 3GPP TS 27.005 or TS 24.011 give one.
+std::string DescribeSmsError(int errorNumber);
+
+}  // namespace kelvora_host
