@@ -12,11 +12,11 @@ namespace kelvora {
 
 namespace {
 
-// No answer at all, or no line: the modem will not answer the next command
-// either, and each would cost a whole time-out.
-bool Silent(const ExchangeResult& result) {
-    return result.outcome == ExchangeOutcome::kPortFailed ||
-           (result.outcome == ExchangeOutcome::kNoAnswer && result.received == 0);
+// No final result by the time-out (whatever came before it: an echo, an
+// unsolicited line, part of an answer), or no line: the modem will not answer
+// the next command either, and each would cost a whole time-out.
+bool EndedByTimeOut(const ExchangeResult& result) {
+    return result.outcome == ExchangeOutcome::kPortFailed || result.outcome == ExchangeOutcome::kNoAnswer;
 }
 
 // Listed positions in the order the messages were sent; equal or unreadable
@@ -44,7 +44,8 @@ std::string DescribeCounts(const PollCounts& c) {
     return "poll done: listed " + std::to_string(c.listed) + ", applied " + std::to_string(c.applied) +
            ", refused by the sender check " + std::to_string(c.refusedBySender) + ", not a frame " +
            std::to_string(c.notAFrame) + ", not for this station " + std::to_string(c.notForStation) +
-           ", applied before " + std::to_string(c.appliedBefore) + ", deleted " + std::to_string(c.deleted) +
+           ", sent before one applied " + std::to_string(c.sentBeforeApplied) + ", seen before " +
+           std::to_string(c.seenBefore) + ", deleted " + std::to_string(c.deleted) +
            ", left for a later poll " + std::to_string(c.notDeleted) + (c.modemSilent ? " (the modem fell silent)" : "");
 }
 
@@ -54,33 +55,41 @@ void Count(PollCounts& counts, MessageFate fate) {
         case MessageFate::kRefusedBySender: ++counts.refusedBySender; break;
         case MessageFate::kNotAFrame: ++counts.notAFrame; break;
         case MessageFate::kNotForStation: ++counts.notForStation; break;
-        case MessageFate::kAppliedBefore: ++counts.appliedBefore; break;
+        case MessageFate::kSeenBefore: ++counts.seenBefore; break;
+        case MessageFate::kSentBeforeApplied: ++counts.sentBeforeApplied; break;
     }
 }
 
 }  // namespace
 
-bool StationMailbox::Identity::operator==(const Identity& other) const {
-    return index == other.index && sender == other.sender && timestamp == other.timestamp && text == other.text;
+size_t StationMailbox::RememberedCount() const {
+    return static_cast<size_t>(std::count_if(remembered_.begin(), remembered_.end(),
+                                              [](const Remembered& r) { return r.deletePending; }));
 }
 
-StationMailbox::Identity StationMailbox::IdentityOf(const SmsRecord& record) {
-    return Identity{record.index, FieldText(record.peerNumber, sizeof record.peerNumber),
-                    FieldText(record.timestamp, sizeof record.timestamp), FieldText(record.text, sizeof record.text)};
+std::deque<StationMailbox::Remembered>::iterator StationMailbox::Find(const SmsRecord& record) {
+    const std::string sender = FieldText(record.peerNumber, sizeof record.peerNumber);
+    const std::string timestamp = FieldText(record.timestamp, sizeof record.timestamp);
+    const std::string text = FieldText(record.text, sizeof record.text);
+    return std::find_if(remembered_.begin(), remembered_.end(), [&](const Remembered& r) {
+        return r.sender == sender && r.timestamp == timestamp && r.text == text;
+    });
 }
 
-bool StationMailbox::Remembered(const Identity& identity) const {
-    return std::find(remembered_.begin(), remembered_.end(), identity) != remembered_.end();
+void StationMailbox::Remember(const SmsRecord& record, bool applied) {
+    if (remembered_.size() >= kMaxRememberedMessages) remembered_.pop_front();
+    remembered_.push_back(Remembered{FieldText(record.peerNumber, sizeof record.peerNumber),
+                                     FieldText(record.timestamp, sizeof record.timestamp),
+                                     FieldText(record.text, sizeof record.text), record.index, applied, true});
 }
 
-void StationMailbox::Remember(const Identity& identity) {
-    if (Remembered(identity)) return;
-    remembered_.push_back(identity);
-    if (remembered_.size() > kMaxRememberedMessages) remembered_.pop_front();
-}
-
-void StationMailbox::Forget(const Identity& identity) {
-    remembered_.erase(std::remove(remembered_.begin(), remembered_.end(), identity), remembered_.end());
+// A message not applied needs no remembering once it is gone; one applied is
+// kept, so that a second copy is known.
+void StationMailbox::Deleted(const SmsRecord& record) {
+    const auto r = Find(record);
+    if (r == remembered_.end()) return;
+    r->deletePending = false;
+    if (!r->applied) remembered_.erase(r);
 }
 
 PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handler& handle) {
@@ -89,70 +98,65 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
     ExchangeResult read, unread;
     int listed = modem.ListMessages(records.data(), kMaxListedRecords, ListFilter::kReceivedRead, &read);
     listed = std::clamp(listed, 0, static_cast<int>(kMaxListedRecords));
-    bool silent = Silent(read);
-    bool sawAll = read.outcome == ExchangeOutcome::kAnswered && listed < static_cast<int>(kMaxListedRecords);
-    if (!silent && listed < static_cast<int>(kMaxListedRecords)) {
+    bool stopped = EndedByTimeOut(read);
+    if (!stopped && listed < static_cast<int>(kMaxListedRecords)) {
         const size_t room = kMaxListedRecords - static_cast<size_t>(listed);
         const int more = modem.ListMessages(records.data() + listed, room, ListFilter::kReceivedUnread, &unread);
         listed += std::clamp(more, 0, static_cast<int>(room));
-        silent = Silent(unread);
-        sawAll = sawAll && unread.outcome == ExchangeOutcome::kAnswered && listed < static_cast<int>(kMaxListedRecords);
+        stopped = EndedByTimeOut(unread);
     }
     counts.listed = listed;
-    counts.modemSilent = silent;
+    counts.modemSilent = stopped;
     if (trace.on()) {
         trace.Emit("listed " + std::to_string(listed) + " message(s)" +
-                   (silent ? "; the modem did not answer, the poll stops after taking them" : ""));
+                   (stopped ? "; the modem did not finish answering, the poll stops after taking them" : ""));
     }
 
-    std::vector<Identity> identities;
-    identities.reserve(static_cast<size_t>(listed));
-    for (int i = 0; i < listed; ++i) {
-        SmsRecord& record = records[static_cast<size_t>(i)];
-        record.text[kTextFieldSize - 1] = '\0';
-        identities.push_back(IdentityOf(record));
-    }
+    for (int i = 0; i < listed; ++i) records[static_cast<size_t>(i)].text[kTextFieldSize - 1] = '\0';
     for (int i : SendingOrder(records, listed)) {
         const SmsRecord& record = records[static_cast<size_t>(i)];
-        std::string detail = "applied before, deleted again";
-        const bool before = Remembered(identities[static_cast<size_t>(i)]);
-        Count(counts, before ? MessageFate::kAppliedBefore : handle(record, trace.on() ? &detail : nullptr));
+        std::string detail = "taken before (listed again after an unconfirmed delete, or a second copy): deleted";
+        MessageFate fate = MessageFate::kSeenBefore;
+        if (const auto known = Find(record); known != remembered_.end()) {
+            known->index = record.index;  // where it is now, if the modem renumbered
+            known->deletePending = true;
+        } else {
+            fate = handle(record, trace.on() ? &detail : nullptr);
+            Remember(record, fate == MessageFate::kApplied);
+        }
+        Count(counts, fate);
         if (trace.on()) trace.Emit(DescribeMessage(record) + ": " + detail);
     }
 
-    // What was remembered and is not in storage any more needs no delete.
-    if (sawAll) {
-        remembered_.erase(std::remove_if(remembered_.begin(), remembered_.end(),
-                                         [&identities](const Identity& r) {
-                                             return std::find(identities.begin(), identities.end(), r) ==
-                                                    identities.end();
-                                         }),
-                          remembered_.end());
-    }
-
+    // One delete per index: after the first, the place may hold a message
+    // stored since, which no listing of this poll has shown.
+    std::vector<int32_t> deletedIndexes;
     for (int i = 0; i < listed; ++i) {
-        const Identity& identity = identities[static_cast<size_t>(i)];
-        if (silent) {
-            Remember(identity);
-            ++counts.notDeleted;
+        const SmsRecord& record = records[static_cast<size_t>(i)];
+        const int32_t index = record.index;
+        if (std::find(deletedIndexes.begin(), deletedIndexes.end(), index) != deletedIndexes.end()) {
+            if (trace.on()) trace.Emit("message " + std::to_string(index) + " listed twice: deleted once");
             continue;
         }
+        if (stopped) {
+            ++counts.notDeleted;  // remembered, to be deleted at a later poll
+            continue;
+        }
+        deletedIndexes.push_back(index);
         ExchangeResult deletion;
-        const int32_t index = records[static_cast<size_t>(i)].index;
         if (modem.DeleteMessage(index, &deletion)) {
-            Forget(identity);
+            Deleted(record);
             ++counts.deleted;
             if (trace.on()) trace.Emit("deleted message " + std::to_string(index));
         } else {
-            Remember(identity);
             ++counts.notDeleted;
-            silent = Silent(deletion);
-            counts.modemSilent = counts.modemSilent || silent;
+            stopped = EndedByTimeOut(deletion);
+            counts.modemSilent = counts.modemSilent || stopped;
             if (trace.on()) {
                 std::string why = OutcomeName(deletion.outcome);
                 if (deletion.errorNumber >= 0) why += " with error " + std::to_string(deletion.errorNumber);
                 trace.Emit("message " + std::to_string(index) + " not deleted (" + why +
-                           "): remembered, to be deleted at a later poll" + (silent ? "; the poll stops" : ""));
+                           "): remembered, to be deleted at a later poll" + (stopped ? "; the poll stops" : ""));
             }
         }
     }

@@ -4,10 +4,14 @@
 // every message it lists as read, so whatever a poll could not finish is
 // found there) and then the unread ones, at most 128 together; hands each to
 // the station in the order the messages were sent; then deletes every listed
-// message. A message whose delete the modem did not confirm is remembered,
-// and deleted again at a later poll without being applied a second time. A
-// poll stops at the first exchange the modem does not answer at all, so a
-// silent modem holds a read for one time-out, not one per command.
+// message, each storage index at most once a poll. A message is known by its
+// sender, time stamp and text, never by its index (a modem may renumber its
+// storage): one whose delete the modem did not confirm is remembered and
+// deleted again at a later poll without being applied a second time, and a
+// second copy of one applied (networks deliver twice) is only deleted. A poll
+// stops at the first exchange that ends by the time-out without a final
+// result, whatever came before (an echo, part of an answer), so a modem that
+// hangs holds a read for one time-out, not one per command.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +32,9 @@ enum class MessageFate : uint8_t {
     kRefusedBySender,  // a frame from a number other than DETC
     kNotAFrame,        // any other text
     kNotForStation,    // a frame for another site, or naming registers outside the image
-    kAppliedBefore,    // listed again after an unconfirmed delete: only deleted
+    kSeenBefore,       // listed again after an unconfirmed delete, or a second copy of one
+                       // applied: only deleted
+    kSentBeforeApplied,  // a frame sent before one the station already applied for the same registers
 };
 
 // What one poll did, counted by fate.
@@ -38,13 +44,15 @@ struct PollCounts {
     int refusedBySender = 0;
     int notAFrame = 0;
     int notForStation = 0;
-    int appliedBefore = 0;
+    int seenBefore = 0;
+    int sentBeforeApplied = 0;
     int deleted = 0;
     int notDeleted = 0;         // remembered for a later poll
-    bool modemSilent = false;   // the poll stopped at an unanswered exchange
+    bool modemSilent = false;   // the poll stopped at an exchange that ended by the time-out
 };
 
-// Remembered messages at the most; the oldest are forgotten first.
+// Remembered messages at the most (those applied, and those whose delete is
+// not confirmed); the oldest are forgotten first.
 constexpr size_t kMaxRememberedMessages = 128;
 
 class StationMailbox {
@@ -58,23 +66,25 @@ public:
     // listing, every message and what became of it, and every delete.
     PollCounts Poll(GsmModem& modem, const Trace& trace, const Handler& handle);
 
-    size_t RememberedCount() const { return remembered_.size(); }
+    // The messages whose delete is not confirmed yet.
+    size_t RememberedCount() const;
 
 private:
-    // What identifies a stored message across polls.
-    struct Identity {
-        int32_t index;
+    // A message taken at a poll. What identifies it is its sender, time
+    // stamp and text; the index is only where it was last listed.
+    struct Remembered {
         std::string sender;
         std::string timestamp;
         std::string text;
-        bool operator==(const Identity& other) const;
+        int32_t index = 0;
+        bool applied = false;
+        bool deletePending = true;
     };
-    static Identity IdentityOf(const SmsRecord& record);
-    bool Remembered(const Identity& identity) const;
-    void Remember(const Identity& identity);
-    void Forget(const Identity& identity);
+    std::deque<Remembered>::iterator Find(const SmsRecord& record);
+    void Remember(const SmsRecord& record, bool applied);
+    void Deleted(const SmsRecord& record);
 
-    std::deque<Identity> remembered_;
+    std::deque<Remembered> remembered_;
 };
 
 }  // namespace kelvora

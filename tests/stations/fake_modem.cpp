@@ -23,6 +23,7 @@ FakeModem::FakeModem(ScriptedPort& port, FakeClock& clock) : clock_(clock) {
             const std::string line = pending_.substr(0, end);
             pending_.erase(0, end + 1);
             commands.push_back(line);
+            if (echo) p.Arrive(line + (awaitingPdu_ ? "\x1A" : "\r"));
             if (silent || answersLeft == 0) {
                 awaitingPdu_ = false;
                 continue;
@@ -79,10 +80,15 @@ void FakeModem::Command(ScriptedPort& port, const std::string& line) {
         port.Arrive("\r\n+CMGS: 7\r\n\r\nOK\r\n", answerDelayMs);
         return;
     }
-    if (line == "AT+CMGL") {
-        port.Arrive(Listing(kUnread, line), answerDelayMs);
-    } else if (line.rfind("AT+CMGL=", 0) == 0) {
-        port.Arrive(Listing(std::atoi(line.c_str() + 8), line), answerDelayMs);
+    if (line.rfind("AT+CMGL", 0) == 0) {
+        const std::string answer = Listing(line == "AT+CMGL" ? kUnread : std::atoi(line.c_str() + 8), line);
+        if (shapeNextListing && answer.find("+CMGL:") != std::string::npos) {
+            const auto shape = std::move(shapeNextListing);
+            shapeNextListing = nullptr;
+            shape(port, answer);
+        } else {
+            port.Arrive(answer, answerDelayMs);
+        }
     } else if (line.rfind("AT+CMGD=", 0) == 0) {
         const int32_t index = static_cast<int32_t>(std::strtol(line.c_str() + 8, nullptr, 10));
         if (refuseDeletes > 0) {
@@ -93,6 +99,7 @@ void FakeModem::Command(ScriptedPort& port, const std::string& line) {
         deleted.push_back(index);
         const bool there = store.erase(index) != 0;
         port.Arrive(there ? "\r\nOK\r\n" : "\r\n+CMS ERROR: 321\r\n", answerDelayMs);
+        if (there && onDeleted) onDeleted(index);
     } else if (line.rfind("AT+CMGS=", 0) == 0) {
         awaitingPdu_ = true;
         port.Arrive("\r\n> ", answerDelayMs);

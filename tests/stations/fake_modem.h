@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -46,6 +47,14 @@ public:
     size_t cutNextListingAt = 0; // not 0: the next listing that names a message stops after this many
                                  // bytes (every message it named is read all the same)
     uint32_t answerDelayMs = 20;
+    bool echo = false;  // every command comes back at once, answered or not (ATE1)
+    // When set, the next listing that names a message is handed here instead of to the
+    // line (then the hook is cleared): a test can split it, delay it or
+    // change it before calling port.Arrive.
+    std::function<void(ScriptedPort& port, const std::string& answer)> shapeNextListing;
+    // Called after a delete that removed a message: a test can store a new
+    // one in the freed place.
+    std::function<void(int32_t index)> onDeleted;
 
 private:
     void Command(ScriptedPort& port, const std::string& line);

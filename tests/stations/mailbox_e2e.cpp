@@ -71,12 +71,13 @@ TEST_F(MailboxOverSimulator, AStoreOf130IsEmptyAfterTwoPolls) {
 
 TEST_F(MailboxOverSimulator, ACutOffListingLosesNothing) {
     for (int i = 0; i < 3; ++i) Store(200 + i, 7);
-    // Both listings of the poll are cut; only the second names messages.
+    // Both listings of the poll are cut; only the second names messages. The
+    // poll stops there: the one message taken is deleted at the next.
     ASSERT_TRUE(control.Fault(kSiteModem, "cut_off", "AT+CMGL", 2, ",\"keep_bytes\":250")) << control.error();
     Poll(500);
     EXPECT_EQ(7u, Image(200));
     EXPECT_EQ(0u, Image(202));
-    EXPECT_EQ(2, control.StoredCount(kSiteModem));
+    EXPECT_EQ(3, control.StoredCount(kSiteModem));
     Poll(505);
     EXPECT_EQ(7u, Image(202));
     EXPECT_EQ(0, control.StoredCount(kSiteModem));
