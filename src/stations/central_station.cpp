@@ -102,10 +102,35 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
         }
         return MessageFate::kRefusedBySender;
     }
-    for (int i = 0; i < kGroupSize; ++i) image[report.site][report.firstAddress + i].value = report.values[i];
+    // A site reports one group; a foreign text starting elsewhere covers two.
+    const size_t site = static_cast<size_t>(report.site);
+    const size_t firstGroup = static_cast<size_t>(report.firstAddress / kGroupSize);
+    const size_t lastGroup = static_cast<size_t>((report.firstAddress + kGroupSize - 1) / kGroupSize);
+    SendingVerdict verdict = SendingVerdict::kInOrder;
+    int64_t before = 0;
+    for (size_t g = firstGroup; g <= lastGroup && verdict != SendingVerdict::kSentBefore; ++g) {
+        int64_t b = 0;
+        const SendingVerdict v = reportOrder_.Judge(site * kGroupsPerSite + g, record.timestamp, &b);
+        if (v != SendingVerdict::kInOrder) {
+            verdict = v;
+            before = b;
+        }
+    }
+    const std::string what = "for site " + std::to_string(report.site) + ", addresses " +
+                             std::to_string(report.firstAddress) + ".." +
+                             std::to_string(report.firstAddress + kGroupSize - 1);
+    if (verdict == SendingVerdict::kSentBefore) {
+        if (detail != nullptr) *detail = "report " + what + " " + DescribeVerdict(verdict, before);
+        return MessageFate::kSentBeforeApplied;
+    }
+    for (int i = 0; i < kGroupSize; ++i) {
+        image[site][static_cast<size_t>(report.firstAddress + i)].value = report.values[i];
+        known[site].set(static_cast<size_t>(report.firstAddress + i));
+    }
+    for (size_t g = firstGroup; g <= lastGroup; ++g) reportOrder_.Applied(site * kGroupsPerSite + g, record.timestamp);
     if (detail != nullptr) {
-        *detail = "report applied for site " + std::to_string(report.site) + ", addresses " +
-                  std::to_string(report.firstAddress) + ".." + std::to_string(report.firstAddress + kGroupSize - 1);
+        *detail = "report applied " + what;
+        if (verdict != SendingVerdict::kInOrder) *detail += " (" + DescribeVerdict(verdict, before) + ")";
     }
     return MessageFate::kApplied;
 }
@@ -116,6 +141,16 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
     uint32_t v = 0;
     switch (dataType) {
         case kDataBit: {
+            // The whole register goes to the site: without its other bits it
+            // would clear them there.
+            if (!known[static_cast<size_t>(site)].test(static_cast<size_t>(address))) {
+                if (trace.on()) {
+                    trace.Emit("bit write refused: the value of M" + std::to_string(site) + "." +
+                               std::to_string(address) +
+                               " is not known yet (no report has covered it, the host has not written it whole)");
+                }
+                return kStatusWriteError;
+            }
             const uint32_t mask = 1u << (static_cast<uint32_t>(bit) & 31u);
             v = (value.bitValue == 1) ? (entry.value | mask) : (entry.value & ~mask);
             break;
@@ -141,7 +176,10 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
     GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str(), &sent);
     // The image shows what the site has been told: a value that never left
     // does not stand in it.
-    if (sent.outcome == SendOutcome::kAccepted) entry.value = v;
+    if (sent.outcome == SendOutcome::kAccepted) {
+        entry.value = v;
+        known[static_cast<size_t>(site)].set(static_cast<size_t>(address));
+    }
     return SendStatus(sent);
 }
 

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 
 #include "driver/driver_base.h"
 #include "stations/image_entry.h"
+#include "stations/sending_order.h"
 #include "stations/site_numbers.h"
 #include "stations/station_mailbox.h"
 #include "stations/telemetry_frame.h"
@@ -27,6 +29,9 @@ public:
     std::array<SiteNumbers, kSiteCount> numbers{};
     // The messages applied whose delete the modem has not confirmed yet.
     StationMailbox mailbox;
+    // Per site, the registers whose value the centre knows: a report covered
+    // it, or the host wrote it whole. Only these take a bit write.
+    std::array<std::bitset<kSiteRegisters>, kSiteCount> known{};
 
 private:
     // Pauses, lists the modem's messages, applies every acceptable report
@@ -36,6 +41,10 @@ private:
     // Sends the site the register's new value and keeps it in the image once
     // the modem accepted the message. The status the write leaves.
     uint32_t WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value, int16_t dataType);
+
+    // The sending time of the report last applied to each site's group.
+    static constexpr size_t kGroupsPerSite = (kSiteRegisters + kGroupSize - 1) / kGroupSize;  // 201
+    SendingOrder reportOrder_{kSiteCount * kGroupsPerSite};
 };
 
 }  // namespace kelvora

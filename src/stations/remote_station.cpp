@@ -129,9 +129,19 @@ MessageFate RemoteStation::TakeMessage(const SmsRecord& record, int32_t own, std
         if (detail != nullptr) *detail = "refused by the sender check: DETC is " + Printable(FieldText(numbers.detc, sizeof numbers.detc));
         return MessageFate::kRefusedBySender;
     }
-    image[command.address].value = command.value;  // messages come in sending order: a later command wins
+    const size_t address = static_cast<size_t>(command.address);
+    int64_t before = 0;
+    const SendingVerdict verdict = commandOrder_.Judge(address, record.timestamp, &before);
+    const std::string what = "M" + std::to_string(command.address) + " = " + std::to_string(command.value);
+    if (verdict == SendingVerdict::kSentBefore) {
+        if (detail != nullptr) *detail = "write command " + what + " " + DescribeVerdict(verdict, before);
+        return MessageFate::kSentBeforeApplied;
+    }
+    image[address].value = command.value;
+    commandOrder_.Applied(address, record.timestamp);
     if (detail != nullptr) {
-        *detail = "write command applied to M" + std::to_string(command.address) + " = " + std::to_string(command.value);
+        *detail = "write command applied to " + what;
+        if (verdict != SendingVerdict::kInOrder) *detail += " (" + DescribeVerdict(verdict, before) + ")";
     }
     return MessageFate::kApplied;
 }

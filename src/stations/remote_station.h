@@ -7,6 +7,7 @@
 
 #include "driver/driver_base.h"
 #include "stations/image_entry.h"
+#include "stations/sending_order.h"
 #include "stations/site_numbers.h"
 #include "stations/station_mailbox.h"
 #include "stations/telemetry_frame.h"
@@ -34,6 +35,9 @@ private:
     // deletes every listed message and, with comFlag set, reports the group.
     void PollAndReport(int32_t own, int32_t first);
     MessageFate TakeMessage(const SmsRecord& record, int32_t own, std::string* detail);
+
+    // The sending time of the write command last applied to each register.
+    SendingOrder commandOrder_{kSiteRegisters};
 };
 
 // The remote image keeps a floating-point value as an integer: truncated

@@ -180,13 +180,13 @@ TEST_F(CentralStationTest, WriteStoresAtOnceAndSendsTheCommandAfterAPause) {
 
 TEST_F(CentralStationTest, BitWritesSetOrClearOneBitAndSendTheWholeRegister) {
     WriteText(kTypeDetc, 5, "+8613900000005");
-    station.image[5][120].value = 0x100;
+    WriteM(5, 120, IntValue(0x100));
     RegisterValue v{};
     v.bitValue = 1;
     WriteM(5, 120, v, kDataBit, 3);
     EXPECT_EQ(0x108u, Image(5, 120));
-    ASSERT_EQ(1u, modem.sent.size());
-    EXPECT_EQ("BEGINWM0512000000108END", modem.sent[0].text);
+    ASSERT_EQ(2u, modem.sent.size());
+    EXPECT_EQ("BEGINWM0512000000108END", modem.sent[1].text);
 
     rig.clock.Advance(5000);
     EXPECT_EQ(1, ReadM(5, 120, 3, kDataBit).bitValue);
@@ -202,6 +202,41 @@ TEST_F(CentralStationTest, BitWritesSetOrClearOneBitAndSendTheWholeRegister) {
     v.bitValue = 0;
     WriteM(5, 120, v, kDataBit, 8);
     EXPECT_EQ(0x80000000u, Image(5, 120));
+}
+
+TEST_F(CentralStationTest, ABitWriteWaitsUntilTheRegistersValueIsKnown) {
+    WriteText(kTypeDetc, 5, "+8613900000005");
+    RegisterValue bit{};
+    bit.bitValue = 1;
+    EXPECT_EQ(0, TryWriteM(5, 120, bit, kDataBit, 3));  // the site may hold 3: sending 8 would clear it
+    EXPECT_EQ(kStatusWriteError, station.status.Code());
+    EXPECT_EQ(0u, Image(5, 120));
+    EXPECT_TRUE(modem.sent.empty());
+
+    modem.Receive("8613900000005", ReportText("05120", 3));
+    ReadM(5, 120);
+    WriteM(5, 120, bit, kDataBit, 3);
+    ASSERT_EQ(1u, modem.sent.size());
+    EXPECT_EQ("BEGINWM051200000000BEND", modem.sent[0].text);
+
+    EXPECT_EQ(0, TryWriteM(5, 125, bit, kDataBit, 0));
+    WriteM(5, 125, IntValue(0x10));  // written whole by the host
+    WriteM(5, 125, bit, kDataBit, 0);
+    EXPECT_EQ(0x11u, Image(5, 125));
+}
+
+TEST_F(CentralStationTest, AReportSentBeforeOneAppliedIsNotAppliedAtALaterPoll) {
+    modem.Receive("8613800000003", ReportText("03010", 1), false, "23110612345032");
+    ReadM(3, 10);
+    modem.Receive("8613800000003", ReportText("03010", 2), false, "23110612350032");
+    rig.clock.Advance(3000);
+    EXPECT_EQ(2, ReadM(3, 10).intValue);
+    // The network delivers the first one again, and another sent before the second.
+    modem.Receive("8613800000003", ReportText("03010", 1), false, "23110612345032");
+    modem.Receive("8613800000003", ReportText("03010", 7), false, "23110612345532");
+    rig.clock.Advance(3000);
+    EXPECT_EQ(2, ReadM(3, 10).intValue);
+    EXPECT_TRUE(modem.store.empty());
 }
 
 TEST_F(CentralStationTest, WordAndFloatWritesKeepTheirBits) {

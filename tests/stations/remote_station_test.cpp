@@ -75,6 +75,26 @@ TEST_F(RemoteStationTest, LaterCommandsWinAndEverythingListedIsDeleted) {
     EXPECT_TRUE(modem.store.empty());
 }
 
+TEST_F(RemoteStationTest, ACommandSentBeforeOneAppliedIsNotAppliedAtALaterPoll) {
+    auto poll = [this](uint32_t value, const char* sent) {
+        modem.Receive(kCentral, "BEGINWM05120" + std::string(8 - std::to_string(value).size(), '0') +
+                                    std::to_string(value) + "END", false, sent);
+        rig.clock.Advance(3000);
+        ReadM(120);
+        return Image(120);
+    };
+    EXPECT_EQ(2u, poll(2, "23110612350032"));  // 12:35:00
+    EXPECT_EQ(2u, poll(1, "23110612345032"));  // sent ten seconds before it, delivered after
+    // Ten minutes or more before: the service centre's clock was set back,
+    // and the command's time becomes the last.
+    EXPECT_EQ(3u, poll(3, "23110612250032"));
+    EXPECT_EQ(4u, poll(4, "23110612251032"));
+    EXPECT_EQ(4u, poll(5, "23110612250532"));
+    EXPECT_EQ(6u, poll(6, "23110612990032"));  // no readable time: applied, the last stays
+    EXPECT_EQ(6u, poll(7, "23110612250532"));
+    EXPECT_TRUE(modem.store.empty());
+}
+
 TEST_F(RemoteStationTest, AFullStoreIsEmptiedOneListingAtATime) {
     for (int i = 0; i < 130; ++i) modem.Receive(kCentral, "noise " + std::to_string(i));
     modem.Receive(kCentral, "BEGINWM0512000000001END");  // listed only by the second poll
