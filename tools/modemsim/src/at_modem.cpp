@@ -144,6 +144,7 @@ void AtModem::Respond(const std::string& command, const std::string& echoed, Sys
     const bool wasPdu = isPdu;
     if (wasPdu) mode_ = Mode::Command;
     if (has(FaultKind::Silence)) {
+        if (echo_ && first(FaultKind::Silence).echo) Emit(echoed);
         pdu_.clear();
         log_.push_back(entry);
         return;

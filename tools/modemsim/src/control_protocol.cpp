@@ -101,6 +101,8 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
             reply["delivered"] = s.delivered;
             reply["undeliverable"] = s.undeliverable;
             reply["rejected"] = s.rejected;
+            reply["pending"] = s.pending;
+            reply["duplicated"] = s.duplicated;
             return reply;
         }
         if (cmd == "quit") {
@@ -170,7 +172,12 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
             f.bytes = request.value("bytes", std::string());
             f.keepBytes = request.value("keep_bytes", static_cast<size_t>(0));
             f.afterLines = request.value("after_lines", static_cast<size_t>(1));
+            f.echo = request.value("echo", false);
             m.InjectFault(f);
+        } else if (cmd == "hold_back" || cmd == "deliver_twice") {
+            const int times = request.value("times", 1);
+            const size_t overtakenBy = request.value("overtaken_by", static_cast<size_t>(1));
+            if (cmd == "hold_back") m.HoldBack(times, overtakenBy); else m.DeliverTwice(times, overtakenBy);
         } else if (cmd == "clear_faults") {
             m.ClearFaults();
         } else if (cmd == "send_raw") {

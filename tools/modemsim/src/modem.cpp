@@ -154,6 +154,7 @@ const char* ToString(DeliveryOutcome outcome) {
         case DeliveryOutcome::UnknownNumber: return "unknown_number";
         case DeliveryOutcome::StoreFull: return "store_full";
         case DeliveryOutcome::Rejected: return "rejected";
+        case DeliveryOutcome::Pending: return "pending";
     }
     return "?";
 }

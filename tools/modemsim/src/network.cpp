@@ -88,6 +88,7 @@ bool Network::Start(std::string* error) {
     Impl& n = *impl_;
     n.modems.clear();
     n.submitted.clear();
+    n.heldBack.clear();
     n.stats = {};
     n.stopping = false;
     for (size_t i = 0; i < n.options.modemCount; ++i) {
@@ -223,13 +224,9 @@ int Network::Impl::Submit(size_t fromModem, const std::string& pdu, int announce
         parts.userDataLength = d.userDataLength;
         parts.userData = d.userData;
         parts.time = record.time;
-        std::string why;
-        const int index = modems[static_cast<size_t>(to)]->at->Deliver(BuildDeliver(parts), &why);
-        record.toModem = to;
-        record.storedIndex = index;
-        record.outcome = index > 0 ? DeliveryOutcome::Delivered : DeliveryOutcome::StoreFull;
+        Deliver(from, to, BuildDeliver(parts), record);
     }
-    if (record.outcome == DeliveryOutcome::Delivered) ++stats.delivered; else ++stats.undeliverable;
+    if (record.outcome == DeliveryOutcome::UnknownNumber) ++stats.undeliverable;
     from.submitted.push_back(record);
     submitted.push_back(record);
     changed.notify_all();
@@ -317,6 +314,7 @@ void Network::Impl::Loop() {
         fds.clear();
         owners.clear();
         fds.push_back({wake[0], POLLIN, 0});
+        LandHeld(now, &deadline);
         for (size_t i = 0; i < modems.size(); ++i) {
             ModemSlot& slot = *modems[i];
             Collect(slot, now);

@@ -38,6 +38,23 @@ struct ModemSlot {
     uint64_t bytesSent = 0;
     uint8_t nextReference = 0;
     std::vector<SubmittedPdu> submitted;
+    // The network faults of what this modem sends (Modem::HoldBack, DeliverTwice).
+    int holdBack = 0;
+    size_t holdBackOvertakenBy = 1;
+    int deliverTwice = 0;
+    size_t secondCopyOvertakenBy = 1;
+};
+
+// A message the network holds back: it reaches its destination's store once
+// `overtakenBy` later messages to that modem have, or at `latest`.
+struct HeldBack {
+    int toModem = -1;
+    std::string deliverPdu;
+    size_t overtakenBy = 1;
+    SteadyTime latest;
+    bool secondCopy = false;   // of a message delivered already: no record of its own
+    size_t record = 0;         // its SubmittedPdu in Impl::submitted
+    size_t senderRecord = 0;   // and in the sender's slot
 };
 
 struct Network::Impl : SubmitSink {
@@ -46,6 +63,11 @@ struct Network::Impl : SubmitSink {
     int Submit(size_t fromModem, const std::string& pdu, int announcedLength, bool overlong) override;
 
     // All below with mu held.
+    // Stores a message at its destination (or holds it back, as the sender's
+    // network faults ask) and lets the messages it overtakes follow it.
+    void Deliver(ModemSlot& from, int to, const std::string& deliverPdu, SubmittedPdu& record);
+    void Land(const HeldBack& held);
+    void LandHeld(SteadyTime now, SteadyTime* next);
     void Collect(ModemSlot& slot, SteadyTime now);
     void Pump(ModemSlot& slot, SteadyTime now);
     void CloseLine(ModemSlot& slot);
@@ -58,6 +80,7 @@ struct Network::Impl : SubmitSink {
     mutable std::condition_variable changed;
     std::vector<std::unique_ptr<ModemSlot>> modems;
     std::vector<SubmittedPdu> submitted;
+    std::vector<HeldBack> heldBack;
     NetworkStats stats;
     std::thread thread;
     bool running = false;

@@ -35,6 +35,17 @@ TEST_F(ModemTest, SilenceSwallowsTheCommandUntilItWearsOff) {
     EXPECT_EQ(line(0).Command("AT\r"), "\r\nOK\r\n");
 }
 
+TEST_F(ModemTest, SilenceWithEchoStillEchoesTheCommand) {
+    Fault hang = MakeFault(FaultKind::Silence, "AT+CMGD", -1);
+    hang.echo = true;
+    modem(0).InjectFault(hang);
+    line(0).Write("AT+CMGD=1\r");
+    EXPECT_EQ(line(0).ReadFor(200ms), "AT+CMGD=1\r");
+    line(0).Command("ATE0\r");
+    line(0).Write("AT+CMGD=1\r");
+    EXPECT_EQ(line(0).ReadFor(200ms), "");  // with echo off nothing at all
+}
+
 TEST_F(ModemTest, ErrorsReplaceTheAnswerAndTheCommandIsNotCarriedOut) {
     line(1).Command("ATE0\r");
     ASSERT_EQ(modem(1).InjectText("+8613900000001", "kept"), 1);

@@ -129,3 +129,26 @@ TEST_F(ModemTest, PacedLineNeverOutrunsItsRate) {
     EXPECT_EQ(line(0).ReadUntil(bytes, 5s), bytes);
     EXPECT_TRUE(modem(0).WaitForOutputDrained(1s));
 }
+
+TEST_F(ModemTest, TheNetworkHoldsAMessageBackAndDeliversOneTwice) {
+    line(0).Command("ATE0\r");
+    modem(0).HoldBack(1);
+    ASSERT_EQ(Send(0, SubmitPdu("8613900000002", "0061")), "\r\n+CMGS: 0\r\n\r\nOK\r\n");  // accepted, held
+    EXPECT_TRUE(modem(1).Stored().empty());
+    EXPECT_EQ(modem(0).Submitted()[0].outcome, DeliveryOutcome::Pending);
+    modem(0).DeliverTwice(1);
+    Send(0, SubmitPdu("8613900000002", "0062"));  // overtakes the first; its copy follows the next
+    Send(0, SubmitPdu("8613900000002", "0063"));
+    std::vector<std::string> texts, stamps;
+    for (const StoredMessage& m : modem(1).Stored()) {  // by index: the order of arrival
+        texts.push_back(DecodePdu(m.pdu).text);
+        stamps.push_back(DecodePdu(m.pdu).timestamp);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"b", "a", "c", "b"}));
+    EXPECT_EQ(stamps[3], stamps[0]);
+    EXPECT_EQ(modem(0).Submitted()[0].outcome, DeliveryOutcome::Delivered);
+    const NetworkStats stats = network_->Stats();
+    EXPECT_EQ(stats.delivered, 3u);
+    EXPECT_EQ(stats.duplicated, 1u);
+    EXPECT_EQ(stats.pending, 0u);
+}

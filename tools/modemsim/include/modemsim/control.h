@@ -11,13 +11,19 @@
 //   log           modem                        -> "log": [{time_ms, command, response}]
 //   clear_log     modem
 //   fault         modem, kind (silence|delay|error|cms_error|garbage|cut_off|unsolicited|close_line),
-//                 [command], [times], [delay_ms], [cms_error], [bytes], [keep_bytes], [after_lines]
+//                 [command], [times], [delay_ms], [cms_error], [bytes], [keep_bytes], [after_lines],
+//                 [echo] (silence: the command is still echoed)
 //   clear_faults  modem
+//   hold_back     modem, [times], [overtaken_by]   the network holds the next messages it sends
+//                 until that many later ones to the same destination have arrived (Modem::HoldBack)
+//   deliver_twice modem, [times], [overtaken_by]   and delivers them twice, the second copy after
+//                 that many later ones (Modem::DeliverTwice); times 0 ends either
 //   send_raw      modem, bytes
 //   baud          [modem], rate                (no modem: all)
 //   capacity      modem, capacity
 //   cmti          modem, on
-//   stats                                      -> submitted, delivered, undeliverable, rejected
+//   stats                                      -> submitted, delivered, undeliverable, rejected,
+//                                                 pending, duplicated
 //   quit                                       (the program stops)
 // The same protocol is served on a TCP port of 127.0.0.1 when asked for.
 #pragma once

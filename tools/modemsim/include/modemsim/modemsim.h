@@ -105,7 +105,8 @@ bool EncodeDeliver(const DeliverMessage& message, std::string* hex, std::string*
 // Routing form of a number: digits with the country code, no "+".
 std::string NormaliseNumber(const std::string& number, const std::string& countryCode);
 
-enum class DeliveryOutcome { Delivered, UnknownNumber, StoreFull, Rejected };
+// Pending: accepted, on its way through the network (held back, see Modem::HoldBack).
+enum class DeliveryOutcome { Delivered, UnknownNumber, StoreFull, Rejected, Pending };
 
 // Every PDU a modem received after AT+CMGS, whether accepted or not.
 struct SubmittedPdu {
@@ -134,7 +135,7 @@ struct LogEntry {
 // with `command` (case-insensitive; "" = any command; "PDU" = the PDU after
 // AT+CMGS), `times` times (negative: until cleared).
 enum class FaultKind {
-    Silence,      // no echo, no answer
+    Silence,      // no answer; no echo either, unless `echo` is set (a modem with echo on whose SIM hangs)
     Delay,        // the answer leaves after `delay`
     Error,        // "ERROR" instead of the answer
     CmsError,     // "+CMS ERROR: <cmsError>" instead of the answer
@@ -153,6 +154,7 @@ struct Fault {
     std::string bytes;
     size_t keepBytes = 0;
     size_t afterLines = 1;
+    bool echo = false;
 };
 
 class Network;
@@ -187,6 +189,15 @@ public:
     // Waits until the log holds an entry whose command starts with `prefix` (case-insensitive).
     bool WaitForCommand(const std::string& prefix, Millis timeout) const;
 
+    // The network's doing rather than the modem's, for the next `times`
+    // messages this modem sends (negative: until cleared with 0): held back
+    // until `overtakenBy` later messages to the same destination have reached
+    // it; or delivered at once and a second time (the same SMS-DELIVER, time
+    // stamp and all) after `overtakenBy` later ones, as after a lost
+    // acknowledgement. Nothing is held longer than 60 s.
+    void HoldBack(int times, size_t overtakenBy = 1);
+    void DeliverTwice(int times, size_t overtakenBy = 1);
+
     void InjectFault(const Fault& fault);
     void ClearFaults();
     // Queues bytes to the line now (an unsolicited result code, noise).
@@ -207,6 +218,8 @@ struct NetworkStats {
     size_t delivered = 0;
     size_t undeliverable = 0;   // unknown destination or full store
     size_t rejected = 0;        // +CMS ERROR to the sender
+    size_t pending = 0;         // accepted, not yet at their destination
+    size_t duplicated = 0;      // second copies delivered
 };
 
 class Network {
