@@ -89,6 +89,12 @@ if(KELVORA_HOST_DRIVER_TARGET)
                       EXPECT "cannot open the port /nonexistent/ttyKV0.*device initialisation failed")
   endif()
 endif()
+# The console's private trace: cleaned at start when an ended run left it,
+# gone after SIGHUP (exit 129).
+if(KELVORA_HOST_DRIVER_TARGET AND NOT WIN32)
+  kelvora_host_test(private_trace 129 "${CMAKE_CURRENT_SOURCE_DIR}/tests/private_trace.sh|$<TARGET_FILE:kelvora-host>"
+                    PROGRAM sh EXPECT "stale one removed, running one kept, gone after SIGHUP")
+endif()
 if(WIN32)
   kelvora_host_test(probe_wrong_port 4 "probe|--port|COM63" EXPECT "cannot open COM63")
 else()

@@ -36,10 +36,12 @@ std::u16string GbkToUtf16(const char* gbk);
 void PrepareConsole();
 // Whether standard input is a terminal (an interactive session gets a prompt).
 bool InputIsTerminal();
-// Ctrl-C (SIGINT) and termination (SIGTERM) call handler with that signal
-// number; a read of standard input that is waiting returns (ReadInputLine
-// gives kInterrupted).
-void InstallInterruptHandler(void (*handler)(int));
+// Ctrl-C (SIGINT) and termination (SIGTERM, SIGHUP where there is one) call
+// handler with that signal number; a read of standard input that is waiting
+// returns (ReadInputLine gives kInterrupted). Where the system ends the
+// program right after the handler (Windows: the console window closed, log
+// off, shut down), endingNow is called before it does.
+void InstallInterruptHandler(void (*handler)(int), void (*endingNow)());
 // Output from inside the handler (a signal handler on POSIX).
 void WriteErrFromHandler(const char* text);
 

@@ -101,13 +101,14 @@ InputLine ReadInputLine(std::string* line, bool (*interrupted)()) {
 
 bool InputIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 
-void InstallInterruptHandler(void (*handler)(int)) {
+void InstallInterruptHandler(void (*handler)(int), void (*)()) {
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a waiting read of stdin returns
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);  // the terminal went away
 }
 
 }  // namespace kelvora_host

@@ -66,6 +66,7 @@ bool InputIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 namespace {
 
 void (*interruptHandler)(int) = nullptr;
+void (*endingNowHandler)() = nullptr;
 
 // The console calls this on a thread of its own; the CRT's signal() would
 // fall back to the default action after the first press.
@@ -78,13 +79,15 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     // The window closes or the user logs off: the program is ended anyway;
     // say so to the session, then let the default handling end it.
     interruptHandler(SIGTERM);
+    if (endingNowHandler != nullptr) endingNowHandler();
     return FALSE;
 }
 
 }  // namespace
 
-void InstallInterruptHandler(void (*handler)(int)) {
+void InstallInterruptHandler(void (*handler)(int), void (*endingNow)()) {
     interruptHandler = handler;
+    endingNowHandler = endingNow;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 

@@ -7,12 +7,14 @@
 
 #include "console_text.h"
 #include "port_options.h"
+#include "private_trace.h"
 
 namespace kelvora_host {
 namespace {
 
 std::atomic<int> presses{0};
 std::atomic<int> terminations{0};
+std::atomic<int> terminationSignal{SIGTERM};
 std::atomic<bool> personMode{false};
 std::atomic<bool> atPrompt{false};
 std::atomic<uint32_t> portHandle{0};
@@ -26,11 +28,17 @@ void CancelSend() {
     WriteErrFromHandler("kelvora-host: the message under way is cancelled (ESC to the modem)\n");
 }
 
+void EndAtOnce(int code) {
+    RemovePrivateTraceAtOnce();
+    std::_Exit(code);
+}
+
 extern "C" void OnInterrupt(int signal) {
-    if (signal == SIGTERM) {
+    if (signal != SIGINT) {
+        terminationSignal = signal;
         if (++terminations > 1) {
             CancelSend();
-            std::_Exit(kExitTerminated);
+            EndAtOnce(128 + signal);
         }
         return;
     }
@@ -46,15 +54,19 @@ extern "C" void OnInterrupt(int signal) {
     }
     WriteErrFromHandler("\nkelvora-host: ended at once: the operation under way may be cut off\n");
     CancelSend();
-    std::_Exit(kExitInterrupted);
+    EndAtOnce(kExitInterrupted);
 }
+
+// The system ends the program as soon as the handler returns (Windows: the
+// console window closed, the user logging off).
+extern "C" void OnEndingNow() { RemovePrivateTraceAtOnce(); }
 
 }  // namespace
 
-void InstallInterruption() { InstallInterruptHandler(OnInterrupt); }
+void InstallInterruption() { InstallInterruptHandler(OnInterrupt, OnEndingNow); }
 bool Interrupted() { return presses.load() > 0 || terminations.load() > 0; }
 bool Terminating() { return terminations.load() > 0; }
-int InterruptedExitCode() { return Terminating() ? kExitTerminated : kExitInterrupted; }
+int InterruptedExitCode() { return Terminating() ? 128 + terminationSignal.load() : kExitInterrupted; }
 void ClearInterruption() { presses = 0; }
 void SetInterruptionMode(bool person) { personMode = person; }
 void SetAtPrompt(bool waiting) { atPrompt = waiting; }

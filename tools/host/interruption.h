@@ -4,9 +4,11 @@
 // pause before a message, a modem dialogue) cannot be cut short; in a batch
 // a second press ends the program at once (a message under way is cancelled
 // with ESC first, so that the modem is not left waiting for its text), in a
-// person's session it never does, so that the station's numbers are not lost. A termination request
-// (SIGTERM, the console window closed) always ends the program, the same way
-// a batch ends.
+// person's session it never does, so that the station's numbers are not
+// lost. A termination request (SIGTERM, SIGHUP, the console window closed)
+// always ends the program, the same way a batch ends. Where the program ends
+// at once, without unwinding, the console's private trace file is removed
+// first.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +16,14 @@
 namespace kelvora_host {
 
 constexpr int kExitInterrupted = 130;  // as a shell reports a program ended by SIGINT
-constexpr int kExitTerminated = 143;   // ... and by SIGTERM
 
 void InstallInterruption();
 bool Interrupted();
 // Whether the program is to end (not only the running work).
 bool Terminating();
-// The exit code of a program that stopped because it was interrupted.
+// The exit code of a program that stopped because it was interrupted: 130,
+// or for a termination request 128 and its signal (143 SIGTERM, 129 SIGHUP),
+// as a shell reports a program those signals ended.
 int InterruptedExitCode();
 // A person's session: the interruption has been answered (back at the prompt).
 void ClearInterruption();

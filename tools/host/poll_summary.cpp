@@ -1,8 +1,6 @@
 // PollSummaries (see the header).
 #include "poll_summary.h"
 
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -18,19 +16,8 @@ std::string PollSummaries::Follow(const std::string& userTrace) {
         if (error) offset_ = 0;
         return userTrace;
     }
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    if (error) return std::string();
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = (folder / ("kelvora-host-" + std::to_string(stamp) + ".trace")).string();
-    owned_ = true;
+    path_ = private_.Begin();
     return path_;
-}
-
-PollSummaries::~PollSummaries() {
-    if (!owned_) return;
-    std::remove(path_.c_str());
-    std::remove((path_ + ".1").c_str());
 }
 
 std::vector<std::string> PollSummaries::Take() {

@@ -1,13 +1,15 @@
 // PollSummaries: follows the driver's dialogue trace, so that the console
 // can tell what the driver did (each poll, what became of a message: see
 // driver_events.h). The session asks for the new lines after each read and
-// write; the trace goes to a file of the user's (--trace=FILE) or to a
-// private one that is removed at the end.
+// write; the trace goes to a file of the user's (--trace=FILE) or to the
+// console's private one (see PrivateTrace).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "private_trace.h"
 
 namespace kelvora_host {
 
@@ -18,14 +20,13 @@ public:
     // the polls cannot be followed (the trace goes to stderr, where its poll
     // lines are shown anyway, or to the debug output).
     std::string Follow(const std::string& userTrace);
-    ~PollSummaries();
 
     // The whole lines traced since the last call.
     std::vector<std::string> Take();
 
 private:
     std::string path_;
-    bool owned_ = false;
+    PrivateTrace private_;
     uint64_t offset_ = 0;
     std::string partial_;
 };

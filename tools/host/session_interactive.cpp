@@ -20,7 +20,7 @@ int Session::RunPrompt() {
         std::string line;
         const InputLine got = ReadInputLine(&line, Interrupted);
         SetAtPrompt(false);
-        if (Terminating()) return kExitTerminated;
+        if (Terminating()) return InterruptedExitCode();
         if (got == InputLine::kInterrupted || (got == InputLine::kEnd && Interrupted())) {
             WriteOut("\n");
             continue;
