@@ -53,13 +53,15 @@ std::vector<std::string> Candidates(const std::string& libraryPath) {
     if (const char* env = std::getenv("KELVORA_LIBRARY")) {
         if (*env != '\0') list.push_back(env);
     }
-#ifdef KELVORA_HOST_DEFAULT_LIBRARY
-    list.push_back(KELVORA_HOST_DEFAULT_LIBRARY);
-#endif
+    // The library beside the program first (the release package), then the
+    // one of the build that made the program.
     const std::string dir = ProgramDirectory();
     for (const char* name : {"libkelvora.so", "libKelvora.so", "Kelvora.so"}) {
         if (!dir.empty()) list.push_back(dir + "/" + name);
     }
+#ifdef KELVORA_HOST_DEFAULT_LIBRARY
+    list.push_back(KELVORA_HOST_DEFAULT_LIBRARY);
+#endif
     list.push_back("libkelvora.so");  // the loader's own search path
     return list;
 }
