@@ -12,6 +12,7 @@
 // - the driver writes only its own commands, a PDU only after "AT+CMGS=";
 // - only whole entries count: every index deleted is that of an entry whose
 //   header line and PDU line both ended within what a listing read;
+// - an index is deleted at most once a poll, however often it was listed;
 // - a central write succeeds only when the modem answered its PDU with
 //   "+CMGS:" and then OK, leaves status 0, 6 or 7, and changes the image
 //   only then;
@@ -111,6 +112,7 @@ void CheckCommands(const ScriptedModem& modem, uint32_t start, uint32_t end, uin
     FUZZ_CHECK(!commands.empty() && WithinTime(modem, start, commands[0].tick, timeout, commands[0].readsBefore),
                "the first command within a pause, a time-out setting aside, and the modem's own bytes");
     std::multiset<int32_t> listed;
+    std::set<int32_t> deleted;
     for (size_t k = 0; k < commands.size(); ++k) {
         const fuzz::WrittenCommand& c = commands[k];
         const bool last = k + 1 == commands.size();
@@ -134,6 +136,7 @@ void CheckCommands(const ScriptedModem& modem, uint32_t start, uint32_t end, uin
         } else if (StartsWith(bytes, "AT+CMGD=")) {
             const auto entry = listed.find(static_cast<int32_t>(std::strtol(bytes.c_str() + 8, nullptr, 10)));
             FUZZ_CHECK(entry != listed.end(), "only whole entries are deleted, each once");
+            FUZZ_CHECK(deleted.insert(*entry).second, "an index is deleted at most once a poll");
             listed.erase(entry);
         }
     }

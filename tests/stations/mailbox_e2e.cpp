@@ -2,7 +2,7 @@
 // paced at 9600 baud: the simulator marks what it lists as read, as real
 // modems do. A site's remote station (modem 1, COM2) polls a store of 130
 // write commands, a listing cut off, a delete refused once, a late answer
-// waiting before a listing, and a modem that falls silent; each time every
+// waiting before a listing, and a modem that falls silent (or only echoes); each time every
 // message is applied exactly once (seen in the station's image, with the
 // host's own writes in between) and the simulator's store ends empty. The
 // same source runs natively and under Wine, under kelvora-modemsim with
@@ -131,6 +131,17 @@ TEST_F(MailboxOverSimulator, AModemFallingSilentHoldsTheReadForOneTimeOut) {
     Poll(505);
     EXPECT_EQ(1u, Image(120));  // deleted, not applied again
     EXPECT_EQ(0, control.StoredCount(kSiteModem));
+}
+
+TEST_F(MailboxOverSimulator, AModemThatEchoesAndHangsHoldsTheReadForOneTimeOut) {
+    for (int i = 0; i < 3; ++i) Store(120 + i, 9);
+    ASSERT_TRUE(control.Fault(kSiteModem, "silence", "AT+CMGD", -1, ",\"echo\":true")) << control.error();
+    const uint32_t start = SystemClock().TickCount();
+    Poll(500);
+    const uint32_t took = SystemClock().TickCount() - start;
+    RecordProperty("read_ms", static_cast<int>(took));
+    EXPECT_LT(took, 2u * kTimeoutMs) << "each echoed delete waited for its own time-out";
+    EXPECT_EQ(9u, Image(122));
 }
 
 }  // namespace
