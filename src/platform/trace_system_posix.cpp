@@ -3,16 +3,13 @@
 #include <time.h>
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "platform/system_setting.h"
 #include "platform/trace_system.h"
 
 namespace kelvora {
 
-std::string TraceDestinationFromSystem() {
-    const char* destination = std::getenv("KELVORA_TRACE");
-    return destination != nullptr ? destination : "";
-}
+std::string TraceDestinationFromSystem() { return SystemSetting("KELVORA_TRACE", "Trace"); }
 
 bool HasDebugOutput() { return false; }
 

@@ -22,6 +22,9 @@ bool ValidAddress(int32_t address) { return address >= 0 && address < kSiteRegis
 CentralStation::CentralStation() {
     trace.SetRole("central");
     trace.Attach(SystemTraceSink());
+    std::string setting;
+    pollScope = PollScopeFromSystem(&setting);
+    if (trace.on()) trace.Emit(DescribePollScope(pollScope, setting));
     AddCentralRegisterTypes(*this);
     for (SiteNumbers& site : numbers) PresetSiteNumbers(site);
 }
@@ -41,9 +44,11 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterR
             case kTypeM: {
                 const int32_t address = request->address1;
                 if (!ValidAddress(address)) break;
-                ImageEntry& group = image[site][GroupStart(address)];
-                if (PollDue(now, group.lastPollTick)) {
-                    group.lastPollTick = now;  // before anything: a poll that finds nothing counts
+                uint32_t& lastPoll = pollScope == PollScope::kStation
+                                         ? stationPollTick
+                                         : image[site][GroupStart(address)].lastPollTick;
+                if (PollDue(now, lastPoll)) {
+                    lastPoll = now;  // before anything: a poll that finds nothing counts
                     Poll(*request);
                 }
                 const uint32_t v = image[site][address].value;

@@ -9,6 +9,7 @@
 
 #include "driver/driver_base.h"
 #include "stations/image_entry.h"
+#include "stations/poll_scope.h"
 #include "stations/sending_order.h"
 #include "stations/site_numbers.h"
 #include "stations/station_mailbox.h"
@@ -32,6 +33,10 @@ public:
     // Per site, the registers whose value the centre knows: a report covered
     // it, or the host wrote it whole. Only these take a bit write.
     std::array<std::bitset<kSiteRegisters>, kSiteCount> known{};
+    // Read from the user's setting at construction; tests set it directly.
+    PollScope pollScope = PollScope::kGroup;
+    // The one poll time of a station-wide scope (the groups' own stay unused).
+    uint32_t stationPollTick = 0;
 
 private:
     // Pauses, lists the modem's messages, applies every acceptable report

@@ -82,6 +82,26 @@ TEST_F(CentralStationTest, PollsAtMostOncePerThreeSecondsForEachSiteAndGroup) {
     EXPECT_EQ(4, modem.listings);
 }
 
+TEST_F(CentralStationTest, StationWidePollListsOnceForEverySiteAndGroupWithinThreeSeconds) {
+    station.pollScope = PollScope::kStation;
+    modem.Receive("8613800000003", kReport3At10);
+    modem.Receive("8613800000020", ReportText("20500", 7));
+    const uint32_t start = rig.clock.Now();
+    ReadM(5, 120);
+    EXPECT_EQ(1, modem.listings);
+    EXPECT_EQ(1u, rig.clock.CountSleeps(1000));
+    EXPECT_TRUE(modem.store.empty());
+
+    rig.clock.Set(start + 2999);  // other sites and groups answer from the image the one poll filled
+    EXPECT_EQ(4, ReadM(3, 13).intValue);
+    EXPECT_EQ(7, ReadM(20, 504).intValue);
+    ReadM(6, 300);
+    EXPECT_EQ(1, modem.listings);
+    rig.clock.Set(start + 3000);
+    ReadM(6, 300);
+    EXPECT_EQ(2, modem.listings);
+}
+
 TEST_F(CentralStationTest, PollIntervalSurvivesTheTickCountWrappingAround) {
     rig.clock.Set(0xFFFFFC00u);
     ReadM(5, 120);

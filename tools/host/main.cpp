@@ -101,6 +101,13 @@ CLI::App* AddStationCommand(CLI::App& app, const char* name, const char* descrip
     command->add_flag("--trace{stderr}", o.trace,
                       "trace the driver's modem dialogue: --trace (to stderr), --trace FILE or --trace=FILE (or "
                       "debug on Windows)");
+    if (!remote) {
+        command->add_option("--poll-scope", o.pollScope,
+                            "group (default): a poll time for each site and group of five registers; station: one "
+                            "for the whole station, so a scan of many groups pays one pause and listing every 3 s "
+                            "(as KELVORA_POLL_SCOPE)")
+            ->check(CLI::IsMember({"group", "station"}));
+    }
     command->add_option("operations", o.operations, "operations, see below")->take_all();
     command->footer(std::string("\n") + OperationsHelp() + "\n" + kUsageFooter);
     return command;

@@ -86,7 +86,8 @@ int RunStation(StationRole role, StationOptions& options) {
     }
     PollSummaries polls;
     const std::string trace = options.trace == "debug" ? options.trace : polls.Follow(traceFile ? options.trace : "");
-    if (!trace.empty()) RequestTrace(trace);
+    if (!trace.empty()) RequestSetting("KELVORA_TRACE", trace);
+    if (!options.pollScope.empty()) RequestSetting("KELVORA_POLL_SCOPE", options.pollScope);
     std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
     if (!station) {
         WriteErr("kelvora-host: " + error + "\n");

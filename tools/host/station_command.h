@@ -19,6 +19,7 @@ struct StationOptions {
     std::string format = "text";
     bool verbose = false;
     std::string trace;  // the driver's dialogue trace: a destination, or empty for none
+    std::string pollScope;  // central: "group" or "station"; empty: the user's setting
     SessionSettings session;
     std::vector<std::string> operations;
 };

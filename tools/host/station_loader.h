@@ -35,10 +35,10 @@ protected:
     std::string origin_;
 };
 
-// Turns the driver's dialogue trace on for the stations this process creates
-// from now on, as KELVORA_TRACE does: a file path, "stderr" or (Windows)
-// "debug".
-void RequestTrace(const std::string& destination);
+// Gives the stations this process creates from now on one of the driver's
+// settings, as the user's environment does: KELVORA_TRACE (a file path,
+// "stderr" or, on Windows, "debug"), KELVORA_POLL_SCOPE ("group", "station").
+void RequestSetting(const char* variable, const std::string& value);
 
 // libraryPath empty: the platform's usual way (registered COM class, or the
 // library beside the program). On failure returns null and sets error.

@@ -105,6 +105,6 @@ std::unique_ptr<Station> LoadStation(StationRole role, const std::string& librar
     return nullptr;
 }
 
-void RequestTrace(const std::string& destination) { setenv("KELVORA_TRACE", destination.c_str(), 1); }
+void RequestSetting(const char* variable, const std::string& value) { setenv(variable, value.c_str(), 1); }
 
 }  // namespace kelvora_host

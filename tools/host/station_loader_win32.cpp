@@ -131,6 +131,8 @@ std::unique_ptr<Station> LoadStation(StationRole role, const std::string& librar
 
 // The driver reads the process's environment block, which every runtime
 // copy in the process shares.
-void RequestTrace(const std::string& destination) { SetEnvironmentVariableA("KELVORA_TRACE", destination.c_str()); }
+void RequestSetting(const char* variable, const std::string& value) {
+    SetEnvironmentVariableA(variable, value.c_str());
+}
 
 }  // namespace kelvora_host
