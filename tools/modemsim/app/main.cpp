@@ -53,6 +53,13 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 1000));
     app.add_option("--baud", options.baudRate, "Pace what the modems send at this line rate (0: no pacing)")
         ->capture_default_str();
+    uint32_t sendDelayMs = 0, deliveryDelayMs = 0;
+    app.add_option("--send-delay", sendDelayMs, "ms the network takes to answer a send (+CMGS), as GSM networks do")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 120000));
+    app.add_option("--delivery-delay", deliveryDelayMs, "ms from a send to the message's arrival in its destination's store")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 600000));
     app.add_flag("--cmti", options.cmti, "Announce arrivals with +CMTI (as after AT+CNMI=2,1)");
     app.add_option("--info-file", infoFile, "Write the modems (device, number, COM port) to this JSON file");
     app.add_option("--control", controlPath, "Unix socket of the JSON control protocol (see modemsim/control.h)");
@@ -67,6 +74,9 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
     }
+
+    options.sendAnswerDelay = Millis(sendDelayMs);
+    options.deliveryDelay = Millis(deliveryDelayMs);
 
     if (!request.empty()) {
         if (controlPath.empty()) {

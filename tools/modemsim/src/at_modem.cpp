@@ -202,7 +202,9 @@ void AtModem::Respond(const std::string& command, const std::string& echoed, Sys
         text.insert(pos, f.bytes);
     }
     if (has(FaultKind::CutOff)) text = text.substr(0, std::min(text.size(), first(FaultKind::CutOff).keepBytes));
-    const Millis delay = has(FaultKind::Delay) ? first(FaultKind::Delay).delay : Millis(0);
+    Millis delay = has(FaultKind::Delay) ? first(FaultKind::Delay).delay : Millis(0);
+    const bool sent = wasPdu && command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0;
+    if (sent) delay += options_.sendAnswerDelay;  // the network answers a send, not the modem
     if (!text.empty()) output_.push_back({text, delay, false});
     entry.response = text;
     log_.push_back(entry);

@@ -73,6 +73,7 @@ json ToJson(const SubmittedPdu& s) {
                 {"outcome", ToString(s.outcome)},
                 {"to", s.toModem},
                 {"stored_index", s.storedIndex},
+                {"delivered_ms", s.deliveredTime == SystemTime{} ? json(nullptr) : json(EpochMs(s.deliveredTime))},
                 {"decoded", ToJson(s.decoded)}};
 }
 
@@ -90,7 +91,8 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
                                 {"number", m.Number()},
                                 {"line_open", m.LineOpen()},
                                 {"capacity", m.Capacity()},
-                                {"stored", m.Stored().size()}});
+                                {"stored", m.Stored().size()},
+                                {"high_water", m.StoreHighWater()}});
             }
             reply["modems"] = list;
             return reply;

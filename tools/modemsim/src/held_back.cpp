@@ -13,19 +13,21 @@ void Count(NetworkStats& stats, DeliveryOutcome outcome) {
 
 }  // namespace
 
-void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverPdu, SubmittedPdu& record) {
+void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverPdu, SubmittedPdu& record,
+                            size_t recordIndex, size_t senderIndex) {
     const SteadyTime now = std::chrono::steady_clock::now();
     record.toModem = to;
     if (from.holdBack != 0) {
         if (from.holdBack > 0) --from.holdBack;
         record.outcome = DeliveryOutcome::Pending;
         ++stats.pending;
-        heldBack.push_back({to, deliverPdu, from.holdBackOvertakenBy, now + kLongestHold, false, submitted.size(),
-                            from.submitted.size()});
+        heldBack.push_back({to, deliverPdu, from.holdBackOvertakenBy, now + kLongestHold, false, recordIndex,
+                            senderIndex});
     } else {
         std::string why;
         record.storedIndex = modems[static_cast<size_t>(to)]->at->Deliver(deliverPdu, &why);
         record.outcome = record.storedIndex > 0 ? DeliveryOutcome::Delivered : DeliveryOutcome::StoreFull;
+        record.deliveredTime = std::chrono::system_clock::now();
         Count(stats, record.outcome);
         // The messages it overtook follow it, in the order they were held.
         std::vector<HeldBack> landing;
@@ -55,6 +57,7 @@ void Network::Impl::Land(const HeldBack& held) {
     SubmittedPdu& record = submitted[held.record];
     record.storedIndex = index;
     record.outcome = index > 0 ? DeliveryOutcome::Delivered : DeliveryOutcome::StoreFull;
+    record.deliveredTime = std::chrono::system_clock::now();
     modems[record.fromModem]->submitted[held.senderRecord] = record;
     --stats.pending;
     Count(stats, record.outcome);

@@ -37,6 +37,7 @@ int MessageStore::Put(const std::string& pdu, MessageStatus status, int index, s
     for (char c : pdu) m.pdu += (c >= 'a' && c <= 'f') ? static_cast<char>(c - 'a' + 'A') : c;
     m.tpduLength = length;
     messages_[index] = m;
+    if (messages_.size() > highWater_) highWater_ = messages_.size();
     return index;
 }
 

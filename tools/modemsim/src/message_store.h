@@ -15,6 +15,7 @@ public:
 
     size_t capacity() const { return capacity_; }
     size_t used() const { return messages_.size(); }
+    size_t highWater() const { return highWater_; }
     bool SetCapacity(size_t capacity);
 
     // index 0: the lowest free one. Returns the index, or -1 with a reason.
@@ -29,6 +30,7 @@ public:
 
 private:
     size_t capacity_;
+    size_t highWater_ = 0;
     std::map<int, StoredMessage> messages_;
 };
 

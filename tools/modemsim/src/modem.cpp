@@ -78,6 +78,11 @@ size_t Modem::Capacity() const {
     return slot.at->store().capacity();
 }
 
+size_t Modem::StoreHighWater() const {
+    MODEM_SLOT_OR(0);
+    return slot.at->store().highWater();
+}
+
 void Modem::SetBaudRate(uint32_t baud) {
     MODEM_SLOT_OR();
     slot.baud = baud;

@@ -89,6 +89,7 @@ bool Network::Start(std::string* error) {
     n.modems.clear();
     n.submitted.clear();
     n.heldBack.clear();
+    n.inTransit.clear();
     n.stats = {};
     n.stopping = false;
     for (size_t i = 0; i < n.options.modemCount; ++i) {
@@ -224,13 +225,36 @@ int Network::Impl::Submit(size_t fromModem, const std::string& pdu, int announce
         parts.userDataLength = d.userDataLength;
         parts.userData = d.userData;
         parts.time = record.time;
-        Deliver(from, to, BuildDeliver(parts), record);
+        if (options.deliveryDelay.count() > 0) {
+            record.toModem = to;
+            record.outcome = DeliveryOutcome::Pending;
+            ++stats.pending;
+            inTransit.push_back({std::chrono::steady_clock::now() + options.deliveryDelay, to, BuildDeliver(parts),
+                                 submitted.size(), from.submitted.size()});
+            Wake();
+        } else {
+            Deliver(from, to, BuildDeliver(parts), record, submitted.size(), from.submitted.size());
+        }
     }
     if (record.outcome == DeliveryOutcome::UnknownNumber) ++stats.undeliverable;
     from.submitted.push_back(record);
     submitted.push_back(record);
     changed.notify_all();
     return record.messageReference;
+}
+
+void Network::Impl::LandDue(SteadyTime now, SteadyTime* next) {
+    while (!inTransit.empty() && inTransit.front().due <= now) {
+        const InTransit message = std::move(inTransit.front());
+        inTransit.pop_front();
+        SubmittedPdu& record = submitted[message.record];
+        ModemSlot& from = *modems[record.fromModem];
+        --stats.pending;
+        Deliver(from, message.toModem, message.deliverPdu, record, message.record, message.senderRecord);
+        from.submitted[message.senderRecord] = record;
+        changed.notify_all();
+    }
+    if (!inTransit.empty()) *next = std::min(*next, inTransit.front().due);
 }
 
 void Network::Impl::Wake() {
@@ -314,6 +338,7 @@ void Network::Impl::Loop() {
         fds.clear();
         owners.clear();
         fds.push_back({wake[0], POLLIN, 0});
+        LandDue(now, &deadline);
         LandHeld(now, &deadline);
         for (size_t i = 0; i < modems.size(); ++i) {
             ModemSlot& slot = *modems[i];

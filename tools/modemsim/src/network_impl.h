@@ -57,6 +57,15 @@ struct HeldBack {
     size_t senderRecord = 0;   // and in the sender's slot
 };
 
+// An accepted message on its way to its destination (NetworkOptions::deliveryDelay).
+struct InTransit {
+    SteadyTime due;
+    int toModem = -1;
+    std::string deliverPdu;
+    size_t record = 0;          // its SubmittedPdu in Impl::submitted
+    size_t senderRecord = 0;    // and in the sender's slot
+};
+
 struct Network::Impl : SubmitSink {
     explicit Impl(NetworkOptions o) : options(std::move(o)) {}
 
@@ -65,9 +74,13 @@ struct Network::Impl : SubmitSink {
     // All below with mu held.
     // Stores a message at its destination (or holds it back, as the sender's
     // network faults ask) and lets the messages it overtakes follow it.
-    void Deliver(ModemSlot& from, int to, const std::string& deliverPdu, SubmittedPdu& record);
+    // `record` is kept at index `recordIndex` of `submitted` and `senderIndex` of the sender's.
+    void Deliver(ModemSlot& from, int to, const std::string& deliverPdu, SubmittedPdu& record, size_t recordIndex,
+                 size_t senderIndex);
     void Land(const HeldBack& held);
     void LandHeld(SteadyTime now, SteadyTime* next);
+    // Passes the messages whose time in transit is over on to Deliver.
+    void LandDue(SteadyTime now, SteadyTime* next);
     void Collect(ModemSlot& slot, SteadyTime now);
     void Pump(ModemSlot& slot, SteadyTime now);
     void CloseLine(ModemSlot& slot);
@@ -81,6 +94,7 @@ struct Network::Impl : SubmitSink {
     std::vector<std::unique_ptr<ModemSlot>> modems;
     std::vector<SubmittedPdu> submitted;
     std::vector<HeldBack> heldBack;
+    std::deque<InTransit> inTransit;  // in order of their due times (one delay for all)
     NetworkStats stats;
     std::thread thread;
     bool running = false;

@@ -152,3 +152,35 @@ TEST_F(ModemTest, TheNetworkHoldsAMessageBackAndDeliversOneTwice) {
     EXPECT_EQ(stats.duplicated, 1u);
     EXPECT_EQ(stats.pending, 0u);
 }
+
+TEST_F(ModemTest, NetworkAnswersASendAndDeliversItLate) {
+    NetworkOptions options;
+    options.sendAnswerDelay = 300ms;
+    options.deliveryDelay = 700ms;
+    clients_.clear();
+    network_->Stop();
+    StartNetwork(options);
+    line(0).Command("ATE0\r");
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Send(0, SubmitPdu("8613900000002", kAbc)), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+    EXPECT_EQ(modem(0).Submitted()[0].outcome, DeliveryOutcome::Pending);
+    EXPECT_EQ(network_->Stats().pending, 1u);
+
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (modem(1).Stored().empty() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+    const SubmittedPdu sent = modem(0).Submitted()[0];
+    ASSERT_EQ(sent.outcome, DeliveryOutcome::Delivered);
+    EXPECT_EQ(sent.storedIndex, 1);
+    EXPECT_GE(sent.deliveredTime - sent.time, 700ms);
+    EXPECT_EQ(network_->Submitted()[0].outcome, DeliveryOutcome::Delivered);
+    EXPECT_EQ(network_->Stats().delivered, 1u);
+    EXPECT_EQ(network_->Stats().pending, 0u);
+
+    // The store's high-water mark outlives the messages.
+    ASSERT_EQ(modem(1).InjectText("+8613900000001", "second", Coding::Gsm7), 2);
+    line(1).Command("ATE0\r");
+    EXPECT_EQ(line(1).Command("AT+CMGD=1\r"), "\r\nOK\r\n");
+    EXPECT_EQ(line(1).Command("AT+CMGD=2\r"), "\r\nOK\r\n");
+    EXPECT_EQ(modem(1).StoreHighWater(), 2u);
+}

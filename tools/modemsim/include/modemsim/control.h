@@ -2,12 +2,14 @@
 // a local (Unix domain) stream socket, one JSON reply per line.
 //
 // Requests: {"cmd": "<name>", ...}; every reply has "ok" (and "error" when false).
-//   modems                                     -> "modems": [{index, device, number, line_open, capacity, stored}]
+//   modems                                     -> "modems": [{index, device, number, line_open, capacity, stored,
+//                                                            high_water}]
 //   inject        modem, text, sender, coding ("gsm7"|"ucs2"|"8bit"), [index]   -> "index"
 //   inject_pdu    modem, pdu, [status 0..3], [index]                          -> "index"
 //   stored        modem                        -> "messages": [{index, status, length, pdu, decoded}]
 //   clear_store   modem
-//   submitted     [modem]                      -> "submitted": [{from, pdu, accepted, mr, outcome, to, decoded, ...}]
+//   submitted     [modem]                      -> "submitted": [{time_ms, from, pdu, accepted, mr, outcome, to,
+//                                                 stored_index, delivered_ms, decoded, ...}]
 //   log           modem                        -> "log": [{time_ms, command, response}]
 //   clear_log     modem
 //   fault         modem, kind (silence|delay|error|cms_error|garbage|cut_off|unsolicited|close_line),

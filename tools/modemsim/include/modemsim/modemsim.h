@@ -54,6 +54,11 @@ struct NetworkOptions {
     size_t capacity = 30;     // message store size of every modem (indices 1..capacity)
     uint32_t baudRate = 0;    // pacing of what the modems send; 0 = as fast as the pty takes it
     bool cmti = false;        // unsolicited "+CMTI: \"SM\",<index>" on arrival
+    // A GSM network takes its time: the answer to a send (+CMGS or +CMS ERROR)
+    // leaves the sending modem this long after the PDU, and an accepted
+    // message reaches its destination's store this long after it was sent.
+    Millis sendAnswerDelay{0};
+    Millis deliveryDelay{0};
 };
 
 // One message in a modem's store.
@@ -105,7 +110,8 @@ bool EncodeDeliver(const DeliverMessage& message, std::string* hex, std::string*
 // Routing form of a number: digits with the country code, no "+".
 std::string NormaliseNumber(const std::string& number, const std::string& countryCode);
 
-// Pending: accepted, on its way through the network (held back, see Modem::HoldBack).
+// Pending: accepted, on its way through the network (see NetworkOptions::deliveryDelay), or held
+// back (see Modem::HoldBack).
 enum class DeliveryOutcome { Delivered, UnknownNumber, StoreFull, Rejected, Pending };
 
 // Every PDU a modem received after AT+CMGS, whether accepted or not.
@@ -122,6 +128,7 @@ struct SubmittedPdu {
     DeliveryOutcome outcome = DeliveryOutcome::Rejected;
     int toModem = -1;
     int storedIndex = -1;
+    SystemTime deliveredTime{};        // when it reached the destination's store (or found it full)
 };
 
 // One command line (or "PDU:<hex><^Z|ESC>") a modem received, and what it answered.
@@ -177,6 +184,8 @@ public:
     // Fails when a stored message lies above the new capacity.
     bool SetCapacity(size_t capacity);
     size_t Capacity() const;
+    // The most messages the store has held at once since the network started.
+    size_t StoreHighWater() const;
     // Bytes leave at most at baud / 10 per second (0 = as fast as the pty takes them); a reader
     // that falls behind is not caught up with a burst.
     void SetBaudRate(uint32_t baud);
