@@ -9,7 +9,7 @@
 #include "exit_codes.h"
 #include "interruption.h"
 #include "modem_line.h"
-#include "platform/trace_sink.h"
+#include "platform/trace_file.h"
 #include "poll_summary.h"
 #include "script.h"
 
@@ -81,9 +81,12 @@ int RunStation(StationRole role, StationOptions& options) {
     // standard error is copied there from the private file as it grows.
     const bool traceToStderr = options.trace == "stderr";
     const bool traceFile = !options.trace.empty() && !traceToStderr && options.trace != "debug";
-    if (traceFile && !kelvora::TraceSink::Open(options.trace)) {
-        return UsageError("--trace: cannot open " + options.trace + " for writing");
+    kelvora::TraceFile traceCheck;
+    std::string whyNot;
+    if (traceFile && !traceCheck.Open(options.trace, &whyNot)) {
+        return UsageError("--trace: cannot open " + options.trace + " for writing: " + whyNot);
     }
+    traceCheck.Close();
     PollSummaries polls;
     const std::string trace = options.trace == "debug" ? options.trace : polls.Follow(traceFile ? options.trace : "");
     if (!trace.empty()) RequestSetting("KELVORA_TRACE", trace);
