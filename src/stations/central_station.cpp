@@ -152,7 +152,8 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
                 if (trace.on()) {
                     trace.Emit("bit write refused: the value of M" + std::to_string(site) + "." +
                                std::to_string(address) +
-                               " is not known yet (no report has covered it, the host has not written it whole)");
+                               " is not known yet (no report has covered it, nor has the host written it whole): "
+                               "the whole register goes to the site, and the other bits would be lost");
                 }
                 return kStatusWriteError;
             }

@@ -135,7 +135,7 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
   kelvora_host_test(write_outcomes 0
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/write-outcomes.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/write_outcomes.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
-                    EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1")
+                    EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*M5.124.3:bit <- 1  NOT sent: the driver refused it: the value of M5.124 is not known yet.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1")
   # A read whose poll the modem did not answer shows the station's copy and
   # fails the run; so does clearing a modem that says nothing.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/silent-read.sock)

@@ -10,6 +10,7 @@ namespace {
 constexpr char kPollDone[] = "  poll done: ";
 constexpr char kModemSilent[] = "(the modem fell silent)";
 constexpr char kSend[] = "  send ";
+constexpr char kBitWriteRefused[] = "  bit write refused: ";
 
 const struct {
     const char* text;  // after the message and its numbers
@@ -49,6 +50,12 @@ DriverEvents ReadDriverEvents(const std::vector<std::string>& lines) {
             const std::string summary = line.substr(poll + sizeof kPollDone - 1);
             events.polls.push_back(summary);
             if (summary.find(kModemSilent) != std::string::npos) events.pollUnanswered = true;
+            continue;
+        }
+        const size_t bitWrite = line.find(kBitWriteRefused);
+        if (bitWrite != std::string::npos) {
+            events.send = SendFate::kNotSent;
+            events.sendDetail = line.substr(bitWrite + sizeof kBitWriteRefused - 1);
             continue;
         }
         if (line.find(kSend) != std::string::npos) ReadSend(line, &events);

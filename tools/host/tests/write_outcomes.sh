@@ -2,7 +2,8 @@
 # What a write that sends a message tells: sent, or why not in the driver's
 # words (the destination missing, the network refusing with its error
 # number, the modem not answering, the port failing); a "0086" number sends;
-# a text keeps its colons. Runs inside the modem simulator (two modems,
+# a text keeps its colons; a bit write before the register's value is known
+# sends nothing. Runs inside the modem simulator (two modems,
 # control socket).
 #   write_outcomes.sh HOST SIMULATOR
 host=$1
@@ -13,7 +14,8 @@ fault() {
 }
 fault cms_error 0 PDU || exit 1
 "$host" central --port "$KELVORA_MODEM0_DEVICE" --keep-going --timeout 1000 \
-    write M5.120=1 "DETC5=00${KELVORA_MODEM1_NUMBER#+}" M5.121=2 M5.122=3 "SEND_MSG5=ratio 1:256" 2>&1
+    write M5.120=1 "DETC5=00${KELVORA_MODEM1_NUMBER#+}" M5.121=2 M5.122=3 "SEND_MSG5=ratio 1:256" \
+    M5.124.3:bit=1 2>&1
 echo "exit $?"
 fault silence 1 PDU || exit 1
 "$host" remote --device 5 --port "$KELVORA_MODEM1_DEVICE" --timeout 1000 \
