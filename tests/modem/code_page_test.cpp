@@ -1,6 +1,7 @@
 // The ANSI code page seam: GBK (code page 936) to and from UTF-16, as the
-// modem layer uses it for message texts.
+// modem layer uses it for message texts; and the tools' UTF-8 codec.
 #include "platform/code_page.h"
+#include "platform/utf8_text.h"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,18 @@ TEST(CodePage, RefusesBrokenTextAndTooLittleRoom) {
     EXPECT_EQ(-1, Utf16ToAnsi(wide, 2, out, sizeof out));
     EXPECT_EQ(0, AnsiToUtf16("", 0, units, 8));
     EXPECT_EQ(0, Utf16ToAnsi(wide, 0, out, sizeof out));
+}
+
+TEST(Utf8Text, RoundTripsAndRefusesWhatIsNotUtf8) {
+    const std::string text = "\xE4\xBD\xA0\xE5\xA5\xBD \xF0\x9F\x93\xA1";  // 你好, a satellite dish
+    std::u16string units;
+    ASSERT_TRUE(Utf8ToUtf16(text, &units));
+    EXPECT_EQ((std::u16string{0x4F60, 0x597D, u' ', 0xD83D, 0xDCE1}), units);
+    EXPECT_EQ(text, Utf16ToUtf8(units));
+    for (const char* broken : {"\xC0\xAF", "\xED\xA0\x80", "\xE4\xBD", "\xF4\x90\x80\x80", "\xFF"}) {
+        EXPECT_FALSE(Utf8ToUtf16(broken, &units)) << broken;
+    }
+    EXPECT_EQ("a\xEF\xBF\xBD" "b", Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b'}));
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ if(KELVORA_HOST_DRIVER_TARGET)
     kelvora_host_test(wrong_port 4 "central|--port|COM63|read|M5.120" EXPECT "cannot open the port COM63")
   else()
     kelvora_host_test(wrong_port 4 "central|--port|/nonexistent/ttyKV0|read|M5.120"
-                      EXPECT "cannot open the port /nonexistent/ttyKV0.*device initialisation failed")
+                      EXPECT "cannot open the port /nonexistent/ttyKV0.*port cannot be opened or set up")
   endif()
 endif()
 # The console's private trace: cleaned at start when an ended run left it,

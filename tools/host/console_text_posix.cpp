@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "console_text.h"
+#include "driver_text.h"
 
 namespace kelvora_host {
 

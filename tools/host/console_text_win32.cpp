@@ -11,6 +11,8 @@
 #include <iostream>
 
 #include "console_text.h"
+#include "driver_text.h"
+#include "platform/utf8_text.h"
 
 namespace kelvora_host {
 namespace {
@@ -20,7 +22,7 @@ void WriteTo(DWORD which, FILE* stream, const std::string& utf8) {
     DWORD mode = 0;
     if (handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode)) {
         std::u16string wide;
-        if (!Utf8ToUtf16(utf8, &wide)) wide.assign(utf8.begin(), utf8.end());
+        if (!kelvora::Utf8ToUtf16(utf8, &wide)) wide.assign(utf8.begin(), utf8.end());
         DWORD written = 0;
         WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
@@ -55,7 +57,7 @@ std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 0; i < count; ++i) {
         const wchar_t* w = wide[i];
-        args.push_back(Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(w))));
+        args.push_back(kelvora::Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(w))));
     }
     LocalFree(wide);
     return args;
@@ -125,7 +127,7 @@ InputLine ReadInputLine(std::string* line, bool (*interrupted)()) {
         wide.resize(end);
         if (!wide.empty() && wide.back() == u'\r') wide.pop_back();
         if (wide.size() == 1 && wide[0] == u'\x1A') return InputLine::kEnd;  // Ctrl-Z, Enter
-        *line = Utf16ToUtf8(wide);
+        *line = kelvora::Utf16ToUtf8(wide);
         return InputLine::kLine;
     }
 }

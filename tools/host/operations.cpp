@@ -1,6 +1,7 @@
 // Parsing the session language.
 #include "operations.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
@@ -9,22 +10,18 @@
 namespace kelvora_host {
 namespace {
 
-const struct {
-    const char* name;
-    OperationKind kind;
-} kKeywords[] = {{"read", OperationKind::kRead},   {"write", OperationKind::kWrite},
-                 {"watch", OperationKind::kWatch}, {"await", OperationKind::kAwait},
-                 {"sleep", OperationKind::kSleep}, {"types", OperationKind::kTypes},
-                 {"check", OperationKind::kCheck}, {"echo", OperationKind::kEcho}};
+std::string OperationNames() {
+    std::string names;
+    size_t count = 0;
+    const OperationSpec* rows = OperationTable(&count);
+    for (size_t i = 0; i < count; ++i) names += (i == 0 ? "" : ", ") + std::string(rows[i].name);
+    return names;
+}
 
 bool Keyword(const std::string& token, OperationKind* kind) {
-    for (const auto& keyword : kKeywords) {
-        if (token == keyword.name) {
-            *kind = keyword.kind;
-            return true;
-        }
-    }
-    return false;
+    const OperationSpec* spec = FindOperation(token);
+    if (spec != nullptr) *kind = spec->kind;
+    return spec != nullptr;
 }
 
 bool IsNumericTypeName(const std::string& name) {
@@ -98,10 +95,6 @@ bool ParseMilliseconds(const std::string& text, uint32_t* ms) {
     return *ms <= 86400000u;
 }
 
-bool OneTargetEach(OperationKind kind) {
-    return kind == OperationKind::kRead || kind == OperationKind::kWrite || kind == OperationKind::kCheck;
-}
-
 std::string TargetText(const Target& target) {
     std::string text = target.address;
     if (!target.typeName.empty()) text += ":" + target.typeName;
@@ -125,22 +118,22 @@ std::string Describe(const Operation& operation) {
 }
 
 const char* OperationsHelp() {
-    return R"(Operations (any number, run in order by one station; the station's registers
-and numbers live only as long as this program runs):
-  read ADDR[:TYPE]...          read registers and print their values
-  write ADDR[:TYPE]=VALUE...   write registers (ADDR=VALUE:TYPE works too); a write
-                               that sends a message says "sent" or "NOT sent" and why
-  watch ADDR[:TYPE]...         read every --interval ms, --count times (0: until Ctrl-C)
-  await ADDR[:TYPE]=VALUE      read every --interval ms until the value is there,
-                               at most --await-timeout ms
-  sleep MS                     pause (sleep 1500, sleep 3s)
-  types                        list the station's register types and address syntax
-  check ADDR[:TYPE]...         parse addresses without touching the modem
-  echo TEXT...                 print a line (marks in scripts)
-TYPE is bit, int, word, float or text; without it, int where the register type
-takes it, else its only type. Texts are UTF-8; quote them for the shell. Every
-address and value is checked before anything runs: an address must be read by
-the driver exactly as typed (M5.12O or M5.120.3 for an int are refused).
+    static const std::string help = [] {
+        std::string text = "Operations (any number, run in order by one station; the station's registers\n"
+                           "and numbers live only as long as this program runs):\n";
+        size_t count = 0;
+        const OperationSpec* rows = OperationTable(&count);
+        for (size_t i = 0; i < count; ++i) {
+            std::string usage = rows[i].usage;
+            usage.resize(std::max<size_t>(usage.size(), 28), ' ');
+            text += "  " + usage + " " + rows[i].help + "\n";
+        }
+        return text + R"(TYPE is bit, int, word, float or text; without it, int where the register type
+takes it, else its only type. A value's ":TYPE" counts only after a number
+(M5.120=42:word; a text keeps its colons). Texts are UTF-8; quote them for the
+shell. Every address and value is checked before anything runs: an address
+must be read by the driver exactly as typed (M5.12O or M5.120.3 for an int are
+refused), a number must be one the driver sends to, a text must fit one message.
 At the prompt (--script - on a terminal): help, quit; Ctrl-C stops the running
 operation, Ctrl-D ends the session. Elsewhere Ctrl-C stops before the next
 operation (exit 130) and a second Ctrl-C ends at once.
@@ -148,19 +141,13 @@ operation (exit 130) and a second Ctrl-C ends at once.
 Addresses: central station  M<site>.<address> (M5.120), M<site>.<address>.<bit>
   with :bit (value 0 or 1), SEND_MSG<site>, SMSC<site>, DETC<site>; sites 0-31,
   addresses 0-1000. Remote station  M<address> (M120), SEND_MSG, SMSC, DETC, COMFLAG.)";
+    }();
+    return help.c_str();
 }
 
-bool IsOperationName(const std::string& word) {
-    OperationKind ignored;
-    return Keyword(word, &ignored);
-}
+bool IsOperationName(const std::string& word) { return FindOperation(word) != nullptr; }
 
-const char* OperationName(OperationKind kind) {
-    for (const auto& keyword : kKeywords) {
-        if (keyword.kind == kind) return keyword.name;
-    }
-    return "?";
-}
+const char* OperationName(OperationKind kind) { return SpecOf(kind).name; }
 
 bool ParseOperations(const std::vector<std::string>& tokens, std::vector<Operation>* operations,
                      std::string* error) {
@@ -168,42 +155,42 @@ bool ParseOperations(const std::vector<std::string>& tokens, std::vector<Operati
     while (i < tokens.size()) {
         Operation operation;
         if (!Keyword(tokens[i], &operation.kind)) {
-            *error = "'" + tokens[i] + "' is not an operation (read, write, watch, await, sleep, types, check, echo)";
+            *error = "'" + tokens[i] + "' is not an operation (" + OperationNames() + ")";
             return false;
         }
         const std::string keyword = tokens[i++];
         std::vector<std::string> arguments;
         OperationKind ignored;
         while (i < tokens.size() && !Keyword(tokens[i], &ignored)) arguments.push_back(tokens[i++]);
-        switch (operation.kind) {
-            case OperationKind::kTypes:
+        const Arguments takes = SpecOf(operation.kind).arguments;
+        switch (takes) {
+            case Arguments::kNone:
                 if (!arguments.empty()) {
-                    *error = "types takes no arguments";
+                    *error = keyword + " takes no arguments";
                     return false;
                 }
                 break;
-            case OperationKind::kEcho:
+            case Arguments::kText:
                 for (const std::string& word : arguments) {
                     if (!operation.text.empty()) operation.text += ' ';
                     operation.text += word;
                 }
                 break;
-            case OperationKind::kSleep:
+            case Arguments::kDuration:
                 if (arguments.size() != 1 || !ParseMilliseconds(arguments[0], &operation.milliseconds)) {
-                    *error = "sleep takes one duration: milliseconds, or seconds with 's' (sleep 1500, sleep 3s)";
+                    *error = keyword + " takes one duration: milliseconds, or seconds with 's' (sleep 1500, sleep 3s)";
                     return false;
                 }
                 break;
             default: {
-                const bool wantsValue =
-                    operation.kind == OperationKind::kWrite || operation.kind == OperationKind::kAwait;
+                const bool wantsValue = takes == Arguments::kEachValue || takes == Arguments::kOneValue;
                 if (arguments.empty()) {
                     *error = keyword + " needs " + (wantsValue ? "ADDRESS=VALUE" : "an ADDRESS") +
-                             (operation.kind == OperationKind::kWrite ? ", for example M5.120=42" : "");
+                             (takes == Arguments::kEachValue ? ", for example M5.120=42" : "");
                     return false;
                 }
-                if (operation.kind == OperationKind::kAwait && arguments.size() != 1) {
-                    *error = "await takes one ADDRESS=VALUE";
+                if (takes == Arguments::kOneValue && arguments.size() != 1) {
+                    *error = keyword + " takes one ADDRESS=VALUE";
                     return false;
                 }
                 for (const std::string& argument : arguments) {
@@ -213,7 +200,7 @@ bool ParseOperations(const std::vector<std::string>& tokens, std::vector<Operati
                 }
             }
         }
-        if (OneTargetEach(operation.kind)) {
+        if (takes == Arguments::kEachAddress || takes == Arguments::kEachValue) {
             for (const Target& target : operation.targets) {
                 Operation single = operation;
                 single.targets.assign(1, target);
@@ -263,16 +250,6 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* tokens, 
     return true;
 }
 
-bool NeedsPort(const Operation& operation) {
-    switch (operation.kind) {
-        case OperationKind::kRead:
-        case OperationKind::kWrite:
-        case OperationKind::kWatch:
-        case OperationKind::kAwait:
-            return true;
-        default:
-            return false;
-    }
-}
+bool NeedsPort(const Operation& operation) { return SpecOf(operation.kind).needsPort; }
 
 }  // namespace kelvora_host

@@ -1,9 +1,7 @@
 // The operations a session runs, as the user writes them on the command line
-// or in a script: read, write, watch, await, sleep, types, check, echo.
-//
-//   read ADDR[:TYPE]...          write ADDR[:TYPE]=VALUE...  (or ADDR=VALUE:TYPE)
-//   watch ADDR[:TYPE]...         await ADDR[:TYPE]=VALUE
-//   sleep MS                     types       check ADDR[:TYPE]...     echo TEXT...
+// or in a script, one row each in a table (operation_table.cpp): its name,
+// what it takes, whether it needs the port, its help and its handler. A new
+// operation is a row there and a handler in the session.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +19,36 @@ struct Target {
     std::string value;          // for write and await
     bool hasValue = false;
 };
+
+// What an operation takes after its name.
+enum class Arguments {
+    kNone,          // types
+    kEachAddress,   // read, check: one operation per address
+    kEachValue,     // write: one operation per ADDRESS=VALUE
+    kAddresses,     // watch: all together
+    kOneValue,      // await: one ADDRESS=VALUE
+    kDuration,      // sleep
+    kText,          // echo: the words as one text
+};
+
+class Session;
+struct Operation;
+
+struct OperationSpec {
+    const char* name;
+    OperationKind kind;
+    Arguments arguments;
+    bool needsPort;     // it reads or writes registers
+    const char* usage;  // "read ADDR[:TYPE]..."
+    const char* help;   // lines after the first indented to the help's column
+    int (Session::*run)(const Operation&);
+};
+
+// The row of an operation; nullptr for a word that names none.
+const OperationSpec* FindOperation(const std::string& name);
+const OperationSpec& SpecOf(OperationKind kind);
+// Every row, in the help's order.
+const OperationSpec* OperationTable(size_t* count);
 
 // One operation. read, write and check name one register each (the user's
 // "read A B" becomes two), so that an interrupted batch can say which were

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "console_text.h"
+#include "driver_text.h"
 
 namespace kelvora_host {
 namespace {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "console_text.h"
+#include "driver_text.h"
 #include "exit_codes.h"
 #include "interruption.h"
 #include "register_value_text.h"
@@ -224,7 +225,14 @@ int Session::Await(const Operation& operation) {
     return kExitNotReached;
 }
 
-int Session::Types() {
+int Session::Pause(const Operation& operation) { return Sleep(operation.milliseconds); }
+
+int Session::Echo(const Operation& operation) {
+    output_.Line(operation.text);
+    return kExitOk;
+}
+
+int Session::Types(const Operation&) {
     kelvora::RegisterInfo* list = nullptr;
     uint16_t count = 0;
     driver_.GetRegisterList(&list, &count);
@@ -262,26 +270,7 @@ int Session::Run(const Operation& operation) {
         Fail(std::string(OperationName(operation.kind)) + " needs a port: start the session with --port");
         return kExitUsage;
     }
-    switch (operation.kind) {
-        case OperationKind::kRead:
-            return Read(operation);
-        case OperationKind::kWrite:
-            return Write(operation);
-        case OperationKind::kWatch:
-            return Watch(operation);
-        case OperationKind::kAwait:
-            return Await(operation);
-        case OperationKind::kSleep:
-            return Sleep(operation.milliseconds);
-        case OperationKind::kTypes:
-            return Types();
-        case OperationKind::kCheck:
-            return Check(operation);
-        case OperationKind::kEcho:
-            output_.Line(operation.text);
-            return kExitOk;
-    }
-    return kExitUsage;
+    return (this->*SpecOf(operation.kind).run)(operation);
 }
 
 int Session::RunBatch(const std::vector<Operation>& operations) {

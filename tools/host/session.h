@@ -64,6 +64,16 @@ public:
     // driver did is known only from its status.
     std::function<std::vector<std::string>()> takeTraceLines;
 
+    // The operations' handlers (operation_table.cpp): each returns an exit code.
+    int Read(const Operation& operation);
+    int Write(const Operation& operation);
+    int Watch(const Operation& operation);
+    int Await(const Operation& operation);
+    int Pause(const Operation& operation);
+    int Types(const Operation& operation);
+    int Check(const Operation& operation);
+    int Echo(const Operation& operation);
+
 private:
     struct Resolved {
         kelvora::RegisterRequest request;
@@ -78,12 +88,6 @@ private:
     bool Resolve(const Target& target, Resolved* resolved);
     // writing: also what the driver would refuse to send, or no site apply.
     bool ParseValue(const Resolved& resolved, const std::string& text, bool writing, kelvora::RegisterValue* value);
-    int Read(const Operation& operation);
-    int Write(const Operation& operation);
-    int Watch(const Operation& operation);
-    int Await(const Operation& operation);
-    int Types();
-    int Check(const Operation& operation);
     int Sleep(uint32_t milliseconds);
 
     // Reads one register; on failure reports it and returns false. unanswered:

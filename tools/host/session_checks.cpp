@@ -5,6 +5,7 @@
 
 #include "address_check.h"
 #include "console_text.h"
+#include "driver_text.h"
 #include "exit_codes.h"
 #include "register_value_text.h"
 #include "session.h"

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "console_text.h"
+#include "driver_text.h"
 #include "exit_codes.h"
 #include "interruption.h"
 #include "modem_line.h"

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "console_text.h"
+#include "driver_text.h"
 #include "modem/deliver_pdu.h"
 #include "stations/telemetry_frame.h"
 

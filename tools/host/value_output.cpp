@@ -6,29 +6,14 @@
 #include <cstdio>
 #include <ctime>
 
+#include <nlohmann/json.hpp>
+
 #include "console_text.h"
+#include "driver_text.h"
 #include "register_value_text.h"
 
 namespace kelvora_host {
 namespace {
-
-std::string JsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (char c : utf8) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof(escape), "\\u%04X", u);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -49,10 +34,26 @@ std::string PlainValue(const ValueRead& read) {
     return FormatRegisterValue(read.dataType, read.value);
 }
 
-std::string JsonValue(const ValueRead& read) {
-    if (read.dataType == kelvora::kDataText) return JsonString(PlainValue(read));
-    if (read.dataType == kelvora::kDataFloat && !std::isfinite(read.value.floatValue)) return "null";
-    return PlainValue(read);
+// One JSON line: the keys in the order people read them.
+std::string JsonLine(const std::string& time, const ValueRead& read) {
+    nlohmann::ordered_json line;
+    line["time"] = time;
+    line["address"] = read.address;
+    line["type"] = DataTypeName(read.dataType);
+    switch (read.dataType) {
+        case kelvora::kDataText: line["value"] = PlainValue(read); break;
+        case kelvora::kDataFloat:
+            if (std::isfinite(read.value.floatValue)) {
+                line["value"] = nlohmann::ordered_json::parse(PlainValue(read));  // as the text output shows it
+            } else {
+                line["value"] = nullptr;
+            }
+            break;
+        case kelvora::kDataWord: line["value"] = read.value.wordValue; break;
+        case kelvora::kDataBit: line["value"] = read.value.bitValue; break;
+        default: line["value"] = read.value.intValue; break;
+    }
+    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace
@@ -116,8 +117,7 @@ void Output::Values(const std::vector<ValueRead>& values, const std::string& suf
         if (format_ == OutputFormat::kCsv) {
             out += time + "," + CsvField(read.address) + "," + type + "," + CsvField(PlainValue(read)) + "\n";
         } else {
-            out += "{\"time\":" + JsonString(time) + ",\"address\":" + JsonString(read.address) +
-                   ",\"type\":" + JsonString(type) + ",\"value\":" + JsonValue(read) + "}\n";
+            out += JsonLine(time, read);
         }
     }
     WriteOut(out);

@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "platform/utf8_text.h"
+
 namespace modemsim {
 namespace {
 
@@ -40,59 +42,30 @@ constexpr uint8_t kEscape = 0x1B;
 
 bool Utf8ToCodePoints(const std::string& utf8, std::vector<uint32_t>* out) {
     out->clear();
-    size_t i = 0;
-    while (i < utf8.size()) {
-        const uint8_t lead = static_cast<uint8_t>(utf8[i]);
-        uint32_t cp;
-        size_t extra;
-        if (lead < 0x80) {
-            cp = lead;
-            extra = 0;
-        } else if ((lead & 0xE0) == 0xC0) {
-            cp = lead & 0x1F;
-            extra = 1;
-        } else if ((lead & 0xF0) == 0xE0) {
-            cp = lead & 0x0F;
-            extra = 2;
-        } else if ((lead & 0xF8) == 0xF0) {
-            cp = lead & 0x07;
-            extra = 3;
-        } else {
-            return false;
+    std::u16string units;
+    if (!kelvora::Utf8ToUtf16(utf8, &units)) return false;
+    for (size_t i = 0; i < units.size(); ++i) {
+        uint32_t cp = units[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size()) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00u);
         }
-        if (i + extra >= utf8.size()) return false;  // cut off
-        for (size_t k = 1; k <= extra; ++k) {
-            const uint8_t next = static_cast<uint8_t>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
         out->push_back(cp);
-        i += extra + 1;
     }
     return true;
 }
 
 std::string CodePointsToUtf8(const std::vector<uint32_t>& codePoints) {
-    std::string out;
+    std::u16string units;
     for (uint32_t cp : codePoints) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
+        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            units.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
         } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
+            units.push_back(static_cast<char16_t>(cp <= 0xFFFF ? cp : 0xFFFD));
         }
     }
-    return out;
+    return kelvora::Utf16ToUtf8(units);
 }
 
 bool CodePointsToGsm7(const std::vector<uint32_t>& codePoints, std::vector<uint8_t>* septets) {

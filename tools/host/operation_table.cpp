@@ -1,0 +1,53 @@
+// The operations, one row each: what the parser, the help, the port check
+// and the session's dispatch all read.
+#include "operations.h"
+#include "session.h"
+
+namespace kelvora_host {
+namespace {
+
+const OperationSpec kOperations[] = {
+    {"read", OperationKind::kRead, Arguments::kEachAddress, true, "read ADDR[:TYPE]...",
+     "read registers and print their values", &Session::Read},
+    {"write", OperationKind::kWrite, Arguments::kEachValue, true, "write ADDR[:TYPE]=VALUE...",
+     "write registers (ADDR=VALUE:TYPE works too); a write\n"
+     "                               that sends a message says \"sent\" or why not",
+     &Session::Write},
+    {"watch", OperationKind::kWatch, Arguments::kAddresses, true, "watch ADDR[:TYPE]...",
+     "read every --interval ms, --count times (0: until Ctrl-C)", &Session::Watch},
+    {"await", OperationKind::kAwait, Arguments::kOneValue, true, "await ADDR[:TYPE]=VALUE",
+     "read every --interval ms until the value is there,\n"
+     "                               at most --await-timeout ms",
+     &Session::Await},
+    {"sleep", OperationKind::kSleep, Arguments::kDuration, false, "sleep MS", "pause (sleep 1500, sleep 3s)",
+     &Session::Pause},
+    {"types", OperationKind::kTypes, Arguments::kNone, false, "types",
+     "list the station's register types and address syntax", &Session::Types},
+    {"check", OperationKind::kCheck, Arguments::kEachAddress, false, "check ADDR[:TYPE]...",
+     "parse addresses without touching the modem", &Session::Check},
+    {"echo", OperationKind::kEcho, Arguments::kText, false, "echo TEXT...", "print a line (marks in scripts)",
+     &Session::Echo},
+};
+
+}  // namespace
+
+const OperationSpec* OperationTable(size_t* count) {
+    *count = sizeof kOperations / sizeof kOperations[0];
+    return kOperations;
+}
+
+const OperationSpec* FindOperation(const std::string& name) {
+    for (const OperationSpec& spec : kOperations) {
+        if (name == spec.name) return &spec;
+    }
+    return nullptr;
+}
+
+const OperationSpec& SpecOf(OperationKind kind) {
+    for (const OperationSpec& spec : kOperations) {
+        if (spec.kind == kind) return spec;
+    }
+    return kOperations[0];  // every kind has its row
+}
+
+}  // namespace kelvora_host
