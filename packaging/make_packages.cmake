@@ -2,7 +2,8 @@
 # SHA-256 sum beside it (the format of sha256sum, so `sha256sum -c` checks it).
 #   cmake -DSOURCE_DIR= -DBINARY_DIR= -DFILES_DIR= -DWORK_DIR= -DDIST_DIR= -DVERSION=
 #         -DSYSTEM=win32|linux-... -DCPACK_CONFIG= [-DWIXL=] -P make_packages.cmake
-# Refuses to package a version that the changelog has no section for.
+# Refuses to package a version that the changelog has no section for, or that
+# the README's install section does not name.
 cmake_minimum_required(VERSION 3.20)
 
 function(fail message)
@@ -34,6 +35,12 @@ endfunction()
 file(STRINGS ${SOURCE_DIR}/CHANGELOG.md newest REGEX "^## " LIMIT_COUNT 1)
 if(NOT newest MATCHES "^## ${VERSION} ")
   fail("the newest section of CHANGELOG.md is '${newest}', not version ${VERSION}")
+endif()
+
+file(READ ${SOURCE_DIR}/README.md readme)
+string(FIND "${readme}" "kelvora-${VERSION}-win32.msi" named)
+if(named EQUAL -1)
+  fail("README.md does not name kelvora-${VERSION}-win32.msi: its install section is of another version")
 endif()
 
 file(GLOB old ${DIST_DIR}/kelvora-*-${SYSTEM}.*)
