@@ -82,9 +82,15 @@ mentions() {
 no_mentions() { local m; m=$(mentions); [ -z "$m" ] || { echo "$m" | head -20; return 1; }; }
 has_mentions() { [ -n "$(mentions)" ]; }
 
-# Files whose name says Kelvora, outside the unpacked zip.
+# Files whose name says Kelvora, outside the unpacked zip; and the
+# installer's cache of packages (their names are random).
 kelvora_files() { find "$drive_c" -path "$drive_c/Tools" -prune -o -iname '*kelvora*' -print; }
-no_files() { local f; f=$(kelvora_files); [ -z "$f" ] || { echo "$f"; return 1; }; }
+cached_packages() { find "$drive_c/windows/Installer" -type f 2>/dev/null | sort; }
+no_files() {
+  local f
+  f=$(kelvora_files; diff <(echo "$cache_before") <(cached_packages) | grep '^>')
+  [ -z "$f" ] || { echo "$f"; return 1; }
+}
 
 # The foreign client: JScript's ActiveXObject for each ProgID.
 creates_both() {
@@ -123,10 +129,16 @@ JS
 echo "prefix ready after $(($(date +%s) - start)) s"
 
 # 1. Install.
+cache_before=$(cached_packages)
 win msiexec /i "Z:$(tr / '\\' <<<"$msi")" /qn
 check "msiexec /i ends with 0" ends_ok $?
 check "the files under Program Files\\Kelvora" \
   test "$(LC_ALL=C ls "$drive_c/Program Files/Kelvora" | tr '\n' ' ')" = "CHANGELOG.txt Kelvora.dll README.txt kelvora-host.exe "
+windows_text() { [ "$(grep -c $'\r$' "$1")" -eq "$(wc -l <"$1")" ] && [ "$(head -c3 "$1" | od -An -tx1 | tr -d ' ')" = efbbbf ]; }
+documents_as_windows_text() {
+  windows_text "$drive_c/Program Files/Kelvora/README.txt" && windows_text "$drive_c/Program Files/Kelvora/CHANGELOG.txt"
+}
+check "README.txt and CHANGELOG.txt as Windows text (CR LF, UTF-8 mark)" documents_as_windows_text
 check "a Start-menu entry for the console" test -n "$(find "$drive_c" -name 'Kelvora console.lnk')"
 check "the registry holds every key of both classes, with the installed path" registered_for "$installed\\Kelvora.dll"
 
@@ -152,9 +164,10 @@ check "... and leaves it whole" registered_for "$installed\\Kelvora.dll"
 
 # 4. Uninstall.
 check "while installed, the registry names Kelvora" has_mentions
+check "while installed, the installer keeps a copy of the package" test "$(cached_packages)" != "$cache_before"
 win msiexec /x "Z:$(tr / '\\' <<<"$msi")" /qn
 check "msiexec /x ends with 0" ends_ok $?
-check "no file of Kelvora left (Program Files, Start menu)" no_files
+check "no file of Kelvora left (Program Files, Start menu, the installer's cache)" no_files
 check "no key or value that names Kelvora, its classes or its installer" no_mentions
 check "cscript can no longer create the classes" creates_none
 
