@@ -55,3 +55,16 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   set_tests_properties(stations_road_wine PROPERTIES LABELS "stations;e2e;wine" TIMEOUT 180
                        ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
 endif()
+
+# A short fleet (a centre and three sites for a quarter of a minute on the
+# simulator, through kelvora-host and the driver library), so that the fleet's
+# harness cannot rot. ./run fleet runs it at full size.
+if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
+  find_package(Python3 COMPONENTS Interpreter REQUIRED)
+  add_test(NAME fleet_short
+           COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/fleet/fleet.py
+                   --simulator $<TARGET_FILE:kelvora-modemsim> --host $<TARGET_FILE:kelvora-host>
+                   --sites 3 --minutes 0.25 --site-period 10 --write-every 6
+                   --workdir ${CMAKE_CURRENT_BINARY_DIR}/fleet-short)
+  set_tests_properties(fleet_short PROPERTIES LABELS "stations;e2e;fleet" TIMEOUT 240)
+endif()

@@ -11,18 +11,17 @@ interface) and a one-line verdict. Every wait is bounded.
 """
 
 import argparse
-import json
 import os
 import queue
 import re
 import shutil
-import signal
-import socket
 import subprocess
 import sys
 import tempfile
 import threading
 import time
+
+from simulator_process import SimulatorProcess, stop_process
 
 CENTRE_NUMBER = "+8613900000001"
 SITE_NUMBER = "+8613900000005"
@@ -84,48 +83,19 @@ def describe_frame(text):
     return "free text"
 
 
-class Simulator:
+class Simulator(SimulatorProcess):
     def __init__(self, program, workdir, wine_prefix, timeline):
-        self.timeline = timeline
-        self.socket_path = os.path.join(workdir, "control.sock")
-        info_path = os.path.join(workdir, "modems.json")
-        argv = [program, "--modems", "2", "--number", CENTRE_NUMBER, "--number", SITE_NUMBER,
-                "--service-centre", SERVICE_CENTRE, "--control", self.socket_path, "--info-file", info_path]
+        options = ["--modems", "2", "--number", CENTRE_NUMBER, "--number", SITE_NUMBER,
+                   "--service-centre", SERVICE_CENTRE]
         if wine_prefix:
-            argv += ["--wine-prefix", wine_prefix, "--com-base", str(WINE_COM_BASE)]
-        self.log = open(os.path.join(workdir, "simulator.log"), "wb")
-        self.proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
-                                     start_new_session=True)
-        deadline = time.time() + 15
-        while not os.path.exists(info_path):
-            if self.proc.poll() is not None:
-                raise DemoError(f"the simulator stopped at start (code {self.proc.returncode}); see {self.log.name}")
-            if time.time() > deadline:
-                raise DemoError("the simulator did not come up within 15 s")
-            time.sleep(0.05)
-        with open(info_path) as f:
-            self.modems = json.load(f)["modems"]
+            options += ["--wine-prefix", wine_prefix, "--com-base", str(WINE_COM_BASE)]
+        super().__init__(program, workdir, options, DemoError)
+        self.timeline = timeline
         self.names = {0: "centre modem", 1: "site 5 modem"}
         self.seen_submitted = 0
         self.seen_log = {0: 0, 1: 0}
         self.empty_polls = {0: 0, 1: 0}
         self.submitted = []
-
-    def request(self, body, timeout=10):
-        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
-            s.settimeout(timeout)
-            s.connect(self.socket_path)
-            s.sendall((json.dumps(body) + "\n").encode())
-            data = b""
-            while not data.endswith(b"\n"):
-                chunk = s.recv(65536)
-                if not chunk:
-                    break
-                data += chunk
-        reply = json.loads(data.decode("utf-8", "replace"))
-        if not reply.get("ok"):
-            raise DemoError(f"simulator refused {body}: {reply.get('error')}")
-        return reply
 
     def collect(self):
         """Adds the SMS traffic and message-store activity since the last call."""
@@ -159,35 +129,6 @@ class Simulator:
                     self.timeline.add(when, self.names[modem],
                                       f"deleted message {command[8:]}" + ("" if ok else f" (answer {response.strip()!r})"))
             self.seen_log[modem] = len(log)
-
-    def stop(self):
-        if self.proc.poll() is None:
-            try:
-                self.request({"cmd": "quit"}, timeout=5)
-            except (OSError, ValueError, DemoError):
-                pass
-            stop_process(self.proc, 10)
-        self.log.close()
-
-
-def stop_process(proc, seconds):
-    """Waits for a process to end, then terminates and at last kills it; never waits unbounded."""
-    try:
-        proc.wait(timeout=seconds)
-        return
-    except subprocess.TimeoutExpired:
-        pass
-    for sig in (signal.SIGTERM, signal.SIGKILL):
-        try:
-            os.killpg(proc.pid, sig)
-        except (ProcessLookupError, PermissionError):
-            pass
-        try:
-            proc.wait(timeout=5)
-            return
-        except subprocess.TimeoutExpired:
-            pass
-
 
 class TraceTail:
     """Follows a host's driver trace file and puts its lines on the timeline at their own times."""

@@ -1,0 +1,77 @@
+"""The modem simulator as a program of its own, steered through its control
+socket: started with its modems up and their info file read, asked requests
+(one JSON object a line), stopped with every wait bounded. The demo and the
+fleet run it so."""
+
+import json
+import os
+import signal
+import socket
+import subprocess
+import time
+
+
+def stop_process(proc, seconds):
+    """Waits for a process to end, then terminates and at last kills it; never waits unbounded."""
+    try:
+        proc.wait(timeout=seconds)
+        return
+    except subprocess.TimeoutExpired:
+        pass
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(proc.pid, sig)
+        except (ProcessLookupError, PermissionError):
+            pass
+        try:
+            proc.wait(timeout=5)
+            return
+        except subprocess.TimeoutExpired:
+            pass
+
+
+class SimulatorProcess:
+    """kelvora-modemsim with `options`; failures raise `error` (the caller's exception class)."""
+
+    def __init__(self, program, workdir, options, error, start_seconds=15):
+        self.error = error
+        self.socket_path = os.path.join(workdir, "control.sock")
+        info_path = os.path.join(workdir, "modems.json")
+        argv = [program] + list(options) + ["--control", self.socket_path, "--info-file", info_path]
+        self.log = open(os.path.join(workdir, "simulator.log"), "wb")
+        self.proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
+                                     start_new_session=True)
+        deadline = time.time() + start_seconds
+        while not os.path.exists(info_path):
+            if self.proc.poll() is not None:
+                raise error(f"the simulator stopped at start (code {self.proc.returncode}); see {self.log.name}")
+            if time.time() > deadline:
+                raise error(f"the simulator did not come up within {start_seconds} s")
+            time.sleep(0.05)
+        with open(info_path) as f:
+            self.modems = json.load(f)["modems"]
+
+    def request(self, body, timeout=10):
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
+            s.settimeout(timeout)
+            s.connect(self.socket_path)
+            s.sendall((json.dumps(body) + "\n").encode())
+            data = b""
+            while not data.endswith(b"\n"):
+                chunk = s.recv(1 << 20)
+                if not chunk:
+                    break
+                data += chunk
+        reply = json.loads(data.decode("utf-8", "replace"))
+        if not reply.get("ok"):
+            raise self.error(f"simulator refused {body}: {reply.get('error')}")
+        return reply
+
+    def stop(self):
+        if self.proc.poll() is None:
+            try:
+                self.request({"cmd": "quit"}, timeout=5)
+            except (OSError, ValueError, self.error):
+                pass
+            stop_process(self.proc, 10)
+        self.log.close()
