@@ -61,7 +61,7 @@ else()
 endif()
 
 file(MAKE_DIRECTORY ${DIST_DIR})
-run(cpack --config ${CPACK_CONFIG})
+run(${CMAKE_CPACK_COMMAND} --config ${CPACK_CONFIG})
 foreach(archive zip tar.gz)
   set(made ${WORK_DIR}/cpack/kelvora-${VERSION}-${SYSTEM}.${archive})
   if(EXISTS ${made})
