@@ -92,9 +92,19 @@ void CheckParsers(const std::string& text, const ReadFrame& command, const ReadF
                "a report's fields read as atoi and sscanf read them");
 }
 
-// A listing of one stored message: the text as 8-bit data from a site's number.
+// A listing of one stored message: the text as 8-bit data, every time from
+// another number (the stations' DETC is empty: any sender is accepted), so
+// that no run's message is the second copy of an earlier one.
 std::string ListingOf(const std::string& text) {
-    std::string pdu = "00040D91683109000000F5000432116021430523";
+    static uint32_t run = 0;
+    char sender[16];
+    std::snprintf(sender, sizeof sender, "8613%09u", static_cast<unsigned>(run++ % 1000000000u));
+    std::string pdu = "00040D91";
+    for (size_t i = 0; i < 14; i += 2) {  // 13 digits, semi-octets swapped, F filling the last
+        pdu += i + 1 < 13 ? sender[i + 1] : 'F';
+        pdu += sender[i];
+    }
+    pdu += "000432116021430523";
     char hex[3];
     std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(text.size()));
     pdu += hex;

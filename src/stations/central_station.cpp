@@ -130,7 +130,7 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
     }
     for (int i = 0; i < kGroupSize; ++i) {
         image[site][static_cast<size_t>(report.firstAddress + i)].value = report.values[i];
-        known[site].set(static_cast<size_t>(report.firstAddress + i));
+        known_[site].set(static_cast<size_t>(report.firstAddress + i));
     }
     for (size_t g = firstGroup; g <= lastGroup; ++g) reportOrder_.Applied(site * kGroupsPerSite + g, record.timestamp);
     if (detail != nullptr) {
@@ -148,7 +148,7 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
         case kDataBit: {
             // The whole register goes to the site: without its other bits it
             // would clear them there.
-            if (!known[static_cast<size_t>(site)].test(static_cast<size_t>(address))) {
+            if (!known_[static_cast<size_t>(site)].test(static_cast<size_t>(address))) {
                 if (trace.on()) {
                     trace.Emit("bit write refused: the value of M" + std::to_string(site) + "." +
                                std::to_string(address) +
@@ -184,7 +184,7 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
     // does not stand in it.
     if (sent.outcome == SendOutcome::kAccepted) {
         entry.value = v;
-        known[static_cast<size_t>(site)].set(static_cast<size_t>(address));
+        known_[static_cast<size_t>(site)].set(static_cast<size_t>(address));
     }
     return SendStatus(sent);
 }

@@ -28,11 +28,9 @@ public:
     // [site][address], site-major; all zero after construction.
     std::array<std::array<ImageEntry, kSiteRegisters>, kSiteCount> image{};
     std::array<SiteNumbers, kSiteCount> numbers{};
-    // The messages applied whose delete the modem has not confirmed yet.
+    // The messages taken whose delete the modem has not confirmed, and the
+    // last ones applied (a second copy of one is only deleted).
     StationMailbox mailbox;
-    // Per site, the registers whose value the centre knows: a report covered
-    // it, or the host wrote it whole. Only these take a bit write.
-    std::array<std::bitset<kSiteRegisters>, kSiteCount> known{};
     // Read from the user's setting at construction; tests set it directly.
     PollScope pollScope = PollScope::kGroup;
     // The one poll time of a station-wide scope (the groups' own stay unused).
@@ -50,6 +48,9 @@ private:
     // The sending time of the report last applied to each site's group.
     static constexpr size_t kGroupsPerSite = (kSiteRegisters + kGroupSize - 1) / kGroupSize;  // 201
     SendingOrder reportOrder_{kSiteCount * kGroupsPerSite};
+    // Per site, the registers whose value the centre knows: a report covered
+    // it, or the host wrote it whole. Only these take a bit write.
+    std::array<std::bitset<kSiteRegisters>, kSiteCount> known_{};
 };
 
 }  // namespace kelvora

@@ -27,7 +27,8 @@ public:
     SiteNumbers numbers{};
     // Reports are sent while this is not 0.
     uint32_t comFlag = 0;
-    // The messages applied whose delete the modem has not confirmed yet.
+    // The messages taken whose delete the modem has not confirmed, and the
+    // last ones applied (a second copy of one is only deleted).
     StationMailbox mailbox;
 
 private:

@@ -80,7 +80,7 @@ void StationMailbox::Remember(const SmsRecord& record, bool applied) {
     if (remembered_.size() >= kMaxRememberedMessages) remembered_.pop_front();
     remembered_.push_back(Remembered{FieldText(record.peerNumber, sizeof record.peerNumber),
                                      FieldText(record.timestamp, sizeof record.timestamp),
-                                     FieldText(record.text, sizeof record.text), record.index, applied, true});
+                                     FieldText(record.text, sizeof record.text), applied, true});
 }
 
 // A message not applied needs no remembering once it is gone; one applied is
@@ -118,8 +118,7 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
         std::string detail = "taken before (listed again after an unconfirmed delete, or a second copy): deleted";
         MessageFate fate = MessageFate::kSeenBefore;
         if (const auto known = Find(record); known != remembered_.end()) {
-            known->index = record.index;  // where it is now, if the modem renumbered
-            known->deletePending = true;
+            known->deletePending = true;  // deleted where this listing shows it
         } else {
             fate = handle(record, trace.on() ? &detail : nullptr);
             Remember(record, fate == MessageFate::kApplied);

@@ -71,12 +71,12 @@ public:
 
 private:
     // A message taken at a poll. What identifies it is its sender, time
-    // stamp and text; the index is only where it was last listed.
+    // stamp and text; its index is taken from the listing that shows it
+    // again, since a modem may have renumbered its storage.
     struct Remembered {
         std::string sender;
         std::string timestamp;
         std::string text;
-        int32_t index = 0;
         bool applied = false;
         bool deletePending = true;
     };
