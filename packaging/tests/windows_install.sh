@@ -111,6 +111,7 @@ start=$(date +%s)
 rm -rf "$work"
 mkdir -p "$WINEPREFIX"
 setsid wineserver -p </dev/null >/dev/null 2>&1 &
+trap 'wineserver -k >/dev/null 2>&1' EXIT  # this prefix's server only
 wineboot -i </dev/null >/dev/null 2>&1
 mkdir -p "$drive_c/test"
 cat >"$drive_c/test/create.js" <<'JS'
