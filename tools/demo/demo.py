@@ -255,9 +255,10 @@ def values_of(lines):
 
 
 class Wine:
-    def __init__(self, prefix, wine_run):
+    def __init__(self, prefix, wine_run, who="demo"):
         self.prefix = prefix
         self.wine_run = wine_run
+        self.who = who
         # The host sessions talk through wine-run.sh interactively: no output capture.
         os.environ["KELVORA_WINE_STREAM"] = "1"
         self.env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all",
@@ -271,7 +272,7 @@ class Wine:
         self.started = True
         first = not os.path.exists(os.path.join(self.prefix, "system.reg"))
         if first:
-            print("demo: creating the Wine prefix (first run only, about a minute)")
+            print(f"{self.who}: creating the Wine prefix (first run only, about a minute)")
         subprocess.run(["wineboot", "-i" if first else "-u"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
 

@@ -71,8 +71,9 @@ class HostSession:
 
     VALUE = re.compile(r"^M(\d+)(?:\.(\d+))? = (-?\d+)(?:  \(.*\))?$")
 
-    def __init__(self, who, argv, records, env=None):
+    def __init__(self, who, argv, records, env=None, line_end="\n"):
         self.who, self.records = who, records
+        self.line_end = line_end  # Wine's console takes a line at a carriage return, as the Enter key sends
         self.lines = queue.Queue()
         self.counter = 0
         self.terminal, typed = pty.openpty()
@@ -99,7 +100,7 @@ class HostSession:
         self.counter += 1
         mark = f"@@fleet-{self.counter}"
         try:
-            os.write(self.terminal, ("\n".join(lines) + f"\necho {mark}\n").encode())
+            os.write(self.terminal, "".join(line + self.line_end for line in lines + [f"echo {mark}"]).encode())
         except OSError:
             raise FleetError(f"{self.who}: the host is no longer running (exit code {self.proc.poll()})")
         deadline = time.time() + timeout
@@ -127,7 +128,7 @@ class HostSession:
     def stop(self, seconds):
         if self.proc.poll() is None:
             try:
-                os.write(self.terminal, b"quit\n")
+                os.write(self.terminal, ("quit" + self.line_end).encode())
             except OSError:
                 pass
         stop_process(self.proc, seconds)
@@ -340,7 +341,7 @@ def run(args, workdir):
     try:
         env = None
         if args.win32:
-            wine = Wine(args.wine_prefix, args.wine_run)
+            wine = Wine(args.wine_prefix, args.wine_run, "fleet")
             print("fleet: starting Wine", flush=True)
             wine.start()
             ok, path = wine.register(args.dll)
@@ -352,11 +353,12 @@ def run(args, workdir):
         def port(i):
             return f"COM{simulator.modems[i]['com']}" if args.win32 else simulator.modems[i]["device"]
 
+        line_end = "\r" if args.win32 else "\n"
         sessions.append(HostSession("centre", host_argv(args, "central", port(0), ["--poll-scope", args.poll_scope]),
-                                    records, env))
+                                    records, env, line_end))
         for s in range(args.sites):
             sessions.append(HostSession(f"site {s}", host_argv(args, "remote", port(s + 1), ["--device", str(s)]),
-                                        records, env))
+                                        records, env, line_end))
         fleet = Fleet(args, records, sessions, simulator)
         error = None
         try:
