@@ -21,6 +21,7 @@ import tempfile
 import threading
 import time
 
+from host_terminal import HostTerminal, host_line
 from simulator_process import SimulatorProcess, stop_process
 
 CENTRE_NUMBER = "+8613900000001"
@@ -163,22 +164,26 @@ class TraceTail:
 
 
 class Host:
-    """One kelvora-host session, fed commands on its standard input."""
+    """One kelvora-host session, fed commands at its terminal (see host_terminal.py)."""
 
-    def __init__(self, name, argv, timeline, env=None):
+    def __init__(self, name, argv, timeline, env=None, line_end="\n"):
         self.name = name
         self.timeline = timeline
         self.lines = queue.Queue()
         self.counter = 0
         self.errors = []
-        self.proc = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+        self.terminal = HostTerminal(line_end)
+        self.proc = subprocess.Popen(argv, stdin=self.terminal.typed, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                      env=env, start_new_session=True)
+        self.terminal.started()
         for stream, kind in ((self.proc.stdout, "out"), (self.proc.stderr, "err")):
             threading.Thread(target=self._reader, args=(stream, kind), daemon=True).start()
 
     def _reader(self, stream, kind):
         for raw in iter(stream.readline, b""):
-            self.lines.put((time.time(), kind, raw.decode("utf-8", "replace").rstrip("\r\n")))
+            line = host_line(raw.decode("utf-8", "replace").rstrip("\r\n"))
+            if line is not None:
+                self.lines.put((time.time(), kind, line))
         self.lines.put((time.time(), kind, None))
 
     def _record(self, when, kind, line):
@@ -198,8 +203,7 @@ class Host:
         mark = f"@@done-{self.counter}"
         self.timeline.add(time.time(), self.name, "> " + command)
         try:
-            self.proc.stdin.write(f"{command}\necho {mark}\n".encode())
-            self.proc.stdin.flush()
+            self.terminal.type([command, f"echo {mark}"])
         except OSError:
             raise DemoError(f"{self.name} is no longer running (exit code {self.proc.poll()})")
         deadline = time.time() + timeout
@@ -237,11 +241,11 @@ class Host:
     def stop(self, seconds):
         if self.proc.poll() is None:
             try:
-                self.proc.stdin.write(b"quit\n")
-                self.proc.stdin.close()
+                self.terminal.type(["quit"])
             except OSError:
                 pass
         stop_process(self.proc, seconds)
+        self.terminal.close()
 
 
 def values_of(lines):
@@ -327,7 +331,7 @@ def play(args, workdir, timeline):
                 # Under Wine the file is named through drive Z:, the root of the Unix tree.
                 argv.append("--trace=" + ("Z:" + path.replace("/", "\\") if args.win32 else path))
                 traces.append(TraceTail(path, name.replace(" host", " trace"), timeline))
-            h = Host(name, argv, timeline)
+            h = Host(name, argv, timeline, line_end="\r" if args.win32 else "\n")
             hosts.append(h)
             return h
 

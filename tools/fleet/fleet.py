@@ -25,19 +25,17 @@ fleet_records.py); the records are kept as JSON in the work folder.
 import argparse
 import json
 import os
-import pty
 import queue
 import re
 import subprocess
 import sys
 import tempfile
-import termios
 import threading
 import time
-import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "demo"))
 from demo import Wine  # noqa: E402  (the demo's Wine prefix)
+from host_terminal import HostTerminal, host_line  # noqa: E402
 from simulator_process import SimulatorProcess, stop_process  # noqa: E402
 from fleet_records import SCAN_GOAL_S, Records, analyse, format_table  # noqa: E402
 
@@ -62,37 +60,28 @@ class Simulator(SimulatorProcess):
 
 
 class HostSession:
-    """One kelvora-host process fed script lines as a person at its prompt would type them: its
-    standard input is a terminal (a pty without echo), so each line runs as it comes (a pipe would
-    be read whole first). Values, results and the end mark come back on one stream (standard
-    output), so each line is known to belong to the script lines that asked for it."""
-
-    PROMPT = "kelvora> "
+    """One kelvora-host process fed script lines at its terminal (see host_terminal.py). Values,
+    results and the end mark come back on one stream (standard output), so each line is known to
+    belong to the script lines that asked for it."""
 
     VALUE = re.compile(r"^M(\d+)(?:\.(\d+))? = (-?\d+)(?:  \(.*\))?$")
 
     def __init__(self, who, argv, records, env=None, line_end="\n"):
         self.who, self.records = who, records
-        self.line_end = line_end  # Wine's console takes a line at a carriage return, as the Enter key sends
         self.lines = queue.Queue()
         self.counter = 0
-        self.terminal, typed = pty.openpty()
-        tty.setraw(typed)
-        attributes = termios.tcgetattr(typed)
-        attributes[3] &= ~termios.ECHO
-        termios.tcsetattr(typed, termios.TCSANOW, attributes)
-        self.proc = subprocess.Popen(argv, stdin=typed, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+        self.terminal = HostTerminal(line_end)
+        self.proc = subprocess.Popen(argv, stdin=self.terminal.typed, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                      env=env, start_new_session=True)
-        os.close(typed)
+        self.terminal.started()
         for stream, kind in ((self.proc.stdout, "out"), (self.proc.stderr, "err")):
             threading.Thread(target=self._reader, args=(stream, kind), daemon=True).start()
 
     def _reader(self, stream, kind):
         for raw in iter(stream.readline, b""):
-            line = raw.decode("utf-8", "replace").rstrip("\r\n")
-            while line.startswith(self.PROMPT):
-                line = line[len(self.PROMPT):]
-            self.lines.put((time.time(), kind, line))
+            line = host_line(raw.decode("utf-8", "replace").rstrip("\r\n"))
+            if line is not None:
+                self.lines.put((time.time(), kind, line))
         self.lines.put((time.time(), kind, None))
 
     def run(self, lines, timeout):
@@ -100,7 +89,7 @@ class HostSession:
         self.counter += 1
         mark = f"@@fleet-{self.counter}"
         try:
-            os.write(self.terminal, "".join(line + self.line_end for line in lines + [f"echo {mark}"]).encode())
+            self.terminal.type(lines + [f"echo {mark}"])
         except OSError:
             raise FleetError(f"{self.who}: the host is no longer running (exit code {self.proc.poll()})")
         deadline = time.time() + timeout
@@ -128,11 +117,11 @@ class HostSession:
     def stop(self, seconds):
         if self.proc.poll() is None:
             try:
-                os.write(self.terminal, ("quit" + self.line_end).encode())
+                self.terminal.type(["quit"])
             except OSError:
                 pass
         stop_process(self.proc, seconds)
-        os.close(self.terminal)
+        self.terminal.close()
 
 
 class Fleet:

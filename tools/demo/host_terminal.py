@@ -1,0 +1,46 @@
+"""A kelvora-host session's standard input as a terminal (a pty without echo).
+
+kelvora-host reads a script from a pipe whole before it runs any of it; at a
+terminal it runs each line as it comes, after a "kelvora> " prompt. The demo
+and the fleet feed their hosts line by line, so they give them a terminal.
+Wine's console takes a line at a carriage return (the Enter key), the POSIX
+host at a line feed."""
+
+import os
+import pty
+import termios
+import tty
+
+PROMPT = "kelvora> "
+BANNER = "kelvora-host: type operations"
+
+
+class HostTerminal:
+    def __init__(self, line_end="\n"):
+        self.line_end = line_end
+        self.master, self.typed = pty.openpty()  # `typed`: the host's standard input
+        tty.setraw(self.typed)
+        attributes = termios.tcgetattr(self.typed)
+        attributes[3] &= ~termios.ECHO
+        termios.tcsetattr(self.typed, termios.TCSANOW, attributes)
+
+    def started(self):
+        """The host holds its end now."""
+        os.close(self.typed)
+        self.typed = -1
+
+    def type(self, lines):
+        os.write(self.master, "".join(line + self.line_end for line in lines).encode())
+
+    def close(self):
+        for fd in (self.master, self.typed):
+            if fd >= 0:
+                os.close(fd)
+        self.master = self.typed = -1
+
+
+def host_line(line):
+    """A line of the host's output without the prompts before it; None for the prompt's banner."""
+    while line.startswith(PROMPT):
+        line = line[len(PROMPT):]
+    return None if line.startswith(BANNER) else line
