@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/driver_base.h"
+#include "driver/standing_alone.h"
 #include "driver/host_records.h"
 #include "modem/gsm_modem.h"
 #include "modem/listing_scan.h"
@@ -24,11 +24,6 @@ namespace {
 
 constexpr int kMessages = 128;
 constexpr int kComPort = 57;  // the binding finds the pty through KELVORA_COM57
-
-class BenchDriver : public DriverBase {
-public:
-    int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
-};
 
 struct Figures {
     double collectSeconds = 0;
@@ -60,7 +55,7 @@ bool Collect(uint32_t baud, uint32_t baudCode, Figures& out) {
     }
     setenv(("KELVORA_COM" + std::to_string(kComPort)).c_str(), modem.DevicePath().c_str(), 1);
 
-    BenchDriver driver;
+    StandingAlone<> driver;
     LineSettings line{};
     line.portIndex = kComPort - 1;
     line.baudCode = baudCode;

@@ -110,8 +110,8 @@ void CheckDeviceAddress(DriverBase& station, const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static auto* central = new fuzz::BareStation<CentralStation>();
-    static auto* remote = new fuzz::BareStation<RemoteStation>();
+    static auto* central = new StandingAlone<CentralStation>();
+    static auto* remote = new StandingAlone<RemoteStation>();
     if (size == 0) return 0;
     DriverBase& station = (data[0] & 1) != 0 ? static_cast<DriverBase&>(*remote) : *central;
     size_t offset = 1;

@@ -8,18 +8,12 @@
 #include <string>
 
 #include "driver/i_device_driver.h"
+#include "driver/standing_alone.h"
 #include "stations/image_entry.h"
 #include "support/fake_clock.h"
 #include "support/scripted_port.h"
 
 namespace kelvora::fuzz {
-
-// The station object answers GetInterfaceOffset; here the driver stands alone.
-template <class Station>
-class BareStation final : public Station {
-public:
-    int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
-};
 
 // A station built fresh for one run, so that nothing carries over from run to
 // run, in storage kept across runs: a central station's image is 256 KB, and
@@ -27,20 +21,20 @@ public:
 template <class Station>
 class FreshStation {
 public:
-    FreshStation() : station_(new (Storage()) BareStation<Station>()) {}
-    ~FreshStation() { station_->~BareStation<Station>(); }
+    FreshStation() : station_(new (Storage()) StandingAlone<Station>()) {}
+    ~FreshStation() { station_->~StandingAlone<Station>(); }
     FreshStation(const FreshStation&) = delete;
     FreshStation& operator=(const FreshStation&) = delete;
 
-    BareStation<Station>* operator->() { return station_; }
-    BareStation<Station>& operator*() { return *station_; }
+    StandingAlone<Station>* operator->() { return station_; }
+    StandingAlone<Station>& operator*() { return *station_; }
 
 private:
     static void* Storage() {
-        alignas(BareStation<Station>) static unsigned char storage[sizeof(BareStation<Station>)];
+        alignas(StandingAlone<Station>) static unsigned char storage[sizeof(StandingAlone<Station>)];
         return storage;
     }
-    BareStation<Station>* station_;
+    StandingAlone<Station>* station_;
 };
 
 // The modem's answer to a command the driver wrote: listing to "AT+CMGL"
@@ -75,7 +69,7 @@ public:
 
     testing::FakeClock clock;
     testing::ScriptedPort* port = nullptr;  // owned by the station
-    BareStation<Station> station;
+    StandingAlone<Station> station;
     std::string listing;
 };
 

@@ -13,6 +13,7 @@
 #include "driver/driver_status.h"
 #include "driver/i_device_driver.h"
 #include "driver/register_table.h"
+#include "driver/serial_line.h"
 #include "platform/clock.h"
 #include "platform/trace.h"
 #include "serial/serial_port.h"
@@ -20,7 +21,6 @@
 namespace kelvora {
 
 constexpr size_t kMaxRegisterTypeName = 31;  // what fits RegisterInfo's name
-constexpr uint32_t kMaxTimeoutMs = 60000;    // longest wait any exchange honours
 
 class DriverBase : public IDeviceDriver {
 public:
@@ -62,7 +62,12 @@ public:
     void BusyWait(uint32_t milliseconds);
 
     // timeoutMs as an exchange uses it: unsigned, at most kMaxTimeoutMs.
-    uint32_t EffectiveTimeoutMs() const;
+    uint32_t EffectiveTimeoutMs() const { return kelvora::EffectiveTimeoutMs(timeoutMs); }
+
+    // The line as the exchanges (and the modem layer) work on it: this
+    // driver's port, clock, line type, reply time-out and trace, as they are
+    // now. The driver's other fields stay its own.
+    SerialLine Line() { return SerialLine{port.get(), clock_, lineType, EffectiveTimeoutMs(), &trace}; }
 
     // Seams for tests; the station object sets the port at creation.
     void SetClock(Clock& clock) { clock_ = &clock; }

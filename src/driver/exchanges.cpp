@@ -22,7 +22,7 @@ int32_t WriteFailed(DriverStatus& status, std::string& buffer, uint32_t& count) 
 
 bool SendRequest(DriverBase& d, std::string& buffer, uint32_t& count, uint32_t writeTimeoutMs) {
     const uint32_t length = std::min<uint32_t>(count, static_cast<uint32_t>(buffer.size()));
-    return LineTransaction(d).Send(buffer.data(), length, writeTimeoutMs);
+    return LineTransaction(d.Line()).Send(buffer.data(), length, writeTimeoutMs);
 }
 
 // Collects into the emptied buffer; false (status 5) when a read fails, the
@@ -30,7 +30,7 @@ bool SendRequest(DriverBase& d, std::string& buffer, uint32_t& count, uint32_t w
 bool CollectInto(DriverBase& d, std::string& buffer, uint32_t& count, ReadSizing sizing) {
     CollectRules rules;
     rules.sizing = sizing;
-    const CollectEnd end = LineTransaction(d).Collect(buffer, rules);
+    const CollectEnd end = LineTransaction(d.Line()).Collect(buffer, rules);
     count = static_cast<uint32_t>(buffer.size());
     if (end == CollectEnd::kReadFailed) {
         d.status.SetCode(kStatusReadError);
@@ -41,17 +41,7 @@ bool CollectInto(DriverBase& d, std::string& buffer, uint32_t& count, ReadSizing
 
 }  // namespace
 
-uint32_t DriverBase::EffectiveTimeoutMs() const {
-    const uint32_t t = static_cast<uint32_t>(timeoutMs);
-    return t > kMaxTimeoutMs ? kMaxTimeoutMs : t;
-}
-
-void DriverBase::BusyWait(uint32_t milliseconds) {
-    Clock& c = clock();
-    const uint32_t t0 = c.TickCount();
-    while (static_cast<uint32_t>(c.TickCount() - t0) < milliseconds) {
-    }
-}
+void DriverBase::BusyWait(uint32_t milliseconds) { Line().BusyWait(milliseconds); }
 
 int32_t DriverBase::ExchangeOnEvent(std::string& buffer, uint32_t& count, const uint32_t* waitTimeoutMs,
                                     const uint32_t* writeTimeoutMs) {
@@ -75,7 +65,7 @@ int32_t DriverBase::ExchangeOnEvent(std::string& buffer, uint32_t& count, const 
 
 int32_t DriverBase::ExchangePolled(std::string& buffer, uint32_t& count, int32_t, int32_t) {
     if (!SendRequest(*this, buffer, count, kLineWriteTimeoutMs)) return WriteFailed(status, buffer, count);
-    const uint32_t waiting = LineTransaction(*this).AwaitFirstByte(EffectiveTimeoutMs());
+    const uint32_t waiting = LineTransaction(Line()).AwaitFirstByte(EffectiveTimeoutMs());
     buffer.clear();
     count = 0;
     if (waiting == 0) return WriteFailed(status, buffer, count);  // no answer counts as a write error
@@ -86,7 +76,7 @@ int32_t DriverBase::ExchangePolled(std::string& buffer, uint32_t& count, int32_t
 
 int32_t DriverBase::ExchangeQueued(std::string& buffer, uint32_t& count, int32_t, int32_t) {
     if (!SendRequest(*this, buffer, count, kLineWriteTimeoutMs)) return WriteFailed(status, buffer, count);
-    uint32_t waiting = LineTransaction(*this).AwaitFirstByte(EffectiveTimeoutMs());
+    uint32_t waiting = LineTransaction(Line()).AwaitFirstByte(EffectiveTimeoutMs());
     buffer.clear();
     count = 0;
     if (waiting == 0) return WriteFailed(status, buffer, count);

@@ -1,10 +1,8 @@
 // LineTransaction: the steps of an exchange on the line (see the header).
-// Every pause goes through the driver's clock.
+// Every pause goes through the line's clock.
 #include "driver/line_transaction.h"
 
 #include <algorithm>
-
-#include "driver/driver_base.h"
 
 namespace kelvora {
 
@@ -23,12 +21,10 @@ uint32_t QueueCount(SerialPort& port) {
 
 }  // namespace
 
-LineTransaction::LineTransaction(DriverBase& driver) : driver_(driver) {}
-
 bool LineTransaction::SetAsideWaiting(std::string& setAside, uint32_t maxMs) {
-    if (!driver_.port) return true;
-    SerialPort& port = *driver_.port;
-    Clock& clock = driver_.clock();
+    if (line_.port == nullptr) return true;
+    SerialPort& port = *line_.port;
+    Clock& clock = *line_.clock;
     const uint32_t start = clock.TickCount();
     char chunk[kWaitingChunkBytes];
     bool found = false;
@@ -54,13 +50,13 @@ bool LineTransaction::SetAsideWaiting(std::string& setAside, uint32_t maxMs) {
 }
 
 bool LineTransaction::Send(const char* bytes, uint32_t length, uint32_t writeTimeoutMs) {
-    if (!driver_.port) return false;
-    SerialPort& port = *driver_.port;
-    const bool rts = DrivesRts(driver_.lineType);
+    if (line_.port == nullptr) return false;
+    SerialPort& port = *line_.port;
+    const bool rts = DrivesRts(line_.lineType);
     if (rts) port.SetRts(true);
     if (port.Write(bytes, length, nullptr, nullptr, writeTimeoutMs) != 0) return false;
     if (rts) {
-        driver_.BusyWait(kRtsHoldMs);
+        line_.BusyWait(kRtsHoldMs);
         port.SetRts(false);
     }
     return true;
@@ -70,8 +66,8 @@ uint32_t LineTransaction::AwaitFirstByte(uint32_t timeoutMs) {
     const uint32_t polls = timeoutMs / kLinePollMs;
     uint32_t waiting = 0;
     for (uint32_t i = 0; i <= polls; ++i) {
-        driver_.clock().Sleep(kLinePollMs);
-        waiting = QueueCount(*driver_.port);
+        line_.clock->Sleep(kLinePollMs);
+        waiting = QueueCount(*line_.port);
         if (waiting > 0) break;
     }
     return waiting;
@@ -79,8 +75,8 @@ uint32_t LineTransaction::AwaitFirstByte(uint32_t timeoutMs) {
 
 CollectEnd LineTransaction::Collect(std::string& buffer, const CollectRules& rules,
                                     const std::function<bool(const std::string&, size_t)>& complete) {
-    SerialPort& port = *driver_.port;
-    Clock& clock = driver_.clock();
+    SerialPort& port = *line_.port;
+    Clock& clock = *line_.clock;
     char chunk[kWaitingChunkBytes];
     while (buffer.size() < kMaxResponseBytes) {
         clock.Sleep(kLinePollMs);

@@ -11,9 +11,9 @@
 #include <functional>
 #include <string>
 
-namespace kelvora {
+#include "driver/serial_line.h"
 
-class DriverBase;
+namespace kelvora {
 
 // A babbling line cannot grow a response, nor what is set aside before a
 // request, past this: collecting stops there and the rest stays queued.
@@ -47,7 +47,7 @@ enum class CollectEnd : uint8_t {
 
 class LineTransaction {
 public:
-    explicit LineTransaction(DriverBase& driver);
+    explicit LineTransaction(const SerialLine& line) : line_(line) {}
 
     // Reads off the bytes already waiting (a late answer, an unsolicited
     // line) into setAside, so that they are not taken for the answer to the
@@ -71,7 +71,7 @@ public:
                        const std::function<bool(const std::string&, size_t)>& complete = nullptr);
 
 private:
-    DriverBase& driver_;
+    SerialLine line_;
 };
 
 }  // namespace kelvora

@@ -7,6 +7,8 @@
 
 namespace kelvora {
 
+struct FinalResult;
+
 enum class ExchangeOutcome : uint8_t {
     kAnswered,    // the terminator came
     kRefused,     // "ERROR", "+CMS ERROR: <n>" or "+CME ERROR: <n>" came first
@@ -20,6 +22,9 @@ struct ExchangeResult {
     uint32_t elapsedMs = 0;    // from the write to the end of collecting
     uint32_t received = 0;     // bytes of the response
     uint32_t setAside = 0;     // stale bytes read off before the write
+    // The final result that ended it, as a row of the modem's table; null
+    // for the caller's terminator or none. Lives as long as the modem.
+    const FinalResult* endedBy = nullptr;
 };
 
 // Short names for logs and traces: "answered", "refused", "no answer",

@@ -7,9 +7,6 @@ namespace kelvora {
 
 namespace {
 
-constexpr char kError[] = "ERROR";
-constexpr char kCmsError[] = "+CMS ERROR:";
-constexpr char kCmeError[] = "+CME ERROR:";
 constexpr int32_t kLargestErrorNumber = 65535;
 
 bool LineIs(const std::string& r, size_t begin, size_t end, const char* text) {
@@ -47,7 +44,20 @@ size_t FindLineEnd(const std::string& r, size_t from) {
 
 }  // namespace
 
-FinalResultWatch::FinalResultWatch(const char* terminator) : terminator_(terminator != nullptr ? terminator : "") {}
+const FinalResultRows& DriverFinalResults() {
+    static const FinalResultRows kRows = {
+        {"ERROR", FinalResult::Match::kWholeLine, true},
+        {"+CMS ERROR:", FinalResult::Match::kPrefixWithNumber, true},
+        {"+CME ERROR:", FinalResult::Match::kPrefixWithNumber, true},
+    };
+    return kRows;
+}
+
+FinalResultWatch::FinalResultWatch(const char* terminator, const FinalResultRows& extraRows)
+    : terminator_(terminator != nullptr ? terminator : "") {
+    for (const FinalResult& row : DriverFinalResults()) rows_.push_back(&row);
+    for (const FinalResult& row : extraRows) rows_.push_back(&row);
+}
 
 FinalResultWatch::Seen FinalResultWatch::Look(const std::string& response) {
     if (seen_ != Seen::kNothing) return seen_;
@@ -57,16 +67,30 @@ FinalResultWatch::Seen FinalResultWatch::Look(const std::string& response) {
         const size_t keep = terminator_.empty() ? 0 : terminator_.size() - 1;
         terminatorFrom_ = response.size() > keep ? response.size() - keep : 0;
     }
-    const size_t error = FindErrorLine(response);
-    if (error != std::string::npos && (terminator == std::string::npos || error < terminator)) {
-        seen_ = Seen::kError;
-    } else if (terminator != std::string::npos) {
-        seen_ = Seen::kTerminator;
+    const size_t line = FindResultLine(response);
+    if (line != std::string::npos && (terminator == std::string::npos || line < terminator)) {
+        row_ = lineRow_;
+    } else if (terminator == std::string::npos) {
+        row_ = EndingNumericCode(response);
+        if (row_ == nullptr) return seen_;
     }
+    seen_ = row_ != nullptr && row_->refused ? Seen::kError : Seen::kTerminator;
     return seen_;
 }
 
-size_t FinalResultWatch::FindErrorLine(const std::string& r) {
+const FinalResult* FinalResultWatch::EndingNumericCode(const std::string& r) const {
+    if (r.empty() || r.back() != '\r') return nullptr;
+    for (const FinalResult* row : rows_) {
+        if (row->match != FinalResult::Match::kNumericCode) continue;
+        const size_t n = std::strlen(row->text);
+        if (r.size() < n + 1 || r.compare(r.size() - 1 - n, n, row->text) != 0) continue;
+        const size_t begin = r.size() - 1 - n;
+        if (begin == 0 || r[begin - 1] == '\r' || r[begin - 1] == '\n') return row;
+    }
+    return nullptr;
+}
+
+size_t FinalResultWatch::FindResultLine(const std::string& r) {
     for (;;) {
         const size_t end = FindLineEnd(r, scanFrom_);
         if (end == std::string::npos) {
@@ -79,13 +103,17 @@ size_t FinalResultWatch::FindErrorLine(const std::string& r) {
         }
         if (r[end] == '\r' && r[end + 1] == '\n') {
             const size_t begin = lineStart_;
-            if (LineIs(r, begin, end, kError)) {
-                errorNumber_ = -1;
-                return begin;
-            }
-            if (LineStartsWith(r, begin, end, kCmsError) || LineStartsWith(r, begin, end, kCmeError)) {
-                errorNumber_ = ErrorNumber(r, begin + std::strlen(kCmsError), end);
-                return begin;
+            for (const FinalResult* row : rows_) {
+                if (row->match == FinalResult::Match::kWholeLine && LineIs(r, begin, end, row->text)) {
+                    errorNumber_ = -1;
+                    lineRow_ = row;
+                    return begin;
+                }
+                if (row->match == FinalResult::Match::kPrefixWithNumber && LineStartsWith(r, begin, end, row->text)) {
+                    errorNumber_ = ErrorNumber(r, begin + std::strlen(row->text), end);
+                    lineRow_ = row;
+                    return begin;
+                }
             }
             lineStart_ = scanFrom_ = end + 2;
         } else {

@@ -1,7 +1,7 @@
 // GsmModem: the AT dialogue (see the header). The line steps are
-// LineTransaction's: every pause goes through the driver's clock, every wait
-// is bounded by the driver's effective time-out, and a response never grows
-// past kMaxResponseBytes.
+// LineTransaction's: every pause goes through the line's clock, every wait is
+// bounded by the line's reply time-out, and a response never grows past
+// kMaxResponseBytes.
 #include "modem/gsm_modem.h"
 
 #include <algorithm>
@@ -17,11 +17,10 @@
 namespace kelvora {
 
 const char kDefaultServiceCentre[] = "+8613800100500";
+const char kFinalResult[] = "\r\nOK\r\n";
+const char kPrompt[] = ">";
 
 namespace {
-
-constexpr char kFinalResult[] = "\r\nOK\r\n";
-constexpr char kPrompt[] = ">";
 constexpr char kCtrlZ = 0x1A;
 constexpr char kMessageReference[] = "+CMGS:";
 
@@ -61,10 +60,10 @@ const char* SendOutcomeName(SendOutcome outcome) {
 }
 
 // Hands the outcome to the caller, and to the trace when it is on.
-bool Report(const DriverBase& driver, const SmsRecord* record, SendResult* result, SendOutcome outcome,
+bool Report(const Trace& trace, const SmsRecord* record, SendResult* result, SendOutcome outcome,
             int32_t errorNumber = -1, int32_t reference = -1) {
     if (result != nullptr) *result = SendResult{outcome, errorNumber, reference};
-    if (driver.trace.on()) {
+    if (trace.on()) {
         std::string event = "send";
         if (record != nullptr) {
             event += " " + Printable(FieldText(record->text, sizeof record->text)) + " to " +
@@ -74,19 +73,19 @@ bool Report(const DriverBase& driver, const SmsRecord* record, SendResult* resul
         event += std::string(": ") + SendOutcomeName(outcome);
         if (reference >= 0) event += ", message reference " + std::to_string(reference);
         if (errorNumber >= 0) event += ", error " + std::to_string(errorNumber);
-        driver.trace.Emit(event);
+        trace.Emit(event);
     }
     return outcome == SendOutcome::kAccepted;
 }
 
 // SendSms refused what it was given: nothing was written.
-bool NotSent(const DriverBase& driver, const char* destination, const char* text, SendRefusal why,
+bool NotSent(const Trace& trace, const char* destination, const char* text, SendRefusal why,
              SendResult* result) {
     if (result != nullptr) *result = SendResult{SendOutcome::kNotSent, -1, -1, why};
-    if (driver.trace.on()) {
+    if (trace.on()) {
         const std::string to = destination != nullptr ? Printable(destination, std::strlen(destination)) : "none";
         const std::string what = text != nullptr ? Printable(text, std::strlen(text)) : "none";
-        driver.trace.Emit("send " + what + " to " + to + ": not sent: " + RefusalText(why));
+        trace.Emit("send " + what + " to " + to + ": not sent: " + RefusalText(why));
     }
     return false;
 }
@@ -97,14 +96,15 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
     ExchangeResult local;
     ExchangeResult& r = result != nullptr ? *result : local;
     r = ExchangeResult{};
-    Clock& clock = driver_.clock();
-    const uint32_t timeout = driver_.EffectiveTimeoutMs();
-    LineTransaction line(driver_);
+    const SerialLine serial = Line();
+    Clock& clock = *serial.clock;
+    const uint32_t timeout = serial.timeoutMs;
+    LineTransaction line(serial);
 
     std::string stale;
     const bool setAsideOk = line.SetAsideWaiting(stale, timeout);
     r.setAside = static_cast<uint32_t>(stale.size());
-    const Trace& trace = driver_.trace;
+    const Trace& trace = serial.TraceOrOff();
     if (trace.on() && !stale.empty()) trace.Emit("set aside before the next command: " + Printable(stale));
 
     const uint32_t writeStart = clock.TickCount();
@@ -114,7 +114,7 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
         buffer.clear();
         length = 0;
         r.outcome = ExchangeOutcome::kPortFailed;
-        driver_.status.SetCode(kStatusWriteError);
+        SetStatus(kStatusWriteError);
         if (trace.on()) trace.Emit("wrote " + Printable(written) + ": port failure, the write did not go out");
         return false;  // RTS stays raised, as the line driver's owner expects
     }
@@ -124,7 +124,7 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
     const uint32_t start = clock.TickCount();
     line.AwaitFirstByte(timeout);
     buffer.clear();
-    FinalResultWatch watch(terminator);
+    FinalResultWatch watch(terminator, extraResults_);
     CollectRules rules;
     rules.sizing = ReadSizing::kWaiting;
     rules.quietAfterMs = timeout;
@@ -145,6 +145,7 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
     } else {
         r.outcome = ExchangeOutcome::kNoAnswer;
     }
+    r.endedBy = watch.row();
     if (trace.on()) {
         std::string event = "wrote " + Printable(written) + ", received " + Printable(buffer) + ": " +
                             OutcomeName(r.outcome);
@@ -152,17 +153,17 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
         trace.Emit(event + " after " + std::to_string(r.elapsedMs) + " ms");
     }
     if (end == CollectEnd::kReadFailed) {
-        driver_.status.SetCode(kStatusReadError);
+        SetStatus(kStatusReadError);
         return false;  // the bytes so far stay in buffer, counted by length
     }
-    driver_.status.SetCode(kStatusOk);
+    SetStatus(kStatusOk);
     return true;
 }
 
 bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
     char pdu[kSubmitPduCapacity + 1];
     const int n = EncodeSubmitPdu(record, pdu);
-    if (n == 0) return Report(driver_, &record, result, SendOutcome::kNotSent);  // does not fit one message
+    if (n == 0) return Report(Line().TraceOrOff(), &record, result, SendOutcome::kNotSent);  // does not fit one message
 
     uint8_t serviceCentreLength = 0;
     HexToBytes(pdu, 2, &serviceCentreLength);
@@ -178,7 +179,7 @@ bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
     // and would take the PDU for a command. Without either, the PDU goes out
     // all the same: the prompt may have been lost on the line.
     if (exchange.outcome == ExchangeOutcome::kRefused || exchange.outcome == ExchangeOutcome::kPortFailed) {
-        return Report(driver_, &record, result, SendOutcomeOf(exchange), exchange.errorNumber);
+        return Report(Line().TraceOrOff(), &record, result, SendOutcomeOf(exchange), exchange.errorNumber);
     }
 
     buffer.assign(pdu, static_cast<size_t>(n));
@@ -186,11 +187,11 @@ bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
     length = static_cast<uint32_t>(buffer.size());
     ExchangeUntil(buffer, length, kFinalResult, &exchange);
     if (exchange.outcome != ExchangeOutcome::kAnswered) {
-        return Report(driver_, &record, result, SendOutcomeOf(exchange), exchange.errorNumber);
+        return Report(Line().TraceOrOff(), &record, result, SendOutcomeOf(exchange), exchange.errorNumber);
     }
     const int32_t reference = MessageReference(buffer);
     // OK without a message reference confirms nothing.
-    return Report(driver_, &record, result, reference >= 0 ? SendOutcome::kAccepted : SendOutcome::kRefused, -1,
+    return Report(Line().TraceOrOff(), &record, result, reference >= 0 ? SendOutcome::kAccepted : SendOutcome::kRefused, -1,
                   reference);
 }
 
@@ -201,20 +202,23 @@ bool GsmModem::SendSms(const char* serviceCentre, const char* destination, const
     SendRefusal why = CheckDestination(destination, record.peerNumber);
     if (why == SendRefusal::kNone) why = CheckMessageText(text);
     if (why == SendRefusal::kNone) why = InternationalDigits(serviceCentre, record.serviceCentre);
-    if (why != SendRefusal::kNone) return NotSent(driver_, destination, text, why, result);
+    if (why != SendRefusal::kNone) return NotSent(Line().TraceOrOff(), destination, text, why, result);
     std::memcpy(record.text, text, std::strlen(text));
     record.protocolId = 0;
     record.codingScheme = 8;
     return SendPdu(record, result);
 }
 
-int GsmModem::ListMessages(SmsRecord* records, size_t capacity, ListFilter filter, ExchangeResult* result) {
-    std::string buffer(filter == ListFilter::kReceivedRead ? "AT+CMGL=1\r" : "AT+CMGL\r");
+int GsmModem::ListMessages(SmsRecord* records, size_t capacity, ListFilter filter, ExchangeResult* result,
+                           int32_t* statuses) {
+    std::string buffer(filter == ListFilter::kReceivedRead ? "AT+CMGL=1\r"
+                       : filter == ListFilter::kAll        ? "AT+CMGL=4\r"
+                                                           : "AT+CMGL\r");
     uint32_t length = static_cast<uint32_t>(buffer.size());
     ExchangeUntil(buffer, length, kFinalResult, result);  // whatever came is scanned
     const size_t size = std::min<size_t>(length, buffer.size());
     if (size == 0) return 0;
-    return ScanListing(buffer.data(), size, records, std::min(capacity, kMaxListedRecords));
+    return ScanListing(buffer.data(), size, records, std::min(capacity, kMaxListedRecords), statuses);
 }
 
 bool GsmModem::DeleteMessage(int32_t index, ExchangeResult* result) {

@@ -1,8 +1,10 @@
-// GsmModem: the AT dialogue with the GSM modem on a driver's serial port, and
-// SMS in PDU mode: sending SMS-SUBMIT, listing and decoding SMS-DELIVER,
-// deleting. It keeps no state: every operation works on the DriverBase's port,
-// line type, reply time-out and status. Each operation can tell its caller
-// what the modem answered; what that means to a host is the stations' matter.
+// GsmModem: the AT dialogue with the GSM modem on a serial line, and SMS in
+// PDU mode: sending SMS-SUBMIT, listing and decoding SMS-DELIVER, deleting.
+// It keeps no state: every operation works on a SerialLine (port, clock, line
+// type, reply time-out, trace), a station's (with its status, which each
+// exchange leaves as a driver's exchanges do) or a tool's own. Each operation
+// can tell its caller what the modem answered; what that means to a host is
+// the stations' matter.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +13,9 @@
 
 #include "driver/driver_base.h"
 #include "driver/line_transaction.h"
+#include "driver/serial_line.h"
 #include "modem/exchange_result.h"
+#include "modem/final_result.h"
 #include "modem/send_result.h"
 #include "modem/sms_record.h"
 
@@ -19,6 +23,10 @@ namespace kelvora {
 
 // The default service-centre number: "+", then 13 digits beginning with 86.
 extern const char kDefaultServiceCentre[];
+// The final result that ends a response ("\r\nOK\r\n"), and the prompt for a
+// message's PDU (">"): the terminators of the dialogue.
+extern const char kFinalResult[];
+extern const char kPrompt[];
 
 // Which received messages a listing asks for. A modem marks every unread
 // message it lists as read, so what a poll could not take is found among the
@@ -26,17 +34,25 @@ extern const char kDefaultServiceCentre[];
 enum class ListFilter : uint8_t {
     kReceivedUnread,  // "AT+CMGL\r": the modem's default status
     kReceivedRead,    // "AT+CMGL=1\r"
+    kAll,             // "AT+CMGL=4\r": sent and unsent ones too
 };
 
 class GsmModem {
 public:
-    explicit GsmModem(DriverBase& driver) : driver_(driver) {}
+    // A station's modem: its line as it is at each operation, and its status
+    // for the exchanges' codes.
+    explicit GsmModem(DriverBase& driver) : driver_(&driver) {}
+    // A modem on a line of its own (no status). extraResults: final results
+    // beyond the driver's own (FinalResultWatch), which end every exchange.
+    explicit GsmModem(const SerialLine& line, const FinalResultRows& extraResults = FinalResultRows())
+        : line_(line), extraResults_(extraResults) {}
 
     // Sets aside what already waits on the line, writes length bytes of
     // buffer, then collects the answer into buffer until it holds terminator
     // or a final error result ("ERROR", "+CMS ERROR: <n>", "+CME ERROR: <n>"),
-    // or a read brings nothing once timeoutMs has passed. false only when the
-    // write or a read failed (status 6 or 5); result says which end it came to.
+    // (or one of the extra results), or a read brings nothing once the reply
+    // time-out has passed. false only when the write or a read failed (status
+    // 6 or 5); result says which end it came to.
     bool ExchangeUntil(std::string& buffer, uint32_t& length, const char* terminator,
                        ExchangeResult* result = nullptr);
 
@@ -50,13 +66,22 @@ public:
     // Lists stored messages into records (room for capacity, at most
     // kMaxListedRecords) and returns how many were filled; only whole entries
     // count, whatever end the exchange came to.
+    // statuses (room for capacity): each entry's <stat>, as ScanListing gives it.
     int ListMessages(SmsRecord* records, size_t capacity = kMaxListedRecords,
-                     ListFilter filter = ListFilter::kReceivedUnread, ExchangeResult* result = nullptr);
+                     ListFilter filter = ListFilter::kReceivedUnread, ExchangeResult* result = nullptr,
+                     int32_t* statuses = nullptr);
     // true only when the modem answered OK.
     bool DeleteMessage(int32_t index, ExchangeResult* result = nullptr);
 
 private:
-    DriverBase& driver_;
+    SerialLine Line() const { return driver_ != nullptr ? driver_->Line() : line_; }
+    void SetStatus(uint32_t code) {
+        if (driver_ != nullptr) driver_->status.SetCode(code);
+    }
+
+    DriverBase* driver_ = nullptr;
+    SerialLine line_;
+    FinalResultRows extraResults_;
 };
 
 }  // namespace kelvora

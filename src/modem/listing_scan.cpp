@@ -48,9 +48,17 @@ bool ReadIndex(const char* p, const char* end, int32_t& index) {
     return true;
 }
 
+// The <stat> after the index: "+CMGL: <index>,<stat>,...".
+int32_t ReadStatus(const char* p, const char* end) {
+    while (p < end && *p != ',') ++p;
+    int32_t status = -1;
+    if (p == end || !ReadIndex(p + 1, end, status) || status < 0 || status > 3) return -1;
+    return status;
+}
+
 }  // namespace
 
-int ScanListing(const char* response, size_t size, SmsRecord* records, size_t capacity) {
+int ScanListing(const char* response, size_t size, SmsRecord* records, size_t capacity, int32_t* statuses) {
     size_t count = 0;
     size_t pos = 0;
     while (count < capacity) {
@@ -70,6 +78,9 @@ int ScanListing(const char* response, size_t size, SmsRecord* records, size_t ca
         const bool whole = pduEnd > pdu && response[pduEnd] == '\r' && response[pduEnd + 1] == '\n';
         if (!whole || !ReadIndex(response + header + kEntryStartLength, response + headerEnd, index)) {
             continue;  // not an entry we could delete safely: left in the modem
+        }
+        if (statuses != nullptr) {
+            statuses[count] = ReadStatus(response + header + kEntryStartLength, response + headerEnd);
         }
         SmsRecord& record = records[count++];
         record.index = index;

@@ -47,5 +47,29 @@ TEST(FinalResultWatch, SeesErrorLinesOnlyWhenTheyAreWholeLines) {
     }
 }
 
+TEST(FinalResultWatch, ACallersRowsEndAnAnswerAsTheDriversDo) {
+    // A modem set to ATV0: "0" done, "4" refused, each ended by CR alone.
+    const FinalResultRows numeric = {{"0", FinalResult::Match::kNumericCode, false},
+                                     {"4", FinalResult::Match::kNumericCode, true}};
+    struct Case {
+        std::string answer;
+        FinalResultWatch::Seen seen;
+        const char* row;
+    } cases[] = {
+        {"AT\r0\r", FinalResultWatch::Seen::kTerminator, "0"},
+        {"4\r", FinalResultWatch::Seen::kError, "4"},
+        {"+CSQ: 20,0\r\n0\r", FinalResultWatch::Seen::kTerminator, "0"},  // not after the comma
+        {"\r\n+CMS ERROR: 500\r\n", FinalResultWatch::Seen::kError, "+CMS ERROR:"},
+        {"\r\n+CSQ: 20,0\r", FinalResultWatch::Seen::kNothing, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        FinalResultWatch watch("\r\nOK\r\n", numeric);
+        CompleteAfter(c.answer, watch);
+        EXPECT_EQ(c.seen, watch.seen());
+        EXPECT_STREQ(c.row, watch.row() != nullptr ? watch.row()->text : nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace kelvora::testing

@@ -54,6 +54,17 @@ TEST_F(ListingScan, IndexWithOrWithoutSpaceAndWhole) {
     EXPECT_EQ(70000, records[3].index);
 }
 
+TEST_F(ListingScan, EachEntrysStatus) {
+    int32_t statuses[4] = {9, 9, 9, 9};
+    const std::string response = "+CMGL: 1,1,,25\r\n" + kHello + "\r\n+CMGL: 2, 3 ,\"x\",25\r\n" + kAbc +
+                                 "\r\n+CMGL: 3\r\n" + kAbc + "\r\n";
+    EXPECT_EQ(3, ScanListing(response.data(), response.size(), records.data(), 4, statuses));
+    EXPECT_EQ(1, statuses[0]);
+    EXPECT_EQ(3, statuses[1]);
+    EXPECT_EQ(-1, statuses[2]);  // none given
+    EXPECT_EQ(9, statuses[3]);
+}
+
 TEST_F(ListingScan, NothingListed) {
     EXPECT_EQ(0, Scan(""));
     EXPECT_EQ(0, Scan("\r\nOK\r\n"));

@@ -10,16 +10,12 @@
 #include <vector>
 
 #include "driver/driver_base.h"
+#include "driver/standing_alone.h"
 #include "modem/gsm_modem.h"
 #include "support/fake_clock.h"
 #include "support/scripted_port.h"
 
 namespace kelvora::testing {
-
-class ModemTestDriver : public DriverBase {
-public:
-    int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
-};
 
 // A transcript: "> " lines are what the driver must write, byte for byte;
 // "< " lines what the modem answers to the write before them ("<@N " N ms
@@ -123,7 +119,7 @@ protected:
     }
 
     FakeClock clock;
-    ModemTestDriver driver;
+    StandingAlone<> driver;
     ScriptedPort* port;
     GsmModem modem{driver};
 };

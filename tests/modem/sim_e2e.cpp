@@ -52,7 +52,7 @@ public:
     }
     ~Station() { driver.Close(0); }
 
-    ModemTestDriver driver;
+    StandingAlone<> driver;
     GsmModem modem{driver};
 
 private:

@@ -9,22 +9,17 @@
 
 #include "driver/driver_base.h"
 #include "driver/host_records.h"
+#include "driver/standing_alone.h"
 #include "serial/serial_port.h"
 
 namespace kelvora::testing {
-
-template <class Station>
-class HostedStation : public Station {
-public:
-    int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
-};
 
 // One station as a host holds it: its port settings, its device address.
 template <class Station>
 struct Device {
     LineSettings line{};
     PortConfig config{};
-    HostedStation<Station> station;
+    StandingAlone<Station> station;
     int32_t deviceAddress = 0;
     uint32_t failedStatus = 0;  // the status code of the last failed write
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/host_records.h"
+#include "driver/standing_alone.h"
 #include "fake_modem.h"
 #include "stations/station_registers.h"
 #include "support/fake_clock.h"
@@ -15,18 +16,11 @@
 
 namespace kelvora::testing {
 
-// The station object answers GetInterfaceOffset; here the driver stands alone.
-template <class Station>
-class StandaloneStation : public Station {
-public:
-    int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
-};
-
 template <class Station>
 struct StationRig {
     FakeClock clock{100000};
     ScriptedPort* port = nullptr;  // owned by the station
-    std::unique_ptr<StandaloneStation<Station>> station = std::make_unique<StandaloneStation<Station>>();
+    std::unique_ptr<StandingAlone<Station>> station = std::make_unique<StandingAlone<Station>>();
     std::unique_ptr<FakeModem> modem;
 
     StationRig() {

@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "driver/driver_base.h"
+#include "driver/standing_alone.h"
 #include "stations/station_registers.h"
 
 namespace kelvora_host {
@@ -43,21 +43,12 @@ std::string Rebuild(const std::string& name, const kelvora::RegisterRequest& r, 
 
 // A station's register types on a driver object of their own: no port, no
 // trace, never seen by the host.
-class RegistersAlone : public kelvora::DriverBase {
-public:
-    explicit RegistersAlone(StationRole role) {
-        if (role == StationRole::kCentral) {
-            kelvora::AddCentralRegisterTypes(*this);
-        } else {
-            kelvora::AddRemoteRegisterTypes(*this);
-        }
-    }
-    int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
-};
-
 const kelvora::RegisterTable& StationTable(StationRole role) {
-    static RegistersAlone central(StationRole::kCentral);
-    static RegistersAlone remote(StationRole::kRemote);
+    static kelvora::StandingAlone<> central;
+    static kelvora::StandingAlone<> remote;
+    static const bool made =
+        (kelvora::AddCentralRegisterTypes(central), kelvora::AddRemoteRegisterTypes(remote), true);
+    (void)made;
     return role == StationRole::kCentral ? central.registerTable : remote.registerTable;
 }
 

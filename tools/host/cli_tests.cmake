@@ -173,6 +173,12 @@ if(TARGET kelvora-modemsim)
   kelvora_host_test(probe_silent_modem 5
                     "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --answer-timeout 1500 --port $KELVORA_MODEM0_DEVICE"
                     PROGRAM ${sim} EXPECT "\\.\\.\\. +waiting for the answer to AT\n.*FAIL +no answer to AT: check power.*result: NOT READY")
+  # probe --send-test sends as the driver does: here without echo (--fix) and
+  # with a prompt of ">" alone.
+  set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-prompt.sock)
+  kelvora_host_test(probe_send_test_bare_prompt 0
+                    "-n|2|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"cut_off\",\"command\":\"AT+CMGS\",\"keep_bytes\":3}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --fix --port $KELVORA_MODEM0_DEVICE --send-test $KELVORA_MODEM1_NUMBER"
+                    PROGRAM ${sim} EXPECT "info +sent ATE0: OK.*command echo off.*test message to \\+8613900000002 accepted.*result: ready for Kelvora")
   # Messages already stored: probe warns that the driver will delete them.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-stored.sock)
   kelvora_host_test(probe_stored_messages 0

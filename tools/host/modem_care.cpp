@@ -19,9 +19,9 @@ struct StorageFill {
     std::string memory;
 };
 
-bool OpenLine(ModemLine& line, const PortOptions& options, const ResolvedPort& port) {
+bool OpenLine(ModemLine& line, const PortOptions& options, const ResolvedPort& port, uint32_t answerMs) {
     std::string error;
-    if (!line.Open(options, port, &error)) {
+    if (!line.Open(options, port, answerMs, &error)) {
         WriteErr("kelvora-host: " + error + "\n");
         return false;
     }
@@ -29,10 +29,10 @@ bool OpenLine(ModemLine& line, const PortOptions& options, const ResolvedPort& p
     return true;
 }
 
-StorageFill ReadFill(ModemLine& line, uint32_t answerMs) {
+StorageFill ReadFill(ModemLine& line) {
     StorageFill fill;
     std::string fields;
-    if (!line.Ask("AT+CPMS?", answerMs).Field("+CPMS:", &fields)) return fill;
+    if (!line.Ask("AT+CPMS?").Field("+CPMS:", &fields)) return fill;
     const std::vector<std::string> parts = SplitFields(fields);
     if (parts.size() < 3) return fill;
     fill.known = true;
@@ -61,19 +61,17 @@ bool Confirmed(const StorageFill& fill, const ResolvedPort& port) {
 
 // The indices that hold a message: "+CMGD: (1,2,5),(0-4)" lists them
 // without reading them; a listing is the fallback.
-std::vector<int> StoredIndices(ModemLine& line, uint32_t answerMs) {
+std::vector<int> StoredIndices(ModemLine& line) {
     std::vector<int> indices;
     std::string fields;
-    if (line.Ask("AT+CMGD=?", answerMs).Field("+CMGD:", &fields) && fields.size() > 1 && fields[0] == '(') {
+    if (line.Ask("AT+CMGD=?").Field("+CMGD:", &fields) && fields.size() > 1 && fields[0] == '(') {
         const std::string list = fields.substr(1, fields.find(')') - 1);
         for (const std::string& part : SplitFields(list)) {
             if (!part.empty() && part.find('-') == std::string::npos) indices.push_back(std::atoi(part.c_str()));
         }
         return indices;
     }
-    for (const StoredMessage& message : ParseListing(line.Ask("AT+CMGL=4", answerMs).raw)) {
-        indices.push_back(message.index);
-    }
+    for (const StoredMessage& message : ListStored(line)) indices.push_back(message.record.index);
     return indices;
 }
 
@@ -82,10 +80,10 @@ std::vector<int> StoredIndices(ModemLine& line, uint32_t answerMs) {
 int RunModemAt(const PortOptions& options, const ResolvedPort& port, const std::string& command,
                const ModemCareSettings& settings) {
     ModemLine line;
-    if (!OpenLine(line, options, port)) return kExitPortFailed;
+    if (!OpenLine(line, options, port, settings.answerMs)) return kExitPortFailed;
     const bool hasPrefix = command.size() >= 2 && (command[0] == 'A' || command[0] == 'a') &&
                            (command[1] == 'T' || command[1] == 't');
-    const Answer answer = line.Ask(hasPrefix ? command : "AT" + command, settings.answerMs);
+    const Answer answer = line.Ask(hasPrefix ? command : "AT" + command);
     for (const std::string& text : answer.Lines()) WriteOut(Printable(text, 4096) + "\n");
     switch (answer.kind) {
         case AnswerKind::kOk:
@@ -98,7 +96,7 @@ int RunModemAt(const PortOptions& options, const ResolvedPort& port, const std::
             WriteErr("kelvora-host: the modem refused the command\n");
             return kExitOperationFailed;
         case AnswerKind::kPrompt:
-            line.Send("\x1B", settings.answerMs);
+            line.Send("\x1B");
             WriteErr("kelvora-host: the modem waits for a message after this command; cancelled with ESC "
                      "(probe --send-test sends a test message)\n");
             return kExitOperationFailed;
@@ -114,18 +112,19 @@ int RunModemAt(const PortOptions& options, const ResolvedPort& port, const std::
 
 int RunModemStorage(const PortOptions& options, const ResolvedPort& port, const ModemCareSettings& settings) {
     ModemLine line;
-    if (!OpenLine(line, options, port)) return kExitPortFailed;
-    const StorageFill fill = ReadFill(line, settings.answerMs);
+    if (!OpenLine(line, options, port, settings.answerMs)) return kExitPortFailed;
+    const StorageFill fill = ReadFill(line);
     if (fill.known) WriteOut(FillText(fill) + "\n");
     if (fill.known && fill.used == 0) return kExitOk;
-    const Answer answer = line.Ask("AT+CMGL=4", settings.answerMs);
-    if (!answer.ok()) {
-        WriteErr("kelvora-host: the modem did not list its messages (AT+CMGL=4 answered " +
-                 (answer.final.empty() ? "\"" + Printable(answer.raw) + "\"" : answer.final) +
+    kelvora::ExchangeResult listing;
+    const std::vector<StoredMessage> messages = ListStored(line, &listing);
+    if (listing.outcome != kelvora::ExchangeOutcome::kAnswered) {
+        WriteErr(std::string("kelvora-host: the modem did not list its messages (AT+CMGL=4: ") +
+                 kelvora::OutcomeName(listing.outcome) +
+                 (listing.errorNumber >= 0 ? ", error " + std::to_string(listing.errorNumber) : "") +
                  "); is it in PDU mode? (probe)\n");
-        return kExitOperationFailed;
+        return listing.outcome == kelvora::ExchangeOutcome::kNoAnswer ? kExitNotReached : kExitOperationFailed;
     }
-    const std::vector<StoredMessage> messages = ParseListing(answer.raw);
     WriteOut("index status\n");
     for (const StoredMessage& message : messages) WriteOut(DescribeStoredMessage(message) + "\n");
     WriteOut(std::to_string(messages.size()) +
@@ -136,8 +135,8 @@ int RunModemStorage(const PortOptions& options, const ResolvedPort& port, const 
 
 int RunModemClear(const PortOptions& options, const ResolvedPort& port, const ModemCareSettings& settings) {
     ModemLine line;
-    if (!OpenLine(line, options, port)) return kExitPortFailed;
-    StorageFill fill = ReadFill(line, settings.answerMs);
+    if (!OpenLine(line, options, port, settings.answerMs)) return kExitPortFailed;
+    StorageFill fill = ReadFill(line);
     if (fill.known && fill.used == 0) {
         WriteOut(FillText(fill) + ": nothing to delete\n");
         return kExitOk;
@@ -147,7 +146,7 @@ int RunModemClear(const PortOptions& options, const ResolvedPort& port, const Mo
         return InputIsTerminal() ? kExitOk : kExitUsage;
     }
     int refused = 0;
-    const Answer all = line.Ask("AT+CMGD=1,4", settings.answerMs);
+    const Answer all = line.Ask("AT+CMGD=1,4");
     if (all.kind == AnswerKind::kNone) {
         WriteErr("kelvora-host: no answer to AT+CMGD=1,4 within " + std::to_string(settings.answerMs) +
                  " ms (--answer-timeout): nothing is known to be deleted\n");
@@ -155,11 +154,12 @@ int RunModemClear(const PortOptions& options, const ResolvedPort& port, const Mo
     }
     if (!all.ok()) {
         // No delete-all: one by one.
-        for (int index : StoredIndices(line, settings.answerMs)) {
-            if (!line.Ask("AT+CMGD=" + std::to_string(index), settings.answerMs).ok()) ++refused;
+        kelvora::GsmModem modem = line.Modem();
+        for (int index : StoredIndices(line)) {
+            if (!modem.DeleteMessage(index)) ++refused;
         }
     }
-    fill = ReadFill(line, settings.answerMs);
+    fill = ReadFill(line);
     if (!fill.known) {
         WriteErr("kelvora-host: the modem did not tell its storage afterwards (AT+CPMS?): the deletes are not "
                  "confirmed\n");

@@ -1,28 +1,32 @@
-// The console's AT dialogue: opening the port, asking, and reading answers
-// for their final result code.
+// The console's line to a modem (see the header).
 #include "modem_line.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
+#include <cstring>
 
 #include "console_text.h"
+#include "driver/serial_line.h"
+#include "modem/final_result.h"
+#include "platform/trace_sink.h"
 
 namespace kelvora_host {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
-// No answer grows past this: a babbling line cannot hold the console.
-constexpr size_t kMaxAnswerBytes = 256 * 1024;
-// However long it flows, an answer ends after this.
-constexpr uint32_t kMaxAnswerMs = 300000;
+constexpr char kEscape[] = "\x1B";
 // A modem's answer to ESC after a half-begun message.
 constexpr uint32_t kRecoverMs = 300;
+// A wait longer than this is shown.
+constexpr uint32_t kShowWaitAfterMs = 1000;
 
-uint32_t ElapsedMs(SteadyClock::time_point since) {
-    return static_cast<uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - since).count());
+// The console's rows beside the driver's: a modem set to ATV0 ends its
+// answers with a number and CR. The driver never needs them: it expects
+// verbose results, which probe checks for.
+const kelvora::FinalResultRows& NumericResults() {
+    static const kelvora::FinalResultRows kRows = {
+        {"0", kelvora::FinalResult::Match::kNumericCode, false},
+        {"4", kelvora::FinalResult::Match::kNumericCode, true},
+    };
+    return kRows;
 }
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
@@ -42,48 +46,60 @@ std::vector<std::string> SplitLines(const std::string& raw) {
     return lines;
 }
 
-// Reads what the answer so far says: a final result code ends it.
-void Classify(Answer* answer) {
-    const std::string& raw = answer->raw;
-    answer->final.clear();
-    if (raw.empty()) {
-        answer->kind = AnswerKind::kNone;
-        return;
+// The answer as the exchange ended it: by which final result, if any.
+Answer Read(const std::string& raw, const kelvora::ExchangeResult& result, bool promptAsked) {
+    Answer answer;
+    answer.raw = raw;
+    const kelvora::FinalResult* row = result.endedBy;
+    switch (result.outcome) {
+        case kelvora::ExchangeOutcome::kAnswered:
+            answer.kind = row != nullptr ? AnswerKind::kNumericOk : promptAsked ? AnswerKind::kPrompt : AnswerKind::kOk;
+            answer.final = row != nullptr ? row->text : promptAsked ? ">" : "OK";
+            return answer;
+        case kelvora::ExchangeOutcome::kRefused:
+            answer.kind = row != nullptr && row->match == kelvora::FinalResult::Match::kNumericCode
+                              ? AnswerKind::kNumericError
+                              : AnswerKind::kError;
+            for (const std::string& line : SplitLines(raw)) {
+                if (row != nullptr && StartsWith(line, row->text)) answer.final = line;
+            }
+            if (answer.final.empty() && row != nullptr) answer.final = row->text;
+            return answer;
+        default:
+            answer.kind = raw.empty() || result.outcome == kelvora::ExchangeOutcome::kPortFailed ? AnswerKind::kNone
+                                                                                                  : AnswerKind::kUnclear;
+            return answer;
     }
-    const size_t n = raw.size();
-    if (raw.back() == '\n' || raw.back() == '\r') {
-        const std::vector<std::string> lines = SplitLines(raw);
-        const std::string& last = lines.empty() ? std::string() : lines.back();
-        if (last == "OK" && raw.back() == '\n') {
-            answer->kind = AnswerKind::kOk;
-            answer->final = last;
-            return;
-        }
-        if ((last == "ERROR" || StartsWith(last, "+CMS ERROR:") || StartsWith(last, "+CME ERROR:")) &&
-            raw.back() == '\n') {
-            answer->kind = AnswerKind::kError;
-            answer->final = last;
-            return;
-        }
-        // Numeric result codes (ATV0) end with CR alone: "0\r" OK, "4\r" ERROR.
-        if (raw.back() == '\r' && n >= 2 && (raw[n - 2] == '0' || raw[n - 2] == '4') &&
-            (n == 2 || raw[n - 3] == '\n' || raw[n - 3] == '\r')) {
-            answer->kind = raw[n - 2] == '0' ? AnswerKind::kNumericOk : AnswerKind::kNumericError;
-            answer->final = raw.substr(n - 2, 1);
-            return;
-        }
-    }
-    if (n >= 2 && raw.compare(n - 2, 2, "> ") == 0) {
-        answer->kind = AnswerKind::kPrompt;
-        answer->final = ">";
-        return;
-    }
-    answer->kind = AnswerKind::kUnclear;
 }
 
-bool Finished(AnswerKind kind) { return kind != AnswerKind::kNone && kind != AnswerKind::kUnclear; }
-
 }  // namespace
+
+// The system's clock, telling once per exchange that a wait passes a second.
+class ModemLine::WaitingClock : public kelvora::Clock {
+public:
+    uint32_t TickCount() override { return kelvora::SystemClock().TickCount(); }
+    void Sleep(uint32_t milliseconds) override {
+        if (!told_ && progress && static_cast<uint32_t>(TickCount() - start_) >= kShowWaitAfterMs) {
+            told_ = true;
+            progress(what_);
+        }
+        kelvora::SystemClock().Sleep(milliseconds);
+    }
+    void Begin(const std::string& what) {
+        start_ = TickCount();
+        told_ = false;
+        what_ = what;
+    }
+    std::function<void(const std::string&)> progress;
+
+private:
+    uint32_t start_ = 0;
+    bool told_ = false;
+    std::string what_;
+};
+
+ModemLine::ModemLine() : clock_(std::make_unique<WaitingClock>()) { trace_.SetRole("console"); }
+ModemLine::~ModemLine() { Close(); }
 
 std::vector<std::string> Answer::Lines() const {
     std::vector<std::string> lines;
@@ -141,8 +157,10 @@ std::vector<std::string> SplitFields(const std::string& text) {
     return parts;
 }
 
-bool ModemLine::Open(const PortOptions& options, const ResolvedPort& resolved, std::string* error) {
+bool ModemLine::Open(const PortOptions& options, const ResolvedPort& resolved, uint32_t answerMs,
+                     std::string* error) {
     BindDevicePath(resolved);
+    answerMs_ = answerMs;
     port_ = kelvora::CreateSerialPort();
     const std::string path = SerialDevicePath(resolved);
     uint32_t code = port_->Open(path.c_str(), 2048, 2048);
@@ -166,11 +184,10 @@ bool ModemLine::Open(const PortOptions& options, const ResolvedPort& resolved, s
     // A send cut off after "AT+CMGS" leaves the modem waiting for the
     // message's text, where it takes every command for text: ESC ends that
     // (and is ignored at the command line), CR ends a half-typed command.
-    // What they bring back is drained before the first question.
+    // What they bring back is set aside by the next exchange.
     uint32_t written = 0;
     port_->Write("\x1B\r", 2, &written, nullptr, 2000);
-    std::this_thread::sleep_for(std::chrono::milliseconds(kRecoverMs));
-    Drain();
+    clock_->Sleep(kRecoverMs);
     return true;
 }
 
@@ -179,53 +196,41 @@ void ModemLine::Close() {
     port_.reset();
 }
 
-void ModemLine::Drain() {
-    for (int i = 0; i < 100; ++i) {
-        char buffer[256];
-        uint32_t count = 0;
-        if (port_->Read(buffer, sizeof(buffer), &count, nullptr, 1000) != 0 || count == 0) return;
-    }
+kelvora::GsmModem ModemLine::Modem(uint32_t timeoutMs) {
+    kelvora::SerialLine line;
+    line.port = port_.get();
+    line.clock = clock_.get();
+    line.timeoutMs = kelvora::EffectiveTimeoutMs(static_cast<int32_t>(timeoutMs != 0 ? timeoutMs : answerMs_));
+    line.trace = &trace_;
+    return kelvora::GsmModem(line, NumericResults());
 }
 
-Answer ModemLine::Ask(const std::string& command, uint32_t quietMs) { return Send(command + "\r", quietMs); }
-
-Answer ModemLine::Send(const std::string& bytes, uint32_t quietMs) {
-    if (!port_) return Answer();
-    Drain();
-    uint32_t written = 0;
-    if (showDialogue_) WriteErr("  -> " + Printable(bytes, 4096) + "\n");
-    if (port_->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &written, nullptr, 2000) != 0) {
-        return Answer();
-    }
-    std::string what = bytes.substr(0, bytes.find_first_of("\r\x1A"));
-    const Answer answer = Collect(what.size() > 40 ? what.substr(0, 37) + "..." : what, quietMs);
-    if (showDialogue_) WriteErr("  <- " + Printable(answer.raw, 4096) + "\n");
-    return answer;
+Answer ModemLine::Ask(const std::string& command) {
+    const bool opensMessage = StartsWith(command, "AT+CMGS=") || StartsWith(command, "at+cmgs=");
+    std::string buffer = command + "\r";
+    clock_->Begin(command.size() > 40 ? command.substr(0, 37) + "..." : command);
+    uint32_t length = static_cast<uint32_t>(buffer.size());
+    kelvora::ExchangeResult result;
+    kelvora::GsmModem modem = Modem();
+    // A command that opens a message (AT+CMGS) ends at the driver's prompt.
+    modem.ExchangeUntil(buffer, length, opensMessage ? kelvora::kPrompt : kelvora::kFinalResult, &result);
+    return Read(buffer, result, opensMessage);
 }
 
-Answer ModemLine::Collect(const std::string& what, uint32_t quietMs) {
-    Answer answer;
-    const auto start = SteadyClock::now();
-    auto lastByte = start;
-    bool told = false;
-    while (ElapsedMs(lastByte) < quietMs && ElapsedMs(start) < kMaxAnswerMs && answer.raw.size() < kMaxAnswerBytes) {
-        if (!told && progress_ && ElapsedMs(start) >= 1000) {
-            progress_(what);
-            told = true;
-        }
-        char buffer[256];
-        uint32_t count = 0;
-        if (port_->Read(buffer, sizeof(buffer), &count, nullptr, 1000) != 0) break;
-        if (count == 0) continue;
-        answer.raw.append(buffer, count);
-        lastByte = SteadyClock::now();
-        Classify(&answer);
-        if (Finished(answer.kind)) return answer;
-    }
-    Classify(&answer);
-    if (answer.kind == AnswerKind::kPrompt) return answer;
-    if (!Finished(answer.kind)) answer.kind = answer.raw.empty() ? AnswerKind::kNone : AnswerKind::kUnclear;
-    return answer;
+Answer ModemLine::Send(const std::string& bytes) {
+    std::string buffer = bytes;
+    clock_->Begin(bytes == kEscape ? "ESC" : "the message");
+    uint32_t length = static_cast<uint32_t>(buffer.size());
+    kelvora::ExchangeResult result;
+    kelvora::GsmModem modem = Modem();
+    modem.ExchangeUntil(buffer, length, kelvora::kFinalResult, &result);
+    return Read(buffer, result, false);
 }
+
+void ModemLine::SetProgress(std::function<void(const std::string& waitingFor)> progress) {
+    clock_->progress = std::move(progress);
+}
+
+void ModemLine::SetShowDialogue(bool show) { trace_.Attach(show ? kelvora::TraceSink::Open("stderr") : nullptr); }
 
 }  // namespace kelvora_host

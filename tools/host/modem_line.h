@@ -1,6 +1,9 @@
-// The console's own AT dialogue with a modem, on the project's SerialPort
-// (never through a station): probe and the modem commands use it. Every wait
-// is bounded; an answer is read for its final result code.
+// The console's line to a modem without a station (probe and the modem
+// commands): the project's SerialPort, opened and set as the driver sets it,
+// and the driver's own modem layer on it (GsmModem: the exchange, its final
+// results, the listing, sending), with two rows of the console's own in the
+// final-result table: the numeric results of a modem set to ATV0, so that
+// probe can tell one. Every wait is bounded by the reply time-out.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +12,21 @@
 #include <string>
 #include <vector>
 
+#include "modem/gsm_modem.h"
+#include "platform/trace.h"
 #include "port_options.h"
 #include "serial/serial_port.h"
 
 namespace kelvora_host {
 
 enum class AnswerKind {
-    kOk,            // "OK"
+    kOk,            // the command was done ("OK")
     kError,         // "ERROR", "+CMS ERROR: <n>" or "+CME ERROR: <n>"
     kNumericOk,     // "0" (ATV0)
     kNumericError,  // "4" (ATV0)
-    kPrompt,        // "> ": the modem waits for a message
-    kUnclear,       // bytes, but no final result code
-    kNone,          // nothing at all
+    kPrompt,        // ">": the modem waits for a message
+    kUnclear,       // bytes, but no final result by the time-out
+    kNone,          // nothing at all, or the port failed
 };
 
 struct Answer {
@@ -44,32 +49,38 @@ std::vector<std::string> SplitFields(const std::string& text);
 
 class ModemLine {
 public:
-    // Opens the port and sets it as the driver does. On failure returns
-    // false with a message for the user: a port that another program holds
-    // is named busy.
-    bool Open(const PortOptions& options, const ResolvedPort& port, std::string* error);
+    ModemLine();
+    ~ModemLine();
+
+    // Opens the port and sets it as the driver does, then brings back a modem
+    // left waiting for a message's text (ESC). answerMs is the reply time-out
+    // of every exchange. On failure returns false with a message for the
+    // user: a port that another program holds is named busy.
+    bool Open(const PortOptions& options, const ResolvedPort& port, uint32_t answerMs, std::string* error);
     void Close();
 
-    // Sends command and CR and collects the answer until its final result
-    // code, or until nothing has come for quietMs (a long listing keeps the
-    // wait going while it flows). Bytes waiting from before are dropped.
-    Answer Ask(const std::string& command, uint32_t quietMs);
-    // Writes bytes as they are (a message after the prompt) and collects the
-    // answer in the same way.
-    Answer Send(const std::string& bytes, uint32_t quietMs);
+    // Sends command and CR and collects the answer until its final result,
+    // or until nothing comes once the reply time-out has passed since it was
+    // sent (a long listing keeps it going while it flows).
+    Answer Ask(const std::string& command);
+    // Writes bytes as they are (ESC after a prompt) and collects the same way.
+    Answer Send(const std::string& bytes);
+
+    // The driver's modem on this line, with the reply time-out given (0: the
+    // line's own): for listing, deleting and sending.
+    kelvora::GsmModem Modem(uint32_t timeoutMs = 0);
 
     // Called once per wait that passes a second, so a person sees why.
-    void SetProgress(std::function<void(const std::string& waitingFor)> progress) { progress_ = progress; }
-    // Shows every command and answer on standard error.
-    void SetShowDialogue(bool show) { showDialogue_ = show; }
+    void SetProgress(std::function<void(const std::string& waitingFor)> progress);
+    // Shows the dialogue on standard error: the driver's trace of it.
+    void SetShowDialogue(bool show);
 
 private:
-    Answer Collect(const std::string& what, uint32_t quietMs);
-    void Drain();
-
+    class WaitingClock;
     std::unique_ptr<kelvora::SerialPort> port_;
-    std::function<void(const std::string&)> progress_;
-    bool showDialogue_ = false;
+    std::unique_ptr<WaitingClock> clock_;
+    kelvora::Trace trace_;
+    uint32_t answerMs_ = 3000;
 };
 
 }  // namespace kelvora_host

@@ -26,9 +26,9 @@ std::string AnswerText(const Answer& answer) {
     }
 }
 
-void SendFixes(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
+void SendFixes(ModemLine& line, ProbeFindings& findings) {
     for (const char* command : {"ATE0", "ATV1", "AT+CMGF=0", "AT&W"}) {
-        const Answer answer = line.Ask(command, answerMs);
+        const Answer answer = line.Ask(command);
         if (answer.ok()) {
             findings.Info(std::string("sent ") + command + ": OK");
         } else {
@@ -39,9 +39,9 @@ void SendFixes(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
 
 // The first and most telling question. Returns false when the probe cannot
 // go on: nothing answers, or the modem refuses everything.
-bool CheckAnswers(ModemLine& line, ProbeFindings& findings, const ResolvedPort& port, uint32_t answerMs) {
+bool CheckAnswers(ModemLine& line, ProbeFindings& findings, const ResolvedPort& port) {
     Answer answer;
-    for (int attempt = 0; attempt < 3 && answer.kind == AnswerKind::kNone; ++attempt) answer = line.Ask("AT", answerMs);
+    for (int attempt = 0; attempt < 3 && answer.kind == AnswerKind::kNone; ++attempt) answer = line.Ask("AT");
     switch (answer.kind) {
         case AnswerKind::kNone: {
             const std::string users = OtherPortUsers(port);
@@ -81,9 +81,9 @@ bool CheckAnswers(ModemLine& line, ProbeFindings& findings, const ResolvedPort& 
     return true;
 }
 
-void CheckMessageFormat(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
+void CheckMessageFormat(ModemLine& line, ProbeFindings& findings) {
     std::string mode;
-    Answer answer = line.Ask("AT+CMGF?", answerMs);
+    Answer answer = line.Ask("AT+CMGF?");
     if (answer.Field("+CMGF:", &mode)) {
         if (mode.compare(0, 1, "0") == 0) {
             findings.Ok("PDU mode (AT+CMGF=0)");
@@ -93,7 +93,7 @@ void CheckMessageFormat(ModemLine& line, ProbeFindings& findings, uint32_t answe
         }
         return;
     }
-    answer = line.Ask("AT+CMGF=0", answerMs);
+    answer = line.Ask("AT+CMGF=0");
     if (answer.ok()) {
         findings.Warn("message format not reported, but AT+CMGF=0 was accepted: save it with AT&W");
     } else {
@@ -112,7 +112,7 @@ int ProbeModem(const PortOptions& options, const ResolvedPort& resolved, const P
 
     ModemLine line;
     std::string error;
-    if (!line.Open(options, resolved, &error)) {
+    if (!line.Open(options, resolved, settings.answerMs, &error)) {
         WriteErr("kelvora-host: " + error + "\n");
         return kExitPortFailed;
     }
@@ -120,19 +120,19 @@ int ProbeModem(const PortOptions& options, const ResolvedPort& resolved, const P
     line.SetProgress([&findings](const std::string& what) { findings.Waiting(what); });
     line.SetShowDialogue(settings.showDialogue);
 
-    if (settings.fix) SendFixes(line, findings, settings.answerMs);
-    if (!CheckAnswers(line, findings, resolved, settings.answerMs)) {
+    if (settings.fix) SendFixes(line, findings);
+    if (!CheckAnswers(line, findings, resolved)) {
         WriteOut("result: NOT READY (" + std::to_string(findings.problems()) + " problem(s) to mend)\n");
         return kExitNotReached;
     }
-    CheckIdentity(line, findings, settings.answerMs);
-    CheckSim(line, findings, settings.answerMs);
-    CheckMessageFormat(line, findings, settings.answerMs);
-    CheckStorage(line, findings, settings.answerMs);
-    const std::string serviceCentre = CheckServiceCentre(line, findings, settings.answerMs);
-    CheckNetwork(line, findings, settings.answerMs);
+    CheckIdentity(line, findings);
+    CheckSim(line, findings);
+    CheckMessageFormat(line, findings);
+    CheckStorage(line, findings);
+    const std::string serviceCentre = CheckServiceCentre(line, findings);
+    CheckNetwork(line, findings);
     if (!settings.testNumber.empty()) {
-        SendTestMessage(line, findings, settings.testNumber, serviceCentre, settings.answerMs);
+        SendTestMessage(line, findings, settings.testNumber, serviceCentre);
     }
     line.Close();
 

@@ -19,8 +19,8 @@ std::string Unquoted(std::string text) {
 }
 
 // The one line an identification command answers with, or "".
-std::string IdentityLine(ModemLine& line, const char* command, uint32_t answerMs) {
-    const Answer answer = line.Ask(command, answerMs);
+std::string IdentityLine(ModemLine& line, const char* command) {
+    const Answer answer = line.Ask(command);
     if (!answer.ok()) return std::string();
     const std::vector<std::string> lines = answer.Lines();
     if (lines.empty()) return std::string();
@@ -39,20 +39,20 @@ void ProbeFindings::Line(const char* verdict, const std::string& text) {
     WriteOut(head + text + "\n");
 }
 
-void CheckIdentity(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
-    const std::string maker = IdentityLine(line, "AT+CGMI", answerMs);
-    const std::string model = IdentityLine(line, "AT+CGMM", answerMs);
-    const std::string revision = IdentityLine(line, "AT+CGMR", answerMs);
-    const std::string imei = IdentityLine(line, "AT+CGSN", answerMs);
+void CheckIdentity(ModemLine& line, ProbeFindings& findings) {
+    const std::string maker = IdentityLine(line, "AT+CGMI");
+    const std::string model = IdentityLine(line, "AT+CGMM");
+    const std::string revision = IdentityLine(line, "AT+CGMR");
+    const std::string imei = IdentityLine(line, "AT+CGSN");
     std::string text = maker + (maker.empty() || model.empty() ? "" : " ") + model;
     if (!revision.empty()) text += (text.empty() ? "revision " : ", revision ") + revision;
     if (!imei.empty()) text += (text.empty() ? "IMEI " : ", IMEI ") + imei;
     findings.Info(text.empty() ? "the modem does not tell its maker and model (AT+CGMI, AT+CGMM)" : "modem: " + text);
 }
 
-void CheckSim(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
+void CheckSim(ModemLine& line, ProbeFindings& findings) {
     std::string state;
-    if (line.Ask("AT+CPIN?", answerMs).Field("+CPIN:", &state)) {
+    if (line.Ask("AT+CPIN?").Field("+CPIN:", &state)) {
         state = Unquoted(state);
         if (state == "READY") {
             findings.Ok("SIM ready (no PIN wanted)");
@@ -64,7 +64,7 @@ void CheckSim(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
         findings.Warn("SIM state not reported (AT+CPIN?): is a SIM card in?");
     }
     std::string number;
-    const Answer answer = line.Ask("AT+CNUM", answerMs);
+    const Answer answer = line.Ask("AT+CNUM");
     if (answer.Field("+CNUM:", &number)) {
         const std::vector<std::string> fields = SplitFields(number);
         number = fields.size() > 1 ? Unquoted(fields[1]) : std::string();
@@ -77,8 +77,8 @@ void CheckSim(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
     }
 }
 
-void CheckStorage(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
-    const Answer answer = line.Ask("AT+CPMS?", answerMs);
+void CheckStorage(ModemLine& line, ProbeFindings& findings) {
+    const Answer answer = line.Ask("AT+CPMS?");
     std::string fields;
     if (!answer.Field("+CPMS:", &fields)) {
         findings.Warn("message storage not reported (AT+CPMS? answered " + Printable(answer.raw) + ")");
@@ -107,9 +107,9 @@ void CheckStorage(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
     }
 }
 
-std::string CheckServiceCentre(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
+std::string CheckServiceCentre(ModemLine& line, ProbeFindings& findings) {
     std::string fields;
-    if (!line.Ask("AT+CSCA?", answerMs).Field("+CSCA:", &fields)) {
+    if (!line.Ask("AT+CSCA?").Field("+CSCA:", &fields)) {
         findings.Info("service centre not reported by the modem (AT+CSCA?); set it in the SMSC registers");
         return std::string();
     }
@@ -120,9 +120,9 @@ std::string CheckServiceCentre(ModemLine& line, ProbeFindings& findings, uint32_
     return number;
 }
 
-void CheckNetwork(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
+void CheckNetwork(ModemLine& line, ProbeFindings& findings) {
     std::string fields;
-    if (line.Ask("AT+CREG?", answerMs).Field("+CREG:", &fields)) {
+    if (line.Ask("AT+CREG?").Field("+CREG:", &fields)) {
         const std::vector<std::string> parts = SplitFields(fields);
         const int state = std::atoi(parts.size() > 1 ? parts[1].c_str() : parts[0].c_str());
         static const char* const kStates[] = {"not registered, not searching", "registered, home network",
@@ -137,7 +137,7 @@ void CheckNetwork(ModemLine& line, ProbeFindings& findings, uint32_t answerMs) {
     } else {
         findings.Warn("network registration not reported (AT+CREG?)");
     }
-    if (line.Ask("AT+CSQ", answerMs).Field("+CSQ:", &fields)) {
+    if (line.Ask("AT+CSQ").Field("+CSQ:", &fields)) {
         const int rssi = std::atoi(SplitFields(fields)[0].c_str());
         if (rssi == 99) {
             findings.Warn("signal: unknown (AT+CSQ 99)");

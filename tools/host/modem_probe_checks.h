@@ -32,12 +32,12 @@ private:
     int warnings_ = 0;
 };
 
-void CheckIdentity(ModemLine& line, ProbeFindings& findings, uint32_t answerMs);
+void CheckIdentity(ModemLine& line, ProbeFindings& findings);
 // PIN state and the subscriber number the SIM holds.
-void CheckSim(ModemLine& line, ProbeFindings& findings, uint32_t answerMs);
-void CheckStorage(ModemLine& line, ProbeFindings& findings, uint32_t answerMs);
+void CheckSim(ModemLine& line, ProbeFindings& findings);
+void CheckStorage(ModemLine& line, ProbeFindings& findings);
 // Returns the service-centre number the modem holds, or "".
-std::string CheckServiceCentre(ModemLine& line, ProbeFindings& findings, uint32_t answerMs);
-void CheckNetwork(ModemLine& line, ProbeFindings& findings, uint32_t answerMs);
+std::string CheckServiceCentre(ModemLine& line, ProbeFindings& findings);
+void CheckNetwork(ModemLine& line, ProbeFindings& findings);
 
 }  // namespace kelvora_host

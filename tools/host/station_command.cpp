@@ -140,7 +140,7 @@ int RunStation(StationRole role, StationOptions& options) {
             ModemLine line;
             std::string why = PortOpenHint(port);
             std::string opening;
-            if (!line.Open(options.port, port, &opening)) why = opening;
+            if (!line.Open(options.port, port, 0, &opening)) why = opening;
             WriteErr("kelvora-host: cannot open the port " + port.display + ": " +
                      DescribeStatusText(driver.GetStatusText()) + "\n  " + why + "\n");
             return kExitPortFailed;

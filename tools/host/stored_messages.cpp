@@ -1,5 +1,5 @@
-// Reading a listing and describing its messages with the driver's own PDU
-// decoder and frame reader, so that the console sees a message as the
+// Listing and describing the stored messages with the driver's own listing,
+// PDU decoder and frame reader, so that the console sees a message as the
 // stations will.
 #include "stored_messages.h"
 
@@ -9,7 +9,7 @@
 
 #include "console_text.h"
 #include "driver_text.h"
-#include "modem/deliver_pdu.h"
+#include "modem/gsm_modem.h"
 #include "stations/telemetry_frame.h"
 
 namespace kelvora_host {
@@ -68,34 +68,22 @@ std::string FrameMeaning(const char* text) {
 
 }  // namespace
 
-std::vector<StoredMessage> ParseListing(const std::string& answer) {
+std::vector<StoredMessage> ListStored(ModemLine& line, kelvora::ExchangeResult* result) {
+    std::vector<kelvora::SmsRecord> records(kelvora::kMaxListedRecords);
+    std::vector<int32_t> statuses(kelvora::kMaxListedRecords, -1);
+    kelvora::ExchangeResult local;
+    const int count = line.Modem().ListMessages(records.data(), records.size(), kelvora::ListFilter::kAll,
+                                                result != nullptr ? result : &local, statuses.data());
     std::vector<StoredMessage> messages;
-    size_t at = 0;
-    while ((at = answer.find("+CMGL:", at)) != std::string::npos) {
-        const size_t headerEnd = answer.find('\n', at);
-        if (headerEnd == std::string::npos) break;
-        const size_t pduStart = answer.find_first_not_of("\r\n", headerEnd);
-        if (pduStart == std::string::npos) break;
-        const size_t pduEnd = answer.find_first_of("\r\n", pduStart);
-        if (pduEnd == std::string::npos) break;  // cut off: not whole
-        StoredMessage message;
-        char* end = nullptr;
-        message.index = static_cast<int>(std::strtol(answer.c_str() + at + 6, &end, 10));
-        message.status = (end != nullptr && *end == ',') ? static_cast<int>(std::strtol(end + 1, nullptr, 10)) : -1;
-        message.pdu = answer.substr(pduStart, pduEnd - pduStart);
-        messages.push_back(message);
-        at = pduEnd;
-    }
+    for (int i = 0; i < count; ++i) messages.push_back(StoredMessage{records[i], statuses[i]});
     return messages;
 }
 
 std::string DescribeStoredMessage(const StoredMessage& message) {
     char head[40];
-    std::snprintf(head, sizeof(head), "%4d  %-7s", message.index, StatusName(message.status));
+    const kelvora::SmsRecord& record = message.record;
+    std::snprintf(head, sizeof(head), "%4d  %-7s", static_cast<int>(record.index), StatusName(message.status));
     if (message.status == 2 || message.status == 3) return head + std::string("an outgoing message (not decoded)");
-    kelvora::SmsRecord record;
-    std::memset(&record, 0, sizeof(record));
-    kelvora::DecodeDeliverPdu(message.pdu.c_str(), record);
     const std::string sender(record.peerNumber, strnlen(record.peerNumber, sizeof(record.peerNumber)));
     const bool international = record.PeerTypeOfNumber() == kTypeOfNumberInternational;
     const std::string text = DriverTextToUtf8(record.text, sizeof(record.text));

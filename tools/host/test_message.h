@@ -1,5 +1,6 @@
-// probe --send-test: one short message through the modem, encoded by the
-// driver's own SMS-SUBMIT encoder, to show that the network takes it.
+// probe --send-test: one short message through the modem, sent by the
+// driver's own SendSms (numbers, encoding, AT+CMGS, prompt, answer), to show
+// that the network takes it.
 #pragma once
 
 #include <string>
@@ -9,13 +10,8 @@
 
 namespace kelvora_host {
 
-// The number as the message carries it: digits with the country code 86,
-// from "+86...", "0086..." or a national number. false when it is not a
-// telephone number.
-bool InternationalNumber(const std::string& number, std::string* digits);
-
 // serviceCentre: the modem's own (AT+CSCA?), or "" for the driver's default.
 void SendTestMessage(ModemLine& line, ProbeFindings& findings, const std::string& number,
-                     const std::string& serviceCentre, uint32_t answerMs);
+                     const std::string& serviceCentre);
 
 }  // namespace kelvora_host
