@@ -32,8 +32,8 @@ did not answer a poll (values from the station's copy), or probe found the
 modem not ready; 130 stopped by Ctrl-C.)";
 
 const char kModemFooter[] = R"(
-Through the serial port itself, no station: the port must be free, so stop the
-host's program first.
+Through the serial port with the driver's modem code, no station: the port must
+be free, so stop the host's program first.
 Exit codes: 0 done; 1 the modem refused; 2 usage error; 4 port cannot be opened;
 5 no answer, or (probe) the modem is not ready.)";
 
@@ -124,7 +124,7 @@ CLI::App* AddModemSubcommand(CLI::App* modem, const char* name, const char* desc
     command->footer(kModemFooter);
     AddPortOptions(command, &m.port, true);
     command->add_option("--answer-timeout", m.settings.answerMs,
-                        "ms of silence after which an answer is taken as ended (default 3000)");
+                        "reply time-out of each command in ms (default 3000)");
     return command;
 }
 
@@ -155,7 +155,7 @@ int Main(int argc, char** argv) {
     probe->footer(kModemFooter);
     AddPortOptions(probe, &probePort, true);
     probe->add_flag("--fix", probeSettings.fix, "first send ATE0, ATV1, AT+CMGF=0 and save them with AT&W");
-    probe->add_option("--answer-timeout", probeSettings.answerMs, "ms to wait for each answer (default 3000)");
+    probe->add_option("--answer-timeout", probeSettings.answerMs, "reply time-out of each command in ms (default 3000)");
     probe->add_option("--send-test", probeSettings.testNumber, "send one test message to this number");
     probe->add_flag("-v,--verbose", probeSettings.showDialogue, "show every command and answer");
 

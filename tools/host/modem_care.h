@@ -1,6 +1,6 @@
-// The modem, looked after from the console through the project's serial
-// port (never through a station): one AT command, the stored messages, and
-// emptying the storage.
+// The modem, looked after from the console with the driver's modem code on
+// a port of its own (never through a station): one AT command, the stored
+// messages, and emptying the storage.
 #pragma once
 
 #include <string>
@@ -10,7 +10,7 @@
 namespace kelvora_host {
 
 struct ModemCareSettings {
-    uint32_t answerMs = 3000;  // longest silence while waiting for an answer
+    uint32_t answerMs = 3000;  // the reply time-out of each command
     bool yes = false;          // modem clear: no question asked
 };
 
