@@ -54,9 +54,17 @@ const FinalResultRows& DriverFinalResults() {
 }
 
 FinalResultWatch::FinalResultWatch(const char* terminator, const FinalResultRows& extraRows)
-    : terminator_(terminator != nullptr ? terminator : "") {
-    for (const FinalResult& row : DriverFinalResults()) rows_.push_back(&row);
-    for (const FinalResult& row : extraRows) rows_.push_back(&row);
+    : terminator_(terminator != nullptr ? terminator : ""), extraRows_(extraRows.empty() ? nullptr : &extraRows) {}
+
+template <class Visit>
+const FinalResult* FinalResultWatch::FirstRow(Visit visit) const {
+    for (const FinalResultRows* rows : {&DriverFinalResults(), extraRows_}) {
+        if (rows == nullptr) continue;
+        for (const FinalResult& row : *rows) {
+            if (visit(row)) return &row;
+        }
+    }
+    return nullptr;
 }
 
 FinalResultWatch::Seen FinalResultWatch::Look(const std::string& response) {
@@ -80,14 +88,13 @@ FinalResultWatch::Seen FinalResultWatch::Look(const std::string& response) {
 
 const FinalResult* FinalResultWatch::EndingNumericCode(const std::string& r) const {
     if (r.empty() || r.back() != '\r') return nullptr;
-    for (const FinalResult* row : rows_) {
-        if (row->match != FinalResult::Match::kNumericCode) continue;
-        const size_t n = std::strlen(row->text);
-        if (r.size() < n + 1 || r.compare(r.size() - 1 - n, n, row->text) != 0) continue;
+    return FirstRow([&r](const FinalResult& row) {
+        if (row.match != FinalResult::Match::kNumericCode) return false;
+        const size_t n = std::strlen(row.text);
+        if (r.size() < n + 1 || r.compare(r.size() - 1 - n, n, row.text) != 0) return false;
         const size_t begin = r.size() - 1 - n;
-        if (begin == 0 || r[begin - 1] == '\r' || r[begin - 1] == '\n') return row;
-    }
-    return nullptr;
+        return begin == 0 || r[begin - 1] == '\r' || r[begin - 1] == '\n';
+    });
 }
 
 size_t FinalResultWatch::FindResultLine(const std::string& r) {
@@ -103,17 +110,15 @@ size_t FinalResultWatch::FindResultLine(const std::string& r) {
         }
         if (r[end] == '\r' && r[end + 1] == '\n') {
             const size_t begin = lineStart_;
-            for (const FinalResult* row : rows_) {
-                if (row->match == FinalResult::Match::kWholeLine && LineIs(r, begin, end, row->text)) {
-                    errorNumber_ = -1;
-                    lineRow_ = row;
-                    return begin;
-                }
-                if (row->match == FinalResult::Match::kPrefixWithNumber && LineStartsWith(r, begin, end, row->text)) {
-                    errorNumber_ = ErrorNumber(r, begin + std::strlen(row->text), end);
-                    lineRow_ = row;
-                    return begin;
-                }
+            lineRow_ = FirstRow([&](const FinalResult& row) {
+                return (row.match == FinalResult::Match::kWholeLine && LineIs(r, begin, end, row.text)) ||
+                       (row.match == FinalResult::Match::kPrefixWithNumber && LineStartsWith(r, begin, end, row.text));
+            });
+            if (lineRow_ != nullptr) {
+                errorNumber_ = lineRow_->match == FinalResult::Match::kPrefixWithNumber
+                                   ? ErrorNumber(r, begin + std::strlen(lineRow_->text), end)
+                                   : -1;
+                return begin;
             }
             lineStart_ = scanFrom_ = end + 2;
         } else {

@@ -35,7 +35,8 @@ class FinalResultWatch {
 public:
     enum class Seen : uint8_t { kNothing, kTerminator, kError };
 
-    // extraRows: rows beside the driver's own; they must outlive the watch.
+    // extraRows: rows beside the driver's own; they must outlive the watch
+    // (a temporary may be given only when it is empty).
     explicit FinalResultWatch(const char* terminator, const FinalResultRows& extraRows = FinalResultRows());
 
     // Looks at what was appended to response since the last call (response
@@ -56,9 +57,12 @@ private:
     size_t FindResultLine(const std::string& response);
     // A numeric row that ends the response.
     const FinalResult* EndingNumericCode(const std::string& response) const;
+    // The driver's rows, then the caller's.
+    template <class Visit>
+    const FinalResult* FirstRow(Visit visit) const;
 
     std::string terminator_;
-    std::vector<const FinalResult*> rows_;
+    const FinalResultRows* extraRows_;  // null when there are none
     size_t terminatorFrom_ = 0;  // where the terminator search goes on
     size_t lineStart_ = 0;       // start of the first line not yet examined
     size_t scanFrom_ = 0;        // where the search for that line's end goes on
