@@ -49,7 +49,8 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterR
                                          : image[site][GroupStart(address)].lastPollTick;
                 if (PollDue(now, lastPoll)) {
                     lastPoll = now;  // before anything: a poll that finds nothing counts
-                    Poll(*request);
+                    const uint32_t listed = Poll(*request);
+                    if (pollScope == PollScope::kStation) stationPollTick = listed;
                 }
                 const uint32_t v = image[site][address].value;
                 const uint32_t bit = static_cast<uint32_t>(request->address2) & 31u;
@@ -74,7 +75,7 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterR
     return 1;
 }
 
-void CentralStation::Poll(const RegisterRequest& request) {
+uint32_t CentralStation::Poll(const RegisterRequest& request) {
     if (trace.on()) {
         const int32_t first = GroupStart(request.address1);
         trace.Emit("poll for the read of " + RegisterText(registerTable, request) + " (site " +
@@ -82,10 +83,12 @@ void CentralStation::Poll(const RegisterRequest& request) {
                    std::to_string(first + kGroupSize - 1) + "), after the pause");
     }
     clock().Sleep(kModemPauseMs);
+    const uint32_t listing = clock().TickCount();
     GsmModem modem(*this);
     mailbox.Poll(modem, trace, [this](const SmsRecord& record, std::string* detail) {
         return TakeMessage(record, detail);
     });
+    return listing;
 }
 
 MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* detail) {

@@ -33,13 +33,16 @@ public:
     StationMailbox mailbox;
     // Read from the user's setting at construction; tests set it directly.
     PollScope pollScope = PollScope::kGroup;
-    // The one poll time of a station-wide scope (the groups' own stay unused).
+    // The one poll time of a station-wide scope (the groups' own stay unused):
+    // when its last listing began, so that every report that came later is
+    // listed by a read 3000 ms after it came, and a poll's own pause does
+    // not count against the time between polls.
     uint32_t stationPollTick = 0;
 
 private:
     // Pauses, lists the modem's messages, applies every acceptable report
-    // and deletes every listed message.
-    void Poll(const RegisterRequest& request);
+    // and deletes every listed message. The tick count as the listing began.
+    uint32_t Poll(const RegisterRequest& request);
     MessageFate TakeMessage(const SmsRecord& record, std::string* detail);
     // Sends the site the register's new value and keeps it in the image once
     // the modem accepted the message. The status the write leaves.

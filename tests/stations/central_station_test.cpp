@@ -92,13 +92,17 @@ TEST_F(CentralStationTest, StationWidePollListsOnceForEverySiteAndGroupWithinThr
     EXPECT_EQ(1u, rig.clock.CountSleeps(1000));
     EXPECT_TRUE(modem.store.empty());
 
-    rig.clock.Set(start + 2999);  // other sites and groups answer from the image the one poll filled
+    // The poll's age counts from its listing, after the pause: a report that
+    // came later is listed by a read 3000 ms after it came.
+    const uint32_t listed = start + 1000;
+    rig.clock.Set(listed + 2999);  // other sites and groups answer from the image the one poll filled
     EXPECT_EQ(4, ReadM(3, 13).intValue);
     EXPECT_EQ(7, ReadM(20, 504).intValue);
+    modem.Receive("8613800000006", ReportText("06300", 9));
     ReadM(6, 300);
     EXPECT_EQ(1, modem.listings);
-    rig.clock.Set(start + 3000);
-    ReadM(6, 300);
+    rig.clock.Set(listed + 3000);
+    EXPECT_EQ(9, ReadM(6, 300).intValue);
     EXPECT_EQ(2, modem.listings);
 }
 

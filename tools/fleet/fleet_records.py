@@ -140,6 +140,7 @@ def analyse(records):
         "sites": cfg["sites"], "groups": cfg["sites"] * cfg["groups"], "poll_scope": cfg["poll_scope"],
         "baud": cfg["baud"], "run_s": run_s,
         "scans": len(complete), "scan_median_s": statistics.median(scan_times) if scan_times else None,
+        "scan_p95_s": percentile(scan_times, 0.95),
         "scan_longest_s": max(scan_times) if scan_times else None,
         "reports_sent": len(sent_reports),
         "reports_delivered": sum(1 for r in sent_reports if r["outcome"] == "delivered"),
@@ -152,7 +153,8 @@ def analyse(records):
         "writes": len(host_writes), "writes_sent": len(written_ok), "writes_delivered": len(delivered_commands),
         "writes_applied": len(applied), "write_lag_median_s": statistics.median(applied) if applied else None,
         "undeliverable": len(undeliverable), "drain_complete": records.drain_complete,
-        "keeps_up": bool(scan_times) and max(scan_times) <= SCAN_GOAL_S,
+        # A live display: nineteen scans in twenty within the goal.
+        "keeps_up": bool(scan_times) and percentile(scan_times, 0.95) <= SCAN_GOAL_S,
     }
     problems = []
     if lost:
@@ -184,7 +186,8 @@ def format_table(s):
     rows = [
         ("sites, groups", f"{s['sites']} sites, {s['groups']} groups (poll scope {s['poll_scope']}, "
                           f"{s['baud']} baud, {s['run_s'] / 60:.1f} min)"),
-        ("scans of every group", f"{s['scans']}, median {sec(s['scan_median_s'], 2)}, longest {sec(s['scan_longest_s'], 2)}"),
+        ("scans of every group", f"{s['scans']}, median {sec(s['scan_median_s'], 2)}, 95% {sec(s['scan_p95_s'], 2)}, "
+                                 f"longest {sec(s['scan_longest_s'], 2)}"),
         ("reports sent", f"{s['reports_sent']}, delivered {s['reports_delivered']}"),
         ("reports applied", f"{s['reports_seen']} seen by the centre's host, {s['reports_overtaken']} replaced by "
                             f"a later one before the host read them, {s['reports_lost']} lost"),
