@@ -401,8 +401,8 @@ def main():
     p.add_argument("--baud", type=int, default=9600, help="the modems' line rate (default 9600)")
     p.add_argument("--groups", type=int, default=10,
                    help="groups of five registers per site, the last one the setpoints (default 10)")
-    p.add_argument("--site-period", type=float, default=60.0,
-                   help="seconds between a site's measurements; each sends two reports (default 60)")
+    p.add_argument("--site-period", type=float, default=120.0,
+                   help="seconds between a site's measurements; each sends two reports (default 120)")
     p.add_argument("--scan-every", type=float, default=1.0,
                    help="the centre's host starts a scan at most this often, in seconds (default 1)")
     p.add_argument("--write-every", type=float, default=20.0, help="seconds between the centre's writes (default 20)")
