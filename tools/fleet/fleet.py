@@ -50,8 +50,8 @@ class FleetError(Exception):
 
 
 class Simulator(SimulatorProcess):
-    def __init__(self, args, workdir, wine_prefix):
-        options = ["--modems", str(args.sites + 1), "--first-number", CENTRE_NUMBER,
+    def __init__(self, args, workdir, wine_prefix, extra=()):
+        options = list(extra) + ["--modems", str(args.sites + 1), "--first-number", CENTRE_NUMBER,
                    "--service-centre", SERVICE_CENTRE, "--baud", str(args.baud), "--capacity", str(args.capacity),
                    "--send-delay", str(args.send_delay_ms), "--delivery-delay", str(args.delivery_delay_ms)]
         if wine_prefix:
@@ -135,6 +135,7 @@ class Fleet:
         self.unapplied = {}                  # site -> setpoint values written and not yet read at the site
         self.scans_since = []                # start times of the centre's complete scans
         self.busy = 0                        # sites' hosts in the middle of their reads
+        self.ticks = {}                      # site -> measurements made
 
     def fail(self, error):
         with self.lock:
@@ -150,35 +151,44 @@ class Fleet:
 
     def site(self, s):
         try:
-            a, host = self.args, self.sessions[s + 1]
-            host.run([f"write SMSC={SERVICE_CENTRE} DETC={CENTRE_NUMBER} COMFLAG=1"], 120)
-            start = self.records.started + a.site_period * s / a.sites
-            tick = 0
-            measured = self.args.groups - 1
-            while not self.ending.is_set():
-                due = start + tick * a.site_period
-                if self.ending.wait(max(0.0, due - time.time())):
-                    break
-                first = 5 * (tick % measured)
-                values = {first + i: self.value(tick, s, first + i) for i in range(5)}
-                values[self.setpoint_group + 1] = self.value(tick, s, self.setpoint_group + 1)  # a heartbeat
-                # One read a group: with the network's answer taking 3 s, every read of a group polls
-                # (and reports) again, its poll time being older than 3 s once the report is out.
-                self.site_read(s, host, [
-                    "write " + " ".join(f"M{k}={v}" for k, v in values.items()),
-                    f"read M{first}", f"read M{self.setpoint_group}"])
-                tick += 1
-            # The drain: read the setpoint group while the centre's writes are on their way here.
-            last = time.time()
-            while not self.finished.is_set():
-                with self.lock:
-                    waiting = bool(self.unapplied.get(s))
-                if waiting and time.time() - last >= 3.5:
-                    self.site_read(s, host, [f"read M{self.setpoint_group}"])
-                    last = time.time()
-                self.finished.wait(0.5)
+            host = self.sessions[s + 1]
+            self.site_measure(s, host)
+            self.site_drain(s, host, self.finished)
         except Exception as e:  # noqa: BLE001  (any failure ends the run with its story)
             self.fail(f"site {s}: {e}")
+
+    def site_measure(self, s, host):
+        """Until the run's time is up: a measurement every --site-period seconds, each read reporting."""
+        a = self.args
+        host.run([f"write SMSC={SERVICE_CENTRE} DETC={CENTRE_NUMBER} COMFLAG=1"], 120)
+        start = self.records.started + a.site_period * s / a.sites
+        tick = 0
+        measured = self.args.groups - 1
+        while not self.ending.is_set():
+            due = start + tick * a.site_period
+            if self.ending.wait(max(0.0, due - time.time())):
+                break
+            first = 5 * (tick % measured)
+            values = {first + i: self.value(tick, s, first + i) for i in range(5)}
+            values[self.setpoint_group + 1] = self.value(tick, s, self.setpoint_group + 1)  # a heartbeat
+            # One read a group: with the network's answer taking 3 s, every read of a group polls
+            # (and reports) again, its poll time being older than 3 s once the report is out.
+            self.site_read(s, host, [
+                "write " + " ".join(f"M{k}={v}" for k, v in values.items()),
+                f"read M{first}", f"read M{self.setpoint_group}"])
+            tick += 1
+        self.ticks[s] = tick
+
+    def site_drain(self, s, host, until):
+        """Reads the setpoint group while the centre's writes are on their way here, until `until` is set."""
+        last = time.time()
+        while not until.is_set() and not self.finished.is_set():
+            with self.lock:
+                waiting = bool(self.unapplied.get(s))
+            if waiting and time.time() - last >= 3.5:
+                self.site_read(s, host, [f"read M{self.setpoint_group}"])
+                last = time.time()
+            until.wait(0.5)
 
     def site_read(self, s, host, lines):
         timeout = 60 + 20 * len(lines)
@@ -322,74 +332,93 @@ def collect_simulator(simulator, records):
         records.command_logs[m["index"]] = simulator.request({"cmd": "log", "modem": m["index"]}, timeout=60)["log"]
 
 
-def run(args, workdir):
-    config = {k: v for k, v in vars(args).items() if k not in ("simulator", "host", "library", "dll", "wine_run")}
-    records = Records(config)
-    wine = simulator = None
-    sessions = []
-    try:
-        env = None
+class Players:
+    """Wine (with --win32), the simulator and one host session per station, started in order and stopped
+    however the run ends. `host_extra(who)` gives more options for a station's host."""
+
+    def __init__(self, args, workdir, records, simulator_class=None, session_class=None, host_extra=None):
+        self.args, self.workdir, self.records = args, workdir, records
+        self.simulator_class = simulator_class or Simulator
+        self.session_class = session_class or HostSession
+        self.host_extra = host_extra or (lambda who: [])
+        self.wine = self.simulator = None
+        self.sessions = []
+
+    def __enter__(self):
+        args, env = self.args, None
         if args.win32:
-            wine = Wine(args.wine_prefix, args.wine_run, "fleet")
+            self.wine = Wine(args.wine_prefix, args.wine_run, "fleet")
             print("fleet: starting Wine", flush=True)
-            wine.start()
-            ok, path = wine.register(args.dll)
+            self.wine.start()
+            ok, path = self.wine.register(args.dll)
             print(f"fleet: regsvr32 {path}: " + ("registered" if ok else "FAILED (the hosts load the DLL directly)"))
-            env = wine.env
-        simulator = Simulator(args, workdir, args.wine_prefix if args.win32 else None)
-        records.numbers = {"centre": 0, **{str(s): s + 1 for s in range(args.sites)}}
+            env = self.wine.env
+        simulator = self.simulator = self.simulator_class(args, self.workdir, args.wine_prefix if args.win32 else None)
+        self.records.numbers = {"centre": 0, **{str(s): s + 1 for s in range(args.sites)}}
 
         def port(i):
             return f"COM{simulator.modems[i]['com']}" if args.win32 else simulator.modems[i]["device"]
 
         line_end = "\r" if args.win32 else "\n"
-        sessions.append(HostSession("centre", host_argv(args, "central", port(0), ["--poll-scope", args.poll_scope]),
-                                    records, env, line_end))
+        self.sessions.append(self.session_class(
+            "centre", host_argv(args, "central", port(0), ["--poll-scope", args.poll_scope] + self.host_extra("centre")),
+            self.records, env, line_end))
         for s in range(args.sites):
-            sessions.append(HostSession(f"site {s}", host_argv(args, "remote", port(s + 1), ["--device", str(s)]),
-                                        records, env, line_end))
-        fleet = Fleet(args, records, sessions, simulator)
-        error = None
-        try:
-            fleet.play()
-        except FleetError as e:
-            error = str(e)
-        collect_simulator(simulator, records)
-        if records.ended is None:
-            records.ended = time.time()
-        if records.started is None:
-            records.started = records.ended
-        path = os.path.join(workdir, "fleet-records.json")
-        records.save(path)
-        summary = analyse(records)
-        if error:
-            summary["problems"].insert(0, error)
-        with open(os.path.join(workdir, "fleet-summary.json"), "w") as f:
-            json.dump(summary, f, indent=1)
-        platform = "Kelvora.dll under Wine" if args.win32 else "the native driver library"
-        print(f"\nFleet on the simulator ({platform}; send answered after {args.send_delay_ms / 1000:g} s, "
-              f"delivered {args.delivery_delay_ms / 1000:g} s after sending; records in {path})")
-        print(format_table(summary))
-        if summary["problems"]:
-            print("VERDICT: FAIL: " + "; ".join(summary["problems"]))
-            return 1
-        pace = (f"the centre keeps up: 95% of scans within {SCAN_GOAL_S:g} s" if summary["keeps_up"] else
-                f"the centre falls behind at this load: 95% of scans within {summary['scan_p95_s'] or 0:.1f} s, "
-                f"report lag up to {summary['lag_longest_s'] or 0:.1f} s")
-        print(f"VERDICT: PASS: {summary['sites']} sites for {summary['run_s'] / 60:.1f} min, nothing lost, every "
-              f"write applied, storage high-water {summary['store_high_water']} of {summary['store_capacity']}; "
-              + pace)
-        return 0
+            self.sessions.append(self.session_class(
+                f"site {s}", host_argv(args, "remote", port(s + 1), ["--device", str(s)] + self.host_extra(f"site {s}")),
+                self.records, env, line_end))
+        return self
+
+    def __exit__(self, *exc):
+        for h in self.sessions:
+            h.stop(20 if self.args.win32 else 10)
+        if self.wine:
+            self.wine.stop()
+        if self.simulator:
+            self.simulator.stop()
+        return False
+
+
+def run(args, workdir):
+    config = {k: v for k, v in vars(args).items() if k not in ("simulator", "host", "library", "dll", "wine_run")}
+    records = Records(config)
+    try:
+        with Players(args, workdir, records) as players:
+            fleet = Fleet(args, records, players.sessions, players.simulator)
+            error = None
+            try:
+                fleet.play()
+            except FleetError as e:
+                error = str(e)
+            collect_simulator(players.simulator, records)
     except FleetError as e:
         print(f"VERDICT: FAIL: {e}")
         return 1
-    finally:
-        for h in sessions:
-            h.stop(20 if args.win32 else 10)
-        if wine:
-            wine.stop()
-        if simulator:
-            simulator.stop()
+    if records.ended is None:
+        records.ended = time.time()
+    if records.started is None:
+        records.started = records.ended
+    path = os.path.join(workdir, "fleet-records.json")
+    records.save(path)
+    summary = analyse(records)
+    if error:
+        summary["problems"].insert(0, error)
+    with open(os.path.join(workdir, "fleet-summary.json"), "w") as f:
+        json.dump(summary, f, indent=1)
+    platform = "Kelvora.dll under Wine" if args.win32 else "the native driver library"
+    print(f"\nFleet on the simulator ({platform}; send answered after {args.send_delay_ms / 1000:g} s, "
+          f"delivered {args.delivery_delay_ms / 1000:g} s after sending; records in {path})")
+    print(format_table(summary))
+    if summary["problems"]:
+        print("VERDICT: FAIL: " + "; ".join(summary["problems"]))
+        return 1
+    pace = (f"the centre keeps up: 95% of scans within {SCAN_GOAL_S:g} s" if summary["keeps_up"] else
+            f"the centre falls behind at this load: 95% of scans within {summary['scan_p95_s'] or 0:.1f} s, "
+            f"report lag up to {summary['lag_longest_s'] or 0:.1f} s")
+    print(f"VERDICT: PASS: {summary['sites']} sites for {summary['run_s'] / 60:.1f} min, nothing lost, every "
+          f"write applied, storage high-water {summary['store_high_water']} of {summary['store_capacity']}; "
+          + pace)
+    return 0
 
 
 def main():

@@ -60,6 +60,8 @@ int main(int argc, char** argv) {
     app.add_option("--delivery-delay", deliveryDelayMs, "ms from a send to the message's arrival in its destination's store")
         ->capture_default_str()
         ->check(CLI::Range(0, 600000));
+    app.add_flag("--keep-when-full", options.keepWhenFull,
+                 "The network keeps a message for a full store and delivers it once there is room (5 min at most)");
     app.add_flag("--cmti", options.cmti, "Announce arrivals with +CMTI (as after AT+CNMI=2,1)");
     app.add_option("--info-file", infoFile, "Write the modems (device, number, COM port) to this JSON file");
     app.add_option("--control", controlPath, "Unix socket of the JSON control protocol (see modemsim/control.h)");

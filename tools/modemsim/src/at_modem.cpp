@@ -60,7 +60,20 @@ int AtModem::Deliver(const std::string& pdu, std::string* error) {
     return index;
 }
 
+void AtModem::Restart(SystemTime bootUntil) {
+    ResetProfile();
+    mode_ = Mode::Command;
+    line_.clear();
+    echoPending_.clear();
+    pdu_.clear();
+    overflow_ = false;
+    output_.clear();
+    deafUntil_ = bootUntil;
+    log_.push_back({std::chrono::system_clock::now(), "<restart>", ""});
+}
+
 void AtModem::Receive(const char* data, size_t count, SystemTime now) {
+    if (now < deafUntil_) return;  // still starting up
     for (size_t i = 0; i < count; ++i) {
         const char c = data[i];
         if (mode_ == Mode::Pdu) {
@@ -160,7 +173,11 @@ void AtModem::Respond(const std::string& command, const std::string& echoed, Sys
     if (has(FaultKind::Error)) {
         text = ResultText("ERROR");
     } else if (has(FaultKind::CmsError)) {
-        text = ResultText("+CMS ERROR: " + std::to_string(first(FaultKind::CmsError).cmsError));
+        const int cms = first(FaultKind::CmsError).cmsError;
+        text = ResultText("+CMS ERROR: " + std::to_string(cms));
+        if (wasPdu && command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0) {
+            sink_->Refused(id_, pdu_, pduLength_, cms);
+        }
     } else if (wasPdu) {
         Answer answer;
         const bool send = command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0;
@@ -207,6 +224,7 @@ void AtModem::Respond(const std::string& command, const std::string& echoed, Sys
     if (sent) delay += options_.sendAnswerDelay;  // the network answers a send, not the modem
     if (!text.empty()) output_.push_back({text, delay, false});
     entry.response = text;
+    entry.delay = delay;
     log_.push_back(entry);
 }
 

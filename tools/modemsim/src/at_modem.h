@@ -29,6 +29,8 @@ class SubmitSink {
 public:
     virtual ~SubmitSink() = default;
     virtual int Submit(size_t fromModem, const std::string& pdu, int announcedLength, bool overlong) = 0;
+    // The send was refused with +CMS ERROR <cmsError> (a fault): kept in the books all the same.
+    virtual void Refused(size_t fromModem, const std::string& pdu, int announcedLength, int cmsError) = 0;
 };
 
 class AtModem {
@@ -50,6 +52,8 @@ public:
     std::vector<LogEntry>& log() { return log_; }
     std::vector<Fault>& faults() { return faults_; }
     void SetEcho(bool on) { echo_ = on; }
+    // See Modem::Restart: output and half-received input dropped, factory settings, deaf until bootUntil.
+    void Restart(SystemTime bootUntil);
     void SetCmti(bool on) { cnmiMt_ = on ? 1 : 0; }
 
 private:
@@ -94,6 +98,8 @@ private:
     int pduLength_ = 0;
     std::string pdu_;
     bool overflow_ = false;
+
+    SystemTime deafUntil_{};
 
     std::vector<OutputChunk> output_;
     std::vector<LogEntry> log_;

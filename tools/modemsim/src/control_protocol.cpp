@@ -105,6 +105,7 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
             reply["rejected"] = s.rejected;
             reply["pending"] = s.pending;
             reply["duplicated"] = s.duplicated;
+            reply["held"] = s.held;
             return reply;
         }
         if (cmd == "quit") {
@@ -159,7 +160,8 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
         } else if (cmd == "log") {
             json list = json::array();
             for (const LogEntry& e : m.CommandLog()) {
-                list.push_back({{"time_ms", EpochMs(e.time)}, {"command", e.command}, {"response", e.response}});
+                list.push_back({{"time_ms", EpochMs(e.time)}, {"command", e.command}, {"response", e.response},
+                                {"delay_ms", e.delay.count()}});
             }
             reply["log"] = list;
         } else if (cmd == "clear_log") {
@@ -180,6 +182,13 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
             const int times = request.value("times", 1);
             const size_t overtakenBy = request.value("overtaken_by", static_cast<size_t>(1));
             if (cmd == "hold_back") m.HoldBack(times, overtakenBy); else m.DeliverTwice(times, overtakenBy);
+        } else if (cmd == "fill_store") {
+            reply["filled"] = m.FillStore(request.value("sender", std::string("+8610086")),
+                                          request.value("text", std::string("storage full")));
+        } else if (cmd == "restart") {
+            m.Restart(Millis(request.value("boot_ms", 1000)));
+        } else if (cmd == "echo") {
+            m.SetEcho(request.at("on").get<bool>());
         } else if (cmd == "clear_faults") {
             m.ClearFaults();
         } else if (cmd == "send_raw") {

@@ -1,11 +1,15 @@
 // What the network does to a message on its way besides carrying it: holding
-// it back so that later ones overtake it, and delivering it twice.
+// it back so that later ones overtake it, delivering it twice, and keeping it
+// while its destination's store is full.
+#include <algorithm>
+
 #include "network_impl.h"
 
 namespace modemsim {
 namespace {
 
 constexpr auto kLongestHold = std::chrono::seconds(60);
+constexpr auto kValidity = std::chrono::minutes(5);  // the stations' messages are valid this long
 
 void Count(NetworkStats& stats, DeliveryOutcome outcome) {
     if (outcome == DeliveryOutcome::Delivered) ++stats.delivered; else ++stats.undeliverable;
@@ -23,6 +27,9 @@ void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverP
         ++stats.pending;
         heldBack.push_back({to, deliverPdu, from.holdBackOvertakenBy, now + kLongestHold, false, recordIndex,
                             senderIndex});
+    } else if (Keep(to, deliverPdu, false, recordIndex, senderIndex)) {
+        record.outcome = DeliveryOutcome::Pending;
+        ++stats.pending;
     } else {
         std::string why;
         record.storedIndex = modems[static_cast<size_t>(to)]->at->Deliver(deliverPdu, &why);
@@ -48,20 +55,63 @@ void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverP
 }
 
 void Network::Impl::Land(const HeldBack& held) {
+    if (Keep(held.toModem, held.deliverPdu, held.secondCopy, held.record, held.senderRecord)) return;
     std::string why;
     const int index = modems[static_cast<size_t>(held.toModem)]->at->Deliver(held.deliverPdu, &why);
     if (held.secondCopy) {
         if (index > 0) ++stats.duplicated;
         return;
     }
-    SubmittedPdu& record = submitted[held.record];
+    Landed(held.record, held.senderRecord, index);
+}
+
+void Network::Impl::Landed(size_t recordIndex, size_t senderRecord, int index) {
+    SubmittedPdu& record = submitted[recordIndex];
     record.storedIndex = index;
     record.outcome = index > 0 ? DeliveryOutcome::Delivered : DeliveryOutcome::StoreFull;
     record.deliveredTime = std::chrono::system_clock::now();
-    modems[record.fromModem]->submitted[held.senderRecord] = record;
+    modems[record.fromModem]->submitted[senderRecord] = record;
     --stats.pending;
     Count(stats, record.outcome);
     changed.notify_all();
+}
+
+bool Network::Impl::Keep(int to, const std::string& deliverPdu, bool secondCopy, size_t record,
+                         size_t senderRecord) {
+    if (!options.keepWhenFull) return false;
+    const MessageStore& store = modems[static_cast<size_t>(to)]->at->store();
+    const bool queued = std::any_of(kept.begin(), kept.end(), [to](const HeldBack& k) { return k.toModem == to; });
+    if (!queued && store.used() < store.capacity()) return false;
+    kept.push_back({to, deliverPdu, 0, std::chrono::steady_clock::now() + kValidity, secondCopy, record, senderRecord});
+    return true;
+}
+
+void Network::Impl::LandKept(SteadyTime now, SteadyTime* next) {
+    std::vector<int> waiting;  // destinations still full: what was kept after stays behind
+    for (auto it = kept.begin(); it != kept.end();) {
+        const HeldBack k = *it;
+        AtModem& to = *modems[static_cast<size_t>(k.toModem)]->at;
+        const bool behind = std::find(waiting.begin(), waiting.end(), k.toModem) != waiting.end();
+        if (k.latest <= now) {  // its validity is over: undeliverable
+            it = kept.erase(it);
+            if (!k.secondCopy) Landed(k.record, k.senderRecord, -1);
+            continue;
+        }
+        if (behind || to.store().used() >= to.store().capacity()) {
+            waiting.push_back(k.toModem);
+            *next = std::min(*next, k.latest);
+            ++it;
+            continue;
+        }
+        it = kept.erase(it);
+        std::string why;
+        const int index = to.Deliver(k.deliverPdu, &why);
+        if (k.secondCopy) {
+            if (index > 0) ++stats.duplicated;
+        } else {
+            Landed(k.record, k.senderRecord, index);
+        }
+    }
 }
 
 void Network::Impl::LandHeld(SteadyTime now, SteadyTime* next) {
@@ -75,6 +125,21 @@ void Network::Impl::LandHeld(SteadyTime now, SteadyTime* next) {
             ++it;
         }
     }
+}
+
+int Modem::FillStore(const std::string& sender, const std::string& text) {
+    int filled = 0;
+    while (InjectText(sender, text, Coding::Ucs2) > 0) ++filled;
+    return filled;
+}
+
+void Modem::Restart(Millis boot) {
+    std::lock_guard<std::mutex> lock(network_->impl_->mu);
+    if (index_ >= network_->impl_->modems.size()) return;
+    ModemSlot& slot = *network_->impl_->modems[index_];
+    slot.queue.clear();
+    slot.blocked = false;
+    slot.at->Restart(std::chrono::system_clock::now() + boot);
 }
 
 void Modem::HoldBack(int times, size_t overtakenBy) {

@@ -90,6 +90,7 @@ bool Network::Start(std::string* error) {
     n.submitted.clear();
     n.heldBack.clear();
     n.inTransit.clear();
+    n.kept.clear();
     n.stats = {};
     n.stopping = false;
     for (size_t i = 0; i < n.options.modemCount; ++i) {
@@ -160,7 +161,9 @@ bool Network::WaitForSubmitted(size_t count, Millis timeout) const {
 
 NetworkStats Network::Stats() const {
     std::lock_guard<std::mutex> lock(impl_->mu);
-    return impl_->stats;
+    NetworkStats stats = impl_->stats;
+    stats.held = impl_->heldBack.size() + impl_->kept.size();
+    return stats;
 }
 
 const NetworkOptions& Network::options() const { return impl_->options; }
@@ -241,6 +244,23 @@ int Network::Impl::Submit(size_t fromModem, const std::string& pdu, int announce
     submitted.push_back(record);
     changed.notify_all();
     return record.messageReference;
+}
+
+void Network::Impl::Refused(size_t fromModem, const std::string& pdu, int announcedLength, int cmsError) {
+    ModemSlot& from = *modems[fromModem];
+    SubmittedPdu record;
+    record.time = std::chrono::system_clock::now();
+    record.fromModem = fromModem;
+    record.fromNumber = from.number;
+    record.pdu = pdu;
+    record.announcedLength = announcedLength;
+    record.decoded = DecodePdu(pdu);
+    record.cmsError = cmsError;
+    ++stats.submitted;
+    ++stats.rejected;
+    from.submitted.push_back(record);
+    submitted.push_back(record);
+    changed.notify_all();
 }
 
 void Network::Impl::LandDue(SteadyTime now, SteadyTime* next) {
@@ -340,6 +360,7 @@ void Network::Impl::Loop() {
         fds.push_back({wake[0], POLLIN, 0});
         LandDue(now, &deadline);
         LandHeld(now, &deadline);
+        LandKept(now, &deadline);
         for (size_t i = 0; i < modems.size(); ++i) {
             ModemSlot& slot = *modems[i];
             Collect(slot, now);

@@ -70,6 +70,7 @@ struct Network::Impl : SubmitSink {
     explicit Impl(NetworkOptions o) : options(std::move(o)) {}
 
     int Submit(size_t fromModem, const std::string& pdu, int announcedLength, bool overlong) override;
+    void Refused(size_t fromModem, const std::string& pdu, int announcedLength, int cmsError) override;
 
     // All below with mu held.
     // Stores a message at its destination (or holds it back, as the sender's
@@ -78,6 +79,12 @@ struct Network::Impl : SubmitSink {
     void Deliver(ModemSlot& from, int to, const std::string& deliverPdu, SubmittedPdu& record, size_t recordIndex,
                  size_t senderIndex);
     void Land(const HeldBack& held);
+    // With keepWhenFull: keeps a message whose destination is full, or has messages kept before it.
+    bool Keep(int to, const std::string& deliverPdu, bool secondCopy, size_t record, size_t senderRecord);
+    // Delivers kept messages where there is room now; gives up on those past their validity.
+    void LandKept(SteadyTime now, SteadyTime* next);
+    // The record of a message that reached its destination's store at `index` (or found it full: -1).
+    void Landed(size_t record, size_t senderRecord, int index);
     void LandHeld(SteadyTime now, SteadyTime* next);
     // Passes the messages whose time in transit is over on to Deliver.
     void LandDue(SteadyTime now, SteadyTime* next);
@@ -95,6 +102,7 @@ struct Network::Impl : SubmitSink {
     std::vector<SubmittedPdu> submitted;
     std::vector<HeldBack> heldBack;
     std::deque<InTransit> inTransit;  // in order of their due times (one delay for all)
+    std::deque<HeldBack> kept;        // for full stores, in arrival order; `latest`: the validity's end
     NetworkStats stats;
     std::thread thread;
     bool running = false;

@@ -62,6 +62,9 @@ TEST_F(ModemTest, ErrorsReplaceTheAnswerAndTheCommandIsNotCarriedOut) {
     modem(0).InjectFault(MakeFault(FaultKind::CmsError, "PDU"));
     EXPECT_EQ(Send(0, SubmitPdu("8613900000002", "0061")), "\r\n+CMS ERROR: 500\r\n");
     EXPECT_EQ(modem(1).Stored().size(), 1u);
+    ASSERT_EQ(modem(0).Submitted().size(), 1u);  // in the books as refused
+    EXPECT_FALSE(modem(0).Submitted()[0].accepted);
+    EXPECT_EQ(modem(0).Submitted()[0].cmsError, 500);
     EXPECT_EQ(Send(0, SubmitPdu("8613900000002", "0061")), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
 }
 
@@ -117,4 +120,20 @@ TEST_F(ModemTest, ClosingTheLineHangsUp) {
     EXPECT_FALSE(line(0).Write("AT\r"));
     // The other modem is untouched.
     EXPECT_EQ(line(1).Command("AT\r"), "AT\r\r\nOK\r\n");
+}
+
+TEST_F(ModemTest, ARestartLosesWhatWasInFlightKeepsTheStoreAndEchoesAgain) {
+    line(0).Command("ATE0\r");
+    ASSERT_EQ(modem(0).InjectText("+8613900000002", "kept"), 1);
+    Fault late = MakeFault(FaultKind::Delay, "AT+CSQ");
+    late.delay = 300ms;
+    modem(0).InjectFault(late);
+    line(0).Write("AT+CSQ\r");
+    ASSERT_TRUE(modem(0).WaitForCommand("AT+CSQ", 2s));
+    line(0).Write("AT+CMG");  // half a command line when the modem goes down
+    modem(0).Restart(400ms);
+    line(0).Write("S=10\r");  // while it starts: not heard
+    EXPECT_EQ(line(0).ReadFor(600ms), "");
+    EXPECT_EQ(line(0).Command("AT\r"), "AT\r\r\nOK\r\n");  // echo back on
+    EXPECT_EQ(modem(0).Stored().size(), 1u);
 }

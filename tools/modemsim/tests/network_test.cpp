@@ -184,3 +184,41 @@ TEST_F(ModemTest, NetworkAnswersASendAndDeliversItLate) {
     EXPECT_EQ(line(1).Command("AT+CMGD=2\r"), "\r\nOK\r\n");
     EXPECT_EQ(modem(1).StoreHighWater(), 2u);
 }
+
+TEST_F(ModemTest, TheNetworkKeepsMessagesForAFullStoreAndDeliversThemInOrderOnceThereIsRoom) {
+    NetworkOptions options;
+    options.keepWhenFull = true;
+    options.capacity = 2;
+    clients_.clear();
+    network_->Stop();
+    StartNetwork(options);
+    line(0).Command("ATE0\r");
+    line(1).Command("ATE0\r");
+    EXPECT_EQ(modem(1).FillStore("+8610086"), 2);
+    Send(0, SubmitPdu("8613900000002", "0061"));
+    Send(0, SubmitPdu("8613900000002", "0062"));
+    EXPECT_EQ(modem(0).Submitted()[0].outcome, DeliveryOutcome::Pending);
+    EXPECT_EQ(network_->Stats().held, 2u);
+
+    auto texts = [this] {
+        std::vector<std::string> out;
+        for (const StoredMessage& m : modem(1).Stored()) out.push_back(DecodePdu(m.pdu).text);
+        return out;
+    };
+    auto waitFor = [this](size_t delivered) {
+        const auto deadline = std::chrono::steady_clock::now() + 3s;
+        while (network_->Stats().delivered < delivered && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+    };
+    EXPECT_EQ(line(1).Command("AT+CMGD=2\r"), "\r\nOK\r\n");  // one place: the first kept, not the second
+    waitFor(1);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"storage full", "a"}));
+    EXPECT_EQ(line(1).Command("AT+CMGD=1\r"), "\r\nOK\r\n");
+    waitFor(2);
+    EXPECT_EQ(texts(), (std::vector<std::string>{"b", "a"}));
+    const SubmittedPdu second = modem(0).Submitted()[1];
+    EXPECT_EQ(second.outcome, DeliveryOutcome::Delivered);
+    EXPECT_EQ(second.storedIndex, 1);
+    EXPECT_EQ(network_->Stats().held, 0u);
+    EXPECT_EQ(network_->Stats().pending, 0u);
+}

@@ -10,7 +10,7 @@
 //   clear_store   modem
 //   submitted     [modem]                      -> "submitted": [{time_ms, from, pdu, accepted, mr, outcome, to,
 //                                                 stored_index, delivered_ms, decoded, ...}]
-//   log           modem                        -> "log": [{time_ms, command, response}]
+//   log           modem                        -> "log": [{time_ms, command, response, delay_ms}]
 //   clear_log     modem
 //   fault         modem, kind (silence|delay|error|cms_error|garbage|cut_off|unsolicited|close_line),
 //                 [command], [times], [delay_ms], [cms_error], [bytes], [keep_bytes], [after_lines],
@@ -20,12 +20,15 @@
 //                 until that many later ones to the same destination have arrived (Modem::HoldBack)
 //   deliver_twice modem, [times], [overtaken_by]   and delivers them twice, the second copy after
 //                 that many later ones (Modem::DeliverTwice); times 0 ends either
+//   fill_store    modem, [sender], [text]      every free place of the store taken -> "filled"
+//   restart       modem, [boot_ms]             the modem restarts (Modem::Restart)
+//   echo          modem, on                    command echo on or off (as ATE1 / ATE0)
 //   send_raw      modem, bytes
 //   baud          [modem], rate                (no modem: all)
 //   capacity      modem, capacity
 //   cmti          modem, on
 //   stats                                      -> submitted, delivered, undeliverable, rejected,
-//                                                 pending, duplicated
+//                                                 pending, duplicated, held
 //   quit                                       (the program stops)
 // The same protocol is served on a TCP port of 127.0.0.1 when asked for.
 #pragma once

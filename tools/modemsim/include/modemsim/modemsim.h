@@ -59,6 +59,10 @@ struct NetworkOptions {
     // message reaches its destination's store this long after it was sent.
     Millis sendAnswerDelay{0};
     Millis deliveryDelay{0};
+    // A message for a full store is kept by the network and delivered, in
+    // order, once the store has room again, as GSM networks do (within the
+    // validity of five minutes); otherwise it is undeliverable at once.
+    bool keepWhenFull = false;
 };
 
 // One message in a modem's store.
@@ -121,7 +125,7 @@ struct SubmittedPdu {
     std::string fromNumber;
     std::string pdu;                   // the hexadecimal text as received, before Ctrl-Z
     int announcedLength = 0;           // the <length> of AT+CMGS
-    bool accepted = false;             // answered +CMGS (false: +CMS ERROR)
+    bool accepted = false;             // answered +CMGS (false: +CMS ERROR, the modem's or the network's)
     int cmsError = 0;                  // when not accepted
     int messageReference = -1;         // the <mr> answered
     DecodedPdu decoded;
@@ -136,6 +140,7 @@ struct LogEntry {
     SystemTime time;
     std::string command;
     std::string response;
+    Millis delay{0};        // how long after the command the response began to leave (a Delay fault, the network)
 };
 
 // Faults on demand. A fault applies to the next commands whose line starts
@@ -192,6 +197,13 @@ public:
     void SetCmti(bool on);
     void SetEcho(bool on);
 
+    // Fills every free place of the store with a message from `sender`; returns how many.
+    int FillStore(const std::string& sender, const std::string& text = "storage full");
+    // The modem restarts: what it was sending and what it was given half-way
+    // (a command line, a PDU) are lost, its settings go back to the factory's
+    // (echo on), the store is kept; it hears nothing until `boot` is over.
+    void Restart(Millis boot);
+
     std::vector<SubmittedPdu> Submitted() const;
     std::vector<LogEntry> CommandLog() const;
     void ClearLog();
@@ -229,6 +241,7 @@ struct NetworkStats {
     size_t rejected = 0;        // +CMS ERROR to the sender
     size_t pending = 0;         // accepted, not yet at their destination
     size_t duplicated = 0;      // second copies delivered
+    size_t held = 0;            // messages and second copies held back, or kept for a full store, now
 };
 
 class Network {
