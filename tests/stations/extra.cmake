@@ -68,3 +68,33 @@ if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
                    --workdir ${CMAKE_CURRENT_BINARY_DIR}/fleet-short)
   set_tests_properties(fleet_short PROPERTIES LABELS "stations;e2e;fleet" TIMEOUT 240)
 endif()
+
+# A soak of about a minute with a fixed seed: three sites under every kind of
+# fault, checked by the soak's ledger (./run soak runs it as long as asked).
+if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
+  add_test(NAME soak_short
+           COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/soak/soak.py 1 --seed 20201208 --sites 3 --groups 4
+                   --faults-per-minute 20
+                   --simulator $<TARGET_FILE:kelvora-modemsim> --host $<TARGET_FILE:kelvora-host>
+                   --workdir ${CMAKE_CURRENT_BINARY_DIR}/soak-short)
+  set_tests_properties(soak_short PROPERTIES LABELS "stations;e2e;soak" TIMEOUT 600)
+endif()
+
+# The soak under Wine with Kelvora.dll, smaller: two sites of three groups for
+# half a minute. The soak ends the Wine server it used; a detached one is
+# started again for the Wine tests that follow, as ./run test started it.
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  find_package(Python3 COMPONENTS Interpreter)
+  if(Python3_Interpreter_FOUND)
+    add_test(NAME soak_short_wine
+             COMMAND /bin/sh -c "\"$0\" \"$@\"; rc=$?; setsid wineserver -p </dev/null >/dev/null 2>&1 & exit $rc"
+                     ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/soak/soak.py 0.5 --seed 20201208 --sites 2
+                     --groups 3 --faults-per-minute 30 --win32
+                     --simulator ${KELVORA_NATIVE_BUILD_DIR}/tools/modemsim/kelvora-modemsim
+                     --host $<TARGET_FILE:kelvora-host> --dll $<TARGET_FILE:Kelvora>
+                     --wine-run ${CMAKE_BINARY_DIR}/wine-run.sh --wine-prefix ${KELVORA_WINEPREFIX}
+                     --workdir ${CMAKE_CURRENT_BINARY_DIR}/soak-short-wine)
+    set_tests_properties(soak_short_wine PROPERTIES LABELS "stations;e2e;soak;wine" TIMEOUT 600
+                         ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+  endif()
+endif()

@@ -401,7 +401,7 @@ def run(args, workdir, seed):
         more = len(ledger.violations) - 1
         if more > 0:
             print(f"  ... and {more} more (soak-ledger.json)")
-    print(f"soak: {len(records.faults)} faults of {kinds} kinds over {(records.ended - records.started) / 60:.0f} min, "
+    print(f"soak: {len(records.faults)} faults of {kinds} kinds over {(records.ended - records.started) / 60:.{0 if args.minutes >= 2 else 1}f} min, "
           f"{frames} frames, lost {ledger.counts('lost')}, applied twice {ledger.counts('applied twice')}, "
           f"went back {ledger.counts('went back')}, converged {'yes' if converged else 'no'}, longest call "
           f"{ratio:.2f} of its bound")

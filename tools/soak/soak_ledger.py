@@ -222,7 +222,8 @@ class Ledger:
                             continue
                         allowed -= 1
                     spent += c
-            boot = sum(r[1] for r in booted) + PAUSE_S * len(booted)
+            # A modem starting up hears nothing: a send to it loses its prompt and its answer unlogged.
+            boot = sum(r[1] + 2 * self.timeout_s + PAUSE_S for r in booted)
             bound = (pauses + spent + boot + MACHINE_ALLOWANCE_S + EXCHANGE_ALLOWANCE_S * len(entries)
                      + 0.02 * call.get("reads", 1))
             took = end - start
