@@ -25,7 +25,7 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-BUILD_WHO=fleet
+BUILD_WHO=$(basename "$PROGRAM" .py)
 # shellcheck source=tools/demo/build.sh
 . "$ROOT/tools/demo/build.sh"
 build_players "$BUILD" "$WIN32" || exit 1
