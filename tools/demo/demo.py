@@ -21,8 +21,8 @@ import tempfile
 import threading
 import time
 
-from host_terminal import HostTerminal, host_line
-from simulator_process import SimulatorProcess, stop_process
+from host_terminal import HostProcess
+from simulator_process import SimulatorProcess
 
 CENTRE_NUMBER = "+8613900000001"
 SITE_NUMBER = "+8613900000005"
@@ -163,28 +163,15 @@ class TraceTail:
             self.timeline.add(when, self.who, event)
 
 
-class Host:
+class Host(HostProcess):
     """One kelvora-host session, fed commands at its terminal (see host_terminal.py)."""
 
     def __init__(self, name, argv, timeline, env=None, line_end="\n"):
         self.name = name
         self.timeline = timeline
-        self.lines = queue.Queue()
+        super().__init__(argv, env, line_end)
         self.counter = 0
         self.errors = []
-        self.terminal = HostTerminal(line_end)
-        self.proc = subprocess.Popen(argv, stdin=self.terminal.typed, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     env=env, start_new_session=True)
-        self.terminal.started()
-        for stream, kind in ((self.proc.stdout, "out"), (self.proc.stderr, "err")):
-            threading.Thread(target=self._reader, args=(stream, kind), daemon=True).start()
-
-    def _reader(self, stream, kind):
-        for raw in iter(stream.readline, b""):
-            line = host_line(raw.decode("utf-8", "replace").rstrip("\r\n"))
-            if line is not None:
-                self.lines.put((time.time(), kind, line))
-        self.lines.put((time.time(), kind, None))
 
     def _record(self, when, kind, line):
         if kind == "err":
@@ -237,15 +224,6 @@ class Host:
             if line is not None:
                 self._record(when, kind, line)
         return output
-
-    def stop(self, seconds):
-        if self.proc.poll() is None:
-            try:
-                self.terminal.type(["quit"])
-            except OSError:
-                pass
-        stop_process(self.proc, seconds)
-        self.terminal.close()
 
 
 def values_of(lines):

@@ -27,7 +27,6 @@ import json
 import os
 import queue
 import re
-import subprocess
 import sys
 import tempfile
 import threading
@@ -35,8 +34,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "demo"))
 from demo import Wine  # noqa: E402  (the demo's Wine prefix)
-from host_terminal import HostTerminal, host_line  # noqa: E402
-from simulator_process import SimulatorProcess, stop_process  # noqa: E402
+from host_terminal import HostProcess  # noqa: E402
+from simulator_process import SimulatorProcess  # noqa: E402
 from fleet_records import SCAN_GOAL_S, Records, analyse, format_table  # noqa: E402
 
 CENTRE_NUMBER = "+8613900000001"  # modem 0; site s is modem s + 1
@@ -59,7 +58,7 @@ class Simulator(SimulatorProcess):
         super().__init__(args.simulator, workdir, options, FleetError, start_seconds=30)
 
 
-class HostSession:
+class HostSession(HostProcess):
     """One kelvora-host process fed script lines at its terminal (see host_terminal.py). Values,
     results and the end mark come back on one stream (standard output), so each line is known to
     belong to the script lines that asked for it."""
@@ -68,21 +67,8 @@ class HostSession:
 
     def __init__(self, who, argv, records, env=None, line_end="\n"):
         self.who, self.records = who, records
-        self.lines = queue.Queue()
+        super().__init__(argv, env, line_end)
         self.counter = 0
-        self.terminal = HostTerminal(line_end)
-        self.proc = subprocess.Popen(argv, stdin=self.terminal.typed, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     env=env, start_new_session=True)
-        self.terminal.started()
-        for stream, kind in ((self.proc.stdout, "out"), (self.proc.stderr, "err")):
-            threading.Thread(target=self._reader, args=(stream, kind), daemon=True).start()
-
-    def _reader(self, stream, kind):
-        for raw in iter(stream.readline, b""):
-            line = host_line(raw.decode("utf-8", "replace").rstrip("\r\n"))
-            if line is not None:
-                self.lines.put((time.time(), kind, line))
-        self.lines.put((time.time(), kind, None))
 
     def run(self, lines, timeout):
         """Runs script lines; returns [(time, kind, line)] they printed, values decoded: kind 'value'."""
@@ -113,15 +99,6 @@ class HostSession:
             if kind == "err" or "NOT sent" in line:
                 self.records.host_errors.append({"who": self.who, "time": when, "line": line})
             out.append((when, kind, line, None))
-
-    def stop(self, seconds):
-        if self.proc.poll() is None:
-            try:
-                self.terminal.type(["quit"])
-            except OSError:
-                pass
-        stop_process(self.proc, seconds)
-        self.terminal.close()
 
 
 class Fleet:
