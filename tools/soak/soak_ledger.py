@@ -261,8 +261,8 @@ class Ledger:
         return converged
 
     def check_resources(self, memory, traces, warm_up):
-        """memory: who -> [(time, kB)]; traces: who -> [(time, bytes on disk)]."""
-        for who, samples in memory.items():
+        """memory: who -> [(time, kB)], or None not to judge it; traces: who -> [(time, bytes on disk)]."""
+        for who, samples in (memory or {}).items():
             after = [kb for t, kb in samples if t >= warm_up]
             if len(after) >= 2 and max(after) - after[0] > MEMORY_SLACK_KB + after[0] // 20:
                 self.violation("memory grew", samples[-1][0], [], [
