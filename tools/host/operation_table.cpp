@@ -6,7 +6,7 @@
 namespace kelvora_host {
 namespace {
 
-const OperationSpec kOperations[] = {
+const OperationRow kOperations[] = {
     {"read", OperationKind::kRead, Arguments::kEachAddress, true, "read ADDR[:TYPE]...",
      "read registers and print their values", &Session::Read},
     {"write", OperationKind::kWrite, Arguments::kEachValue, true, "write ADDR[:TYPE]=VALUE...",
@@ -31,21 +31,21 @@ const OperationSpec kOperations[] = {
 
 }  // namespace
 
-const OperationSpec* OperationTable(size_t* count) {
+const OperationRow* OperationTable(size_t* count) {
     *count = sizeof kOperations / sizeof kOperations[0];
     return kOperations;
 }
 
-const OperationSpec* FindOperation(const std::string& name) {
-    for (const OperationSpec& spec : kOperations) {
-        if (name == spec.name) return &spec;
+const OperationRow* FindOperation(const std::string& name) {
+    for (const OperationRow& row : kOperations) {
+        if (name == row.name) return &row;
     }
     return nullptr;
 }
 
-const OperationSpec& SpecOf(OperationKind kind) {
-    for (const OperationSpec& spec : kOperations) {
-        if (spec.kind == kind) return spec;
+const OperationRow& RowOf(OperationKind kind) {
+    for (const OperationRow& row : kOperations) {
+        if (row.kind == kind) return row;
     }
     return kOperations[0];  // every kind has its row
 }

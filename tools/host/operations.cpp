@@ -13,15 +13,15 @@ namespace {
 std::string OperationNames() {
     std::string names;
     size_t count = 0;
-    const OperationSpec* rows = OperationTable(&count);
+    const OperationRow* rows = OperationTable(&count);
     for (size_t i = 0; i < count; ++i) names += (i == 0 ? "" : ", ") + std::string(rows[i].name);
     return names;
 }
 
 bool Keyword(const std::string& token, OperationKind* kind) {
-    const OperationSpec* spec = FindOperation(token);
-    if (spec != nullptr) *kind = spec->kind;
-    return spec != nullptr;
+    const OperationRow* row = FindOperation(token);
+    if (row != nullptr) *kind = row->kind;
+    return row != nullptr;
 }
 
 bool IsNumericTypeName(const std::string& name) {
@@ -122,7 +122,7 @@ const char* OperationsHelp() {
         std::string text = "Operations (any number, run in order by one station; the station's registers\n"
                            "and numbers live only as long as this program runs):\n";
         size_t count = 0;
-        const OperationSpec* rows = OperationTable(&count);
+        const OperationRow* rows = OperationTable(&count);
         for (size_t i = 0; i < count; ++i) {
             std::string usage = rows[i].usage;
             usage.resize(std::max<size_t>(usage.size(), 28), ' ');
@@ -147,7 +147,7 @@ Addresses: central station  M<site>.<address> (M5.120), M<site>.<address>.<bit>
 
 bool IsOperationName(const std::string& word) { return FindOperation(word) != nullptr; }
 
-const char* OperationName(OperationKind kind) { return SpecOf(kind).name; }
+const char* OperationName(OperationKind kind) { return RowOf(kind).name; }
 
 bool ParseOperations(const std::vector<std::string>& tokens, std::vector<Operation>* operations,
                      std::string* error) {
@@ -162,7 +162,7 @@ bool ParseOperations(const std::vector<std::string>& tokens, std::vector<Operati
         std::vector<std::string> arguments;
         OperationKind ignored;
         while (i < tokens.size() && !Keyword(tokens[i], &ignored)) arguments.push_back(tokens[i++]);
-        const Arguments takes = SpecOf(operation.kind).arguments;
+        const Arguments takes = RowOf(operation.kind).arguments;
         switch (takes) {
             case Arguments::kNone:
                 if (!arguments.empty()) {
@@ -250,6 +250,6 @@ bool SplitScriptLine(const std::string& line, std::vector<std::string>* tokens, 
     return true;
 }
 
-bool NeedsPort(const Operation& operation) { return SpecOf(operation.kind).needsPort; }
+bool NeedsPort(const Operation& operation) { return RowOf(operation.kind).needsPort; }
 
 }  // namespace kelvora_host

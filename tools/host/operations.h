@@ -34,7 +34,7 @@ enum class Arguments {
 class Session;
 struct Operation;
 
-struct OperationSpec {
+struct OperationRow {
     const char* name;
     OperationKind kind;
     Arguments arguments;
@@ -45,10 +45,10 @@ struct OperationSpec {
 };
 
 // The row of an operation; nullptr for a word that names none.
-const OperationSpec* FindOperation(const std::string& name);
-const OperationSpec& SpecOf(OperationKind kind);
+const OperationRow* FindOperation(const std::string& name);
+const OperationRow& RowOf(OperationKind kind);
 // Every row, in the help's order.
-const OperationSpec* OperationTable(size_t* count);
+const OperationRow* OperationTable(size_t* count);
 
 // One operation. read, write and check name one register each (the user's
 // "read A B" becomes two), so that an interrupted batch can say which were

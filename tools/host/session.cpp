@@ -270,7 +270,7 @@ int Session::Run(const Operation& operation) {
         Fail(std::string(OperationName(operation.kind)) + " needs a port: start the session with --port");
         return kExitUsage;
     }
-    return (this->*SpecOf(operation.kind).run)(operation);
+    return (this->*RowOf(operation.kind).run)(operation);
 }
 
 int Session::RunBatch(const std::vector<Operation>& operations) {
