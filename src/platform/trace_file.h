@@ -1,10 +1,11 @@
 // TraceFile: the file a dialogue trace goes to, kept private. It holds
 // telephone numbers and message texts, so on POSIX it is created readable by
-// its owner only (0600), never opened through a symbolic link nor when it is
-// another user's or not a plain file, and not left open in programs the host
-// starts; on Windows it takes the protection of its folder, its handle is not
-// inherited, and other programs may read, rename and delete it while it is
-// open (a log viewer, a second process of the same host).
+// its owner only (0600, to which a file that was there before is set), never
+// opened through a symbolic link nor when it is another user's or not a plain
+// file, and not left open in programs the host starts; on Windows it takes
+// the protection of its folder, its handle is not inherited, and other
+// programs may read, rename and delete it while it is open (a log viewer, a
+// second process of the same host).
 #pragma once
 
 #include <cstdint>

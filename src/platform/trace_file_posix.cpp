@@ -1,4 +1,5 @@
-// TraceFile on POSIX: open(2) with O_NOFOLLOW and O_CLOEXEC, mode 0600.
+// TraceFile on POSIX: open(2) with O_NOFOLLOW and O_CLOEXEC, mode 0600
+// (set with fchmod(2) on a file that was there before).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,13 @@ bool TraceFile::Open(const std::string& path, std::string* why) {
     struct stat facts {};
     if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode) || facts.st_uid != geteuid()) {
         *why = S_ISREG(facts.st_mode) ? "it belongs to another user" : "it is not a plain file";
+        close(fd);
+        return false;
+    }
+    // A file that was there before keeps its mode through open(2): an
+    // earlier version, or another program, may have left it readable by all.
+    if ((facts.st_mode & 07777) != 0600 && fchmod(fd, 0600) != 0) {
+        *why = "it cannot be made readable by its owner only (" + ErrorText(errno) + ")";
         close(fd);
         return false;
     }

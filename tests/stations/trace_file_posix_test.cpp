@@ -1,5 +1,6 @@
 // A trace file on POSIX is its owner's alone: created 0600, whatever the
-// umask allows, and never written through a symbolic link.
+// umask allows, made 0600 when it was there before, refused when it is
+// another user's, and never written through a symbolic link.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/trace_file.h"
 #include "platform/trace_sink.h"
 #include "support/file_text.h"
 
@@ -42,6 +44,27 @@ TEST_F(TraceFilePosix, IsCreatedReadableByItsOwnerOnly) {
     umask(before);
     EXPECT_EQ(0600u, ModeOf(path));
     EXPECT_EQ(0600u, ModeOf(path + ".1"));
+}
+
+TEST_F(TraceFilePosix, AFileThatWasThereBeforeIsMadeItsOwnersOrRefused) {
+    std::ofstream(path) << "earlier lines\n";
+    ASSERT_EQ(0, chmod(path.c_str(), 0644));
+    TraceFile file;
+    std::string why;
+    ASSERT_TRUE(file.Open(path, &why)) << why;
+    EXPECT_EQ(0600u, ModeOf(path));
+    file.Close();
+
+    // Another user's file is left as it is, with the reason. Only root can
+    // give a file away.
+    if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    const std::string theirs = folder + "/theirs.log";
+    std::ofstream(theirs) << "their lines\n";
+    ASSERT_EQ(0, chmod(theirs.c_str(), 0644));
+    ASSERT_EQ(0, chown(theirs.c_str(), 4321, 4321));
+    EXPECT_FALSE(file.Open(theirs, &why));
+    EXPECT_EQ("it belongs to another user", why);
+    EXPECT_EQ(0644u, ModeOf(theirs));
 }
 
 TEST_F(TraceFilePosix, IsNeverWrittenThroughASymbolicLink) {
