@@ -5,7 +5,8 @@
 // file, and not left open in programs the host starts; on Windows it takes
 // the protection of its folder, its handle is not inherited, and other
 // programs may read, rename and delete it while it is open (a log viewer, a
-// second process of the same host).
+// second process of the same host). Each write lands whole at its end, also
+// while other processes write to it.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,9 @@
 // TraceFile on Windows: CreateFileA with no security attributes (the
 // folder's protection, a handle no child process inherits), shared for
 // reading, writing and deleting; a reparse point (a symbolic link or a
-// junction) or a device name is refused.
+// junction) or a device name is refused. Opened to append only (no
+// FILE_WRITE_DATA), so that every write lands at the end as the file stands
+// then, and each write holds a lock that other writers of the trace wait for.
 #include <windows.h>
 
 #include <cstdio>
@@ -22,11 +24,52 @@ std::string ErrorText(DWORD error) {
 
 HANDLE Handle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// Reading is asked for too: LockFileEx needs it (or the right to write
+// anywhere, which would end the append-only handle).
+constexpr DWORD kTraceAccess = FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// Windows' own file systems make an append-only write whole at the end, but
+// where appending is emulated (Wine reads the size, then writes there), two
+// processes can still write one place. So writers of one trace take turns:
+// an exclusive lock on one byte far past any end a trace reaches, where it
+// stands in the way of no read nor write (locks on Windows are mandatory).
+constexpr DWORD kTurnOffsetHigh = 0x40000000;  // 2^62
+// A turn is one line's write. Should another writer hold it this long (a
+// process stopped in a debugger), the write goes ahead without it.
+constexpr ULONGLONG kTurnWaitMs = 1000;
+
+class WritersTurn {
+public:
+    explicit WritersTurn(HANDLE file) : file_(file) {
+        const ULONGLONG start = GetTickCount64();
+        for (unsigned attempt = 0;; ++attempt) {
+            OVERLAPPED at{};
+            at.OffsetHigh = kTurnOffsetHigh;
+            held_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != FALSE;
+            // Only another's turn is waited for; a file system without locks
+            // has the writes go ahead at once.
+            if (held_ || GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() - start >= kTurnWaitMs) return;
+            Sleep(attempt < 16 ? 0 : 1);
+        }
+    }
+    ~WritersTurn() {
+        if (!held_) return;
+        OVERLAPPED at{};
+        at.OffsetHigh = kTurnOffsetHigh;
+        UnlockFileEx(file_, 0, 1, 0, &at);
+    }
+    WritersTurn(const WritersTurn&) = delete;
+    WritersTurn& operator=(const WritersTurn&) = delete;
+
+private:
+    HANDLE file_;
+    bool held_ = false;
+};
+
 }  // namespace
 
 bool TraceFile::Open(const std::string& path, std::string* why) {
     Close();
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileA(path.c_str(), kTraceAccess, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         *why = ErrorText(GetLastError());
@@ -51,10 +94,8 @@ uint64_t TraceFile::Size() const {
 
 bool TraceFile::Append(const std::string& bytes) {
     if (!IsOpen()) return false;
-    // Others may write to the file too (a second process of the same host):
-    // each line goes where the file ends now.
-    LARGE_INTEGER zero{};
-    if (!SetFilePointerEx(Handle(handle_), zero, nullptr, FILE_END)) return false;
+    // Others may write to the file too (a second process of the same host).
+    WritersTurn turn(Handle(handle_));
     DWORD written = 0;
     return WriteFile(Handle(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
@@ -65,10 +106,18 @@ bool TraceFile::Truncate(std::string* why) {
         *why = "it is not open";
         return false;
     }
-    LARGE_INTEGER zero{};
-    if (SetFilePointerEx(Handle(handle_), zero, nullptr, FILE_BEGIN) && SetEndOfFile(Handle(handle_))) return true;
-    *why = ErrorText(GetLastError());  // e.g. a viewer has it mapped
-    return false;
+    // Setting the end needs the right to write anywhere, which the trace's
+    // own handle has not: a second handle on the same file has it, for this.
+    WritersTurn turn(Handle(handle_));
+    HANDLE writer = ReOpenFile(Handle(handle_), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (writer == INVALID_HANDLE_VALUE) {
+        *why = ErrorText(GetLastError());
+        return false;
+    }
+    const bool emptied = SetEndOfFile(writer) != FALSE;  // a new handle stands at 0
+    if (!emptied) *why = ErrorText(GetLastError());      // e.g. a viewer has it mapped
+    CloseHandle(writer);
+    return emptied;
 }
 
 void TraceFile::Close() {

@@ -1,13 +1,18 @@
 // A trace file on Windows while another program has it open (a log viewer,
 // a second process of the same host): the rename at the size bound fails,
-// and the trace keeps its bound all the same.
+// and the trace keeps its bound all the same; two writers lose no line.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <set>
+#include <sstream>
 #include <string>
+#include <thread>
 
+#include "platform/trace_file.h"
 #include "platform/trace_sink.h"
 #include "support/file_text.h"
 
@@ -34,6 +39,37 @@ TEST(TraceFileWin32, AFileAnotherProgramHoldsOpenKeepsItsBound) {
     EXPECT_NE(std::string::npos, current.find(std::string(99, 'y') + "\n")) << current;
     std::remove(path.c_str());
     std::remove((path + ".1").c_str());
+}
+
+// Two handles on one file, as two processes of a host tracing to the same
+// file have: every line of each lands whole, none over another's.
+TEST(TraceFileWin32, TwoWritersAtOnceLoseNoLine) {
+    const std::string path = "trace_file_win32_two.trace";
+    std::remove(path.c_str());
+    constexpr int kLines = 3000;
+    std::atomic<int> ready{0};
+    auto writeLines = [&path, &ready](char tag) {
+        TraceFile file;
+        std::string why;
+        const bool opened = file.Open(path, &why);
+        ready.fetch_add(1);
+        while (ready.load() < 2) std::this_thread::yield();  // both begin together
+        if (!opened) return;
+        for (int i = 0; i < kLines; ++i) file.Append(std::string(1, tag) + std::to_string(i) + " of the lines\n");
+    };
+    std::thread first(writeLines, 'a'), second(writeLines, 'b');
+    first.join();
+    second.join();
+    std::multiset<std::string> expected, found;
+    for (int i = 0; i < kLines; ++i) {
+        expected.insert("a" + std::to_string(i) + " of the lines");
+        expected.insert("b" + std::to_string(i) + " of the lines");
+    }
+    std::istringstream text(ReadWholeFile(path));
+    for (std::string line; std::getline(text, line);) found.insert(line);
+    EXPECT_EQ(2u * kLines, found.size());
+    EXPECT_TRUE(expected == found);  // whole lines, each once
+    std::remove(path.c_str());
 }
 
 }  // namespace
