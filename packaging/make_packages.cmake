@@ -76,13 +76,8 @@ if(SYSTEM STREQUAL "win32")
   # The installer takes the same stripped files as the zip.
   file(REMOVE_RECURSE ${WORK_DIR}/msi-files)
   run(${CMAKE_COMMAND} --install ${BINARY_DIR} --component release --prefix ${WORK_DIR}/msi-files --strip)
-  # The first version that this package does not replace: the installer
-  # compares major.minor.release only.
-  string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)" release "${VERSION}")
-  math(EXPR next "${CMAKE_MATCH_3} + 1")
-  # wixl reads its sources relative to the folder it runs in.
-  run(${WIXL} -a x86 -D Version=${VERSION} -D UpgradeBelow=${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${next} -D Files=msi-files
-      -o ${DIST_DIR}/kelvora-${VERSION}-win32.msi ${SOURCE_DIR}/packaging/kelvora.wxs)
+  run(${CMAKE_COMMAND} -DVERSION=${VERSION} -DFILES_DIR=${WORK_DIR}/msi-files
+      -DMSI=${DIST_DIR}/kelvora-${VERSION}-win32.msi -DWIXL=${WIXL} -P ${SOURCE_DIR}/packaging/make_msi.cmake)
 endif()
 
 foreach(package ${packages})

@@ -7,17 +7,22 @@
 #     ActiveXObject) creates both classes by ProgID, and the installed
 #     kelvora-host reads a register through the class on a simulated modem;
 #  3. the zip's unregister.cmd leaves the installer's registration alone;
-#  4. msiexec /x removes every file and every key that names Kelvora, its
+#  4. a package of the next build replaces it, and so does that package made
+#     again; the first package, now older, is refused with the installer's
+#     message and leaves the newer one installed;
+#  5. msiexec /x removes every file and every key that names Kelvora, its
 #     classes or its installer (and the client can no longer create them);
-#  5. the zip unpacked elsewhere: register.cmd registers that copy, the client
+#  6. the zip unpacked elsewhere: register.cmd registers that copy, the client
 #     creates both classes, unregister.cmd removes every key again.
-#   windows_install.sh MSI ZIP WITH_SIMULATOR_WINE NATIVE_BUILD_DIR WORK_DIR
+#   windows_install.sh MSI ZIP WITH_SIMULATOR_WINE NATIVE_BUILD_DIR WORK_DIR MSI_FILES WIXL ANSWER_MESSAGE_BOX
+# MSI_FILES: the folder the MSI was made from; WIXL: the installer's maker;
+# ANSWER_MESSAGE_BOX: answer_message_box.exe.
 set -u
-if [ $# -ne 5 ]; then
-  echo "usage: windows_install.sh MSI ZIP WITH_SIMULATOR_WINE NATIVE_BUILD_DIR WORK_DIR" >&2
+if [ $# -ne 8 ]; then
+  echo "usage: windows_install.sh MSI ZIP WITH_SIMULATOR_WINE NATIVE_BUILD_DIR WORK_DIR MSI_FILES WIXL ANSWER_MESSAGE_BOX" >&2
   exit 2
 fi
-msi=$1 zip=$2 with_simulator=$3 native=$4 work=$5
+msi=$1 zip=$2 with_simulator=$3 native=$4 work=$5 msi_files=$6 wixl=$7 answer_message_box=$8
 
 export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
 # No Mono or Gecko installers; no Linux desktop entries for the Start menu.
@@ -106,6 +111,14 @@ creates_none() {
 }
 
 ends_ok() { [ "$1" -eq 0 ] || { echo "$out"; return 1; }; }
+winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
+
+# The Kelvoras that "Apps and features" lists, by their names.
+installed_products() {
+  win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s
+  sed -n 's/^ *DisplayName *REG_SZ *\(Kelvora.*\)/\1/p' <<<"$out" | sort
+}
+installed_is() { local now; now=$(installed_products); [ "$now" = "$1" ] || { echo "installed: ${now:-nothing}"; return 1; }; }
 
 start=$(date +%s)
 rm -rf "$work"
@@ -113,6 +126,12 @@ mkdir -p "$WINEPREFIX"
 setsid wineserver -p </dev/null >/dev/null 2>&1 &
 trap 'wineserver -k >/dev/null 2>&1' EXIT  # this prefix's server only
 wineboot -i </dev/null >/dev/null 2>&1
+# Windows are drawn by Wine's null graphics driver, so that a message box
+# exists (to be read and answered); a server that began without a driver
+# keeps none, so it begins again.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1
+setsid wineserver -p </dev/null >/dev/null 2>&1 &
 mkdir -p "$drive_c/test"
 cat >"$drive_c/test/create.js" <<'JS'
 var names = ["Kelvora.SMSClient", "Kelvora.SMSServer"], failed = 0;
@@ -131,7 +150,7 @@ echo "prefix ready after $(($(date +%s) - start)) s"
 
 # 1. Install.
 cache_before=$(cached_packages)
-win msiexec /i "Z:$(tr / '\\' <<<"$msi")" /qn
+win msiexec /i "$(winpath "$msi")" /qn
 check "msiexec /i ends with 0" ends_ok $?
 check "the files under Program Files\\Kelvora" \
   test "$(LC_ALL=C ls "$drive_c/Program Files/Kelvora" | tr '\n' ' ')" = "CHANGELOG.txt Kelvora.dll README.txt kelvora-host.exe "
@@ -163,16 +182,51 @@ win cmd /c "$copy\\unregister.cmd"
 check "the zip's unregister.cmd refuses the installer's registration" test $? -ne 0
 check "... and leaves it whole" registered_for "$installed\\Kelvora.dll"
 
-# 4. Uninstall.
+# 4. Over each other: the next build from the same files, made twice (each
+# package has a product code of its own).
+version=$(basename "$msi" | sed -n 's/^kelvora-\([0-9.]*\)-win32\.msi$/\1/p')
+newer_version=${version%.*}.$((${version##*.} + 1))
+for made in newer newer-again; do
+  mkdir -p "$work/$made"
+  cmake -DVERSION="$newer_version" -DFILES_DIR="$msi_files" -DMSI="$work/$made/kelvora.msi" -DWIXL="$wixl" \
+    -P "$(dirname "$0")/../make_msi.cmake" || echo "cannot make the package of $newer_version"
+done
+check "installed: Kelvora $version" installed_is "Kelvora $version"
+win msiexec /i "$(winpath "$work/newer/kelvora.msi")" /qn
+check "Kelvora $newer_version over $version: msiexec /i ends with 0" ends_ok $?
+check "... and replaces it" installed_is "Kelvora $newer_version"
+win msiexec /i "$(winpath "$work/newer-again/kelvora.msi")" /qn
+check "the same build made again: msiexec /i ends with 0" ends_ok $?
+check "... and replaces it" installed_is "Kelvora $newer_version"
+# The installer's message box (Wine titles it "Install Failed"), read and
+# answered as a user would.
+refused_with_message() {
+  timeout 120 wine msiexec /i "$(winpath "$msi")" /qb >"$work/refused" 2>&1 &
+  local installer=$! answered rc
+  win "$answer_message_box" "Install Failed" 30
+  answered=$?
+  wait $installer
+  rc=$?
+  local expected="A newer Kelvora is already installed: this package, Kelvora $version, does not replace it."
+  expected+=" To go back to this version, uninstall the newer one first."
+  # 1603 (the install failed), as far as a Unix exit status holds it.
+  [ $answered -eq 0 ] && [ "$out" = "$expected" ] && [ $rc -eq $((1603 % 256)) ] ||
+    { echo "message box: ${out:-none} (answered: $answered)"; echo "msiexec exit $rc"; return 1; }
+}
+check "Kelvora $version over $newer_version: refused with the installer's message" refused_with_message
+check "... and $newer_version stays installed" installed_is "Kelvora $newer_version"
+check "... and registered, with the installed path" registered_for "$installed\\Kelvora.dll"
+
+# 5. Uninstall.
 check "while installed, the registry names Kelvora" has_mentions
 check "while installed, the installer keeps a copy of the package" test "$(cached_packages)" != "$cache_before"
-win msiexec /x "Z:$(tr / '\\' <<<"$msi")" /qn
+win msiexec /x "$(winpath "$work/newer-again/kelvora.msi")" /qn
 check "msiexec /x ends with 0" ends_ok $?
 check "no file of Kelvora left (Program Files, Start menu, the installer's cache)" no_files
 check "no key or value that names Kelvora, its classes or its installer" no_mentions
 check "cscript can no longer create the classes" creates_none
 
-# 5. The zip unpacked elsewhere, with its scripts.
+# 6. The zip unpacked elsewhere, with its scripts.
 win cmd /c "$copy\\register.cmd"
 check "register.cmd ends with 0" ends_ok $?
 check "the registry holds every key of both classes, with the unpacked path" registered_for "$copy\\Kelvora.dll"
