@@ -15,6 +15,7 @@ constexpr uint8_t kTypeInternational = 0x91;
 constexpr uint8_t kFirstOctetSubmit = 0x11;  // TP-MTI 01, TP-VPF 10 (relative)
 constexpr uint8_t kMessageReference = 0x00;
 constexpr uint8_t kValidityPeriod = 0x00;
+static_assert((kValidityPeriod + 1) * 5 * 60 == kMessageValiditySeconds, "TP-VP 0 to 143: (VP + 1) x 5 minutes");
 
 // Length of a NUL-terminated field, never past its width less the NUL.
 int FieldLength(const char* field, size_t width) {

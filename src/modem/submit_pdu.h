@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "modem/sms_record.h"
 
@@ -12,6 +13,9 @@ namespace kelvora {
 constexpr size_t kSubmitPduCapacity = 513;
 // The most user data one SMS carries (TS 23.040): 140 octets, 70 UCS2 units.
 constexpr int kMaxUserDataOctets = 140;
+// How long the network tries to deliver each message the driver sends: the
+// relative validity period 0 it carries, five minutes (TS 23.040 9.2.3.12.1).
+constexpr uint32_t kMessageValiditySeconds = 5 * 60;
 
 // Writes the PDU as NUL-terminated capital hexadecimal text into output (room
 // for kSubmitPduCapacity) and returns the number of hexadecimal characters.

@@ -9,6 +9,7 @@
 #include "stations/station_mailbox.h"
 #include "stations/station_send.h"
 #include "stations/station_registers.h"
+#include "stations/view_events.h"
 
 namespace kelvora {
 
@@ -25,6 +26,13 @@ CentralStation::CentralStation() {
     std::string setting;
     pollScope = PollScopeFromSystem(&setting);
     if (trace.on()) trace.Emit(DescribePollScope(pollScope, setting));
+    std::string hold, stale;
+    view.options = ViewOptionsFromSystem(&hold, &stale);
+    if (trace.on()) {
+        trace.Emit(DescribeHoldWrites(view.options, hold));
+        trace.Emit(DescribeStaleAfter(view.options, stale));
+    }
+    view.Start(clock().TickCount());
     AddCentralRegisterTypes(*this);
     for (SiteNumbers& site : numbers) PresetSiteNumbers(site);
 }
@@ -36,6 +44,7 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterR
     const uint32_t now = clock().TickCount();
     if (trace.on() && deviceAddress != nullptr) trace.SetDevice(*deviceAddress);
     bool filled = false;
+    uint32_t code = kStatusOk;
     if (request != nullptr && value != nullptr && ValidSite(request->address0)) {
         const int32_t site = request->address0;
         filled = request->typeIndex == kTypeM ||
@@ -44,38 +53,57 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterR
             case kTypeM: {
                 const int32_t address = request->address1;
                 if (!ValidAddress(address)) break;
-                uint32_t& lastPoll = pollScope == PollScope::kStation
-                                         ? stationPollTick
-                                         : image[site][GroupStart(address)].lastPollTick;
+                const bool stationWide = pollScope == PollScope::kStation;
+                uint32_t& lastPoll = stationWide ? stationPollTick : image[site][GroupStart(address)].lastPollTick;
+                const size_t slot = stationWide ? CentreView::kStationSlot : CentreView::GroupSlot(site, address);
                 if (PollDue(now, lastPoll)) {
                     lastPoll = now;  // before anything: a poll that finds nothing counts
-                    const uint32_t listed = Poll(*request);
-                    if (pollScope == PollScope::kStation) stationPollTick = listed;
+                    bool failed = false;
+                    const uint32_t listed = Poll(*request, &failed);
+                    if (stationWide) stationPollTick = listed;
+                    view.PollEnded(slot, failed);
                 }
-                const uint32_t v = image[site][address].value;
-                const uint32_t bit = static_cast<uint32_t>(request->address2) & 31u;
-                value->bitValue = static_cast<int32_t>((v >> bit) & 1u);
-                value->intValue = static_cast<int32_t>(v);
-                value->wordValue = static_cast<uint16_t>(v & 0xFFFFu);
-                std::memcpy(&value->floatValue, &v, sizeof v);  // the bit pattern, unchanged
+                FillValue(site, *request, value);  // after the poll, so that a report just received shows
+                // A failed read still carries the image's value: the host may show it, marked bad.
+                if (view.options.staleAfterSeconds != 0 &&
+                    view.ReadFails(site, slot, view.Now(clock().TickCount()), trace)) {
+                    code = kStatusReadError;
+                }
                 break;
             }
+            case kTypeSendMsg:
+                if (request->dataType != kDataText) break;
+                filled = freeTexts_[site].CopyTo(value->textValue, sizeof value->textValue);
+                if (filled && trace.on()) {
+                    trace.Emit("SEND_MSG" + std::to_string(site) + ": the last free text from site " +
+                               std::to_string(site) + ", sent " + freeTexts_[site].timestamp());
+                }
+                break;
             case kTypeSmsc:
                 if (request->dataType == kDataText) std::memcpy(value->textValue, numbers[site].smsc, kNumberTextSize);
                 break;
             case kTypeDetc:
                 if (request->dataType == kDataText) std::memcpy(value->textValue, numbers[site].detc, kNumberTextSize);
                 break;
-            default:  // SEND_MSG and unknown types fill nothing
+            default:  // unknown types fill nothing
                 break;
         }
     }
-    status.SetCode(kStatusOk);
-    if (trace.on()) trace.Emit(DescribeOperation("read", registerTable, request, filled ? value : nullptr, kStatusOk));
-    return 1;
+    status.SetCode(code);
+    if (trace.on()) trace.Emit(DescribeOperation("read", registerTable, request, filled ? value : nullptr, code));
+    return code == kStatusOk ? 1 : 0;
 }
 
-uint32_t CentralStation::Poll(const RegisterRequest& request) {
+void CentralStation::FillValue(int32_t site, const RegisterRequest& request, RegisterValue* value) const {
+    const uint32_t v = image[site][request.address1].value;
+    const uint32_t bit = static_cast<uint32_t>(request.address2) & 31u;
+    value->bitValue = static_cast<int32_t>((v >> bit) & 1u);
+    value->intValue = static_cast<int32_t>(v);
+    value->wordValue = static_cast<uint16_t>(v & 0xFFFFu);
+    std::memcpy(&value->floatValue, &v, sizeof v);  // the bit pattern, unchanged
+}
+
+uint32_t CentralStation::Poll(const RegisterRequest& request, bool* failed) {
     if (trace.on()) {
         const int32_t first = GroupStart(request.address1);
         trace.Emit("poll for the read of " + RegisterText(registerTable, request) + " (site " +
@@ -84,19 +112,18 @@ uint32_t CentralStation::Poll(const RegisterRequest& request) {
     }
     clock().Sleep(kModemPauseMs);
     const uint32_t listing = clock().TickCount();
+    view.PollBegins(view.Now(listing), trace);
     GsmModem modem(*this);
-    mailbox.Poll(modem, trace, [this](const SmsRecord& record, std::string* detail) {
+    const PollCounts counts = mailbox.Poll(modem, trace, [this](const SmsRecord& record, std::string* detail) {
         return TakeMessage(record, detail);
     });
+    *failed = counts.modemSilent;
     return listing;
 }
 
 MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* detail) {
     Report report{};
-    if (!ParseReport(record.text, &report)) {
-        if (detail != nullptr) *detail = "not a report";
-        return MessageFate::kNotAFrame;
-    }
+    if (!ParseReport(record.text, &report)) return TakeFreeText(record, detail);
     // The five values must all fall inside the site's registers: a report
     // starting above 996 comes only from a foreign text and is dropped whole.
     if (!ValidSite(report.site) || report.firstAddress < 0 || report.firstAddress > kSiteRegisters - kGroupSize) {
@@ -110,6 +137,7 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
         }
         return MessageFate::kRefusedBySender;
     }
+    const uint64_t nowMs = view.Now(clock().TickCount());
     // A site reports one group; a foreign text starting elsewhere covers two.
     const size_t site = static_cast<size_t>(report.site);
     const size_t firstGroup = static_cast<size_t>(report.firstAddress / kGroupSize);
@@ -128,19 +156,47 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
                              std::to_string(report.firstAddress) + ".." +
                              std::to_string(report.firstAddress + kGroupSize - 1);
     if (verdict == SendingVerdict::kSentBefore) {
+        view.ReportHeard(report.site, record.timestamp, nowMs);
         if (detail != nullptr) *detail = "report " + what + " " + DescribeVerdict(verdict, before);
         return MessageFate::kSentBeforeApplied;
     }
+    // Judged by what the centre knew of the network's clock before this
+    // report: a report delayed long would otherwise pass for one sent late.
+    const uint32_t held =
+        view.HeldInReport(report.site, report.firstAddress, report.values, record.timestamp, nowMs, trace);
+    view.ReportHeard(report.site, record.timestamp, nowMs);
     for (int i = 0; i < kGroupSize; ++i) {
+        if ((held >> i) & 1u) continue;  // a written value the site has not confirmed stands
         image[site][static_cast<size_t>(report.firstAddress + i)].value = report.values[i];
         known_[site].set(static_cast<size_t>(report.firstAddress + i));
     }
     for (size_t g = firstGroup; g <= lastGroup; ++g) reportOrder_.Applied(site * kGroupsPerSite + g, record.timestamp);
+    view.ReportApplied(report.site, nowMs);
     if (detail != nullptr) {
         *detail = "report applied " + what;
         if (verdict != SendingVerdict::kInOrder) *detail += " (" + DescribeVerdict(verdict, before) + ")";
     }
     return MessageFate::kApplied;
+}
+
+MessageFate CentralStation::TakeFreeText(const SmsRecord& record, std::string* detail) {
+    if (!IsFreeText(record.text)) {
+        if (detail != nullptr) *detail = "not a report";
+        return MessageFate::kNotAFrame;
+    }
+    // No site field: the sender is the site whose DETC holds its number.
+    std::string kept;
+    for (int32_t site = 0; site < kSiteCount; ++site) {
+        const char* detc = numbers[site].detc;
+        if (detc[0] == '\0' || !SenderAccepted(detc, record)) continue;
+        const bool taken = freeTexts_[site].Keep(record);
+        if (detail == nullptr) continue;
+        kept += std::string(kept.empty() ? "" : "; ") + view_events::kFreeTextKept + "site " + std::to_string(site) +
+                (taken ? ", kept for SEND_MSG" + std::to_string(site)
+                       : ": not kept, SEND_MSG" + std::to_string(site) + " holds one sent after it");
+    }
+    if (detail != nullptr) *detail = kept.empty() ? "not a report; a free text from a number no DETC holds" : kept;
+    return MessageFate::kNotAFrame;
 }
 
 uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value,
@@ -188,6 +244,7 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
     if (sent.outcome == SendOutcome::kAccepted) {
         entry.value = v;
         known_[static_cast<size_t>(site)].set(static_cast<size_t>(address));
+        view.WriteAccepted(site, address, v, view.Now(clock().TickCount()), trace);
     }
     return SendStatus(sent);
 }

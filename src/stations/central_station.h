@@ -8,6 +8,8 @@
 #include <bitset>
 
 #include "driver/driver_base.h"
+#include "stations/centre_view.h"
+#include "stations/free_text.h"
 #include "stations/image_entry.h"
 #include "stations/poll_scope.h"
 #include "stations/sending_order.h"
@@ -38,22 +40,41 @@ public:
     // listed by a read 3000 ms after it came, and a poll's own pause does
     // not count against the time between polls.
     uint32_t stationPollTick = 0;
+    // Written values held against reports, silent sites failing their
+    // reads: options read from the user's settings at construction; tests
+    // set view.options directly.
+    CentreView view;
+
+    // The clock seam (see DriverBase); a site never heard from counts as
+    // silent from the station's beginning on the new clock.
+    void SetClock(Clock& clock) {
+        DriverBase::SetClock(clock);
+        view.Start(clock.TickCount());
+    }
 
 private:
     // Pauses, lists the modem's messages, applies every acceptable report
-    // and deletes every listed message. The tick count as the listing began.
-    uint32_t Poll(const RegisterRequest& request);
+    // and deletes every listed message. The tick count as the listing
+    // began; failed: the modem did not answer the listing or refused it, or
+    // the port failed.
+    uint32_t Poll(const RegisterRequest& request, bool* failed);
     MessageFate TakeMessage(const SmsRecord& record, std::string* detail);
+    // A message that is no report: the last free text of each site whose
+    // DETC it comes from is kept for SEND_MSG<site>.
+    MessageFate TakeFreeText(const SmsRecord& record, std::string* detail);
+    // Fills the host's value from the register's image entry.
+    void FillValue(int32_t site, const RegisterRequest& request, RegisterValue* value) const;
     // Sends the site the register's new value and keeps it in the image once
     // the modem accepted the message. The status the write leaves.
     uint32_t WriteRegister(int32_t site, int32_t address, int32_t bit, const RegisterValue& value, int16_t dataType);
 
     // The sending time of the report last applied to each site's group.
-    static constexpr size_t kGroupsPerSite = (kSiteRegisters + kGroupSize - 1) / kGroupSize;  // 201
+    static constexpr size_t kGroupsPerSite = CentreView::kGroupsPerSite;
     SendingOrder reportOrder_{kSiteCount * kGroupsPerSite};
     // Per site, the registers whose value the centre knows: a report covered
     // it, or the host wrote it whole. Only these take a bit write.
     std::array<std::bitset<kSiteRegisters>, kSiteCount> known_{};
+    std::array<FreeText, kSiteCount> freeTexts_{};
 };
 
 }  // namespace kelvora

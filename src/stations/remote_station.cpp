@@ -10,6 +10,7 @@
 #include "stations/station_mailbox.h"
 #include "stations/station_send.h"
 #include "stations/station_registers.h"
+#include "stations/view_events.h"
 
 namespace kelvora {
 
@@ -78,7 +79,12 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
             case kTypeComFlag:
                 value->bitValue = static_cast<int32_t>(comFlag);
                 break;
-            default:  // SEND_MSG and unknown types fill nothing
+            case kTypeSendMsg:
+                if (request->dataType != kDataText) break;
+                filled = freeText_.CopyTo(value->textValue, sizeof value->textValue);
+                if (filled && trace.on()) trace.Emit("SEND_MSG: the last free text from the centre, sent " + freeText_.timestamp());
+                break;
+            default:  // unknown types fill nothing
                 break;
         }
     }
@@ -115,10 +121,7 @@ void RemoteStation::PollAndReport(int32_t own, int32_t first) {
 
 MessageFate RemoteStation::TakeMessage(const SmsRecord& record, int32_t own, std::string* detail) {
     WriteCommand command{};
-    if (!ParseWriteCommand(record.text, &command)) {
-        if (detail != nullptr) *detail = "not a write command";
-        return MessageFate::kNotAFrame;
-    }
+    if (!ParseWriteCommand(record.text, &command)) return TakeFreeText(record, detail);
     // A station without a site number of 0 to 31 owns no site: a frame's
     // site field can read "-1" or "40" as well.
     if (!IsSiteNumber(own) || command.site != own || !ValidAddress(command.address)) {
@@ -144,6 +147,26 @@ MessageFate RemoteStation::TakeMessage(const SmsRecord& record, int32_t own, std
         if (verdict != SendingVerdict::kInOrder) *detail += " (" + DescribeVerdict(verdict, before) + ")";
     }
     return MessageFate::kApplied;
+}
+
+MessageFate RemoteStation::TakeFreeText(const SmsRecord& record, std::string* detail) {
+    if (!IsFreeText(record.text)) {
+        if (detail != nullptr) *detail = "not a write command";
+        return MessageFate::kNotAFrame;
+    }
+    if (!SenderAccepted(numbers.detc, record)) {
+        if (detail != nullptr) {
+            *detail = "a free text refused by the sender check: DETC is " +
+                      Printable(FieldText(numbers.detc, sizeof numbers.detc));
+        }
+        return MessageFate::kNotAFrame;
+    }
+    const bool kept = freeText_.Keep(record);
+    if (detail != nullptr) {
+        *detail = std::string(view_events::kFreeTextKept) + (numbers.detc[0] != '\0' ? "the centre" : "anyone (DETC is empty)") +
+                  (kept ? ", kept for SEND_MSG" : ": not kept, SEND_MSG holds one sent after it");
+    }
+    return MessageFate::kNotAFrame;
 }
 
 int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* deviceAddress, RegisterRequest* request,

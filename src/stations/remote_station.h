@@ -6,6 +6,7 @@
 #include <array>
 
 #include "driver/driver_base.h"
+#include "stations/free_text.h"
 #include "stations/image_entry.h"
 #include "stations/sending_order.h"
 #include "stations/site_numbers.h"
@@ -36,9 +37,13 @@ private:
     // deletes every listed message and, with comFlag set, reports the group.
     void PollAndReport(int32_t own, int32_t first);
     MessageFate TakeMessage(const SmsRecord& record, int32_t own, std::string* detail);
+    // A message that is no write command: the last free text from DETC is
+    // kept for SEND_MSG.
+    MessageFate TakeFreeText(const SmsRecord& record, std::string* detail);
 
     // The sending time of the write command last applied to each register.
     SendingOrder commandOrder_{kSiteRegisters};
+    FreeText freeText_;
 };
 
 // The remote image keeps a floating-point value as an integer: truncated

@@ -11,8 +11,9 @@ namespace kelvora {
 
 namespace {
 
+// Every type is read and written; SEND_MSG reads back the last free text
+// received from the peer.
 constexpr int32_t kAccessReadWrite = 3;
-constexpr int32_t kAccessSendOnly = 2;  // SEND_MSG
 constexpr int32_t kMaskM = kDataBit | kDataInt | kDataWord | kDataFloat;  // 141
 constexpr int32_t kMaskText = kDataText;
 constexpr int32_t kMaskFlag = kDataBit;
@@ -58,7 +59,7 @@ void AddCentralRegisterTypes(DriverBase& driver) {
     SetFields(driver, "M", kDataWord, 2, siteAddress);
     SetFields(driver, "M", kDataFloat, 2, siteAddress);
 
-    AddType(driver, "SEND_MSG", kMaskText, kAccessSendOnly);
+    AddType(driver, "SEND_MSG", kMaskText, kAccessReadWrite);
     SetFields(driver, "SEND_MSG", kDataText, 1, site);
     AddType(driver, "SMSC", kMaskText, kAccessReadWrite);
     SetFields(driver, "SMSC", kDataText, 1, site);
@@ -74,7 +75,7 @@ void AddRemoteRegisterTypes(DriverBase& driver) {
     AddType(driver, "M", kMaskM, kAccessReadWrite);
     for (int32_t dataType : {kDataBit, kDataInt, kDataWord, kDataFloat}) SetFields(driver, "M", dataType, 1, address);
 
-    AddType(driver, "SEND_MSG", kMaskText, kAccessSendOnly);
+    AddType(driver, "SEND_MSG", kMaskText, kAccessReadWrite);
     SetFields(driver, "SEND_MSG", kDataText, 0, nullptr);
     AddType(driver, "SMSC", kMaskText, kAccessReadWrite);
     SetFields(driver, "SMSC", kDataText, 0, nullptr);

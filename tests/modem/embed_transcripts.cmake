@@ -1,9 +1,10 @@
 # cmake -P script: writes OUTPUT, a header that embeds every transcript
-# (*.txt) of the folder DIR as a raw string, looked up by its base name.
+# (*.txt) of the folder DIR as a raw string, looked up by its base name
+# (the modem tests' and the station tests' transcripts).
 cmake_minimum_required(VERSION 3.20)
 file(GLOB FILES ${DIR}/*.txt)
 list(SORT FILES)
-set(body "// Generated from tests/modem/transcripts by embed_transcripts.cmake.\n#pragma once\n\n#include <cstring>\n#include <string>\n\nnamespace kelvora::testing {\n\nstruct EmbeddedTranscript {\n    const char* name;\n    const char* text;\n};\n\ninline const EmbeddedTranscript kTranscripts[] = {\n")
+set(body "// Generated from a folder of transcripts by embed_transcripts.cmake.\n#pragma once\n\n#include <cstring>\n#include <string>\n\nnamespace kelvora::testing {\n\nstruct EmbeddedTranscript {\n    const char* name;\n    const char* text;\n};\n\ninline const EmbeddedTranscript kTranscripts[] = {\n")
 foreach(file ${FILES})
   get_filename_component(name ${file} NAME_WE)
   file(READ ${file} text)

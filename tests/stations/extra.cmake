@@ -7,6 +7,22 @@ if(TARGET stations_tests)
     ${CMAKE_CURRENT_LIST_DIR}/deliver_pdu.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fake_modem.cpp)
   target_include_directories(stations_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+  # Byte-exact dialogues of a station's poll (tests/stations/transcripts),
+  # played as the modem tests play theirs.
+  file(GLOB station_transcripts CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/transcripts/*.txt)
+  set(stations_generated ${CMAKE_CURRENT_BINARY_DIR}/stations_generated)
+  add_custom_command(
+    OUTPUT ${stations_generated}/station_transcripts.h
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${stations_generated}
+    COMMAND ${CMAKE_COMMAND} -DDIR=${CMAKE_CURRENT_LIST_DIR}/transcripts
+            -DOUTPUT=${stations_generated}/station_transcripts.h
+            -P ${PROJECT_SOURCE_DIR}/tests/modem/embed_transcripts.cmake
+    DEPENDS ${station_transcripts} ${PROJECT_SOURCE_DIR}/tests/modem/embed_transcripts.cmake
+    COMMENT "Embedding the station transcripts"
+    VERBATIM)
+  add_custom_target(station_transcripts DEPENDS ${stations_generated}/station_transcripts.h)
+  add_dependencies(stations_tests station_transcripts)
+  target_include_directories(stations_tests PRIVATE ${stations_generated} ${PROJECT_SOURCE_DIR}/tests/modem)
 endif()
 
 if(NOT WIN32 AND TARGET kelvora_modemsim)

@@ -39,14 +39,14 @@ void ExpectRegisterList(DriverBase& driver, const std::vector<ListEntry>& expect
 TEST(StationRegistersTest, CentralListsFourTypes) {
     FakeStation station;
     AddCentralRegisterTypes(station.driver);
-    ExpectRegisterList(station.driver, {{"M", 3, 141}, {"SEND_MSG", 2, 256}, {"SMSC", 3, 256}, {"DETC", 3, 256}});
+    ExpectRegisterList(station.driver, {{"M", 3, 141}, {"SEND_MSG", 3, 256}, {"SMSC", 3, 256}, {"DETC", 3, 256}});
 }
 
 TEST(StationRegistersTest, RemoteListsFiveTypesWithComflagLast) {
     FakeStation station;
     AddRemoteRegisterTypes(station.driver);
     ExpectRegisterList(station.driver,
-                       {{"M", 3, 141}, {"SEND_MSG", 2, 256}, {"SMSC", 3, 256}, {"DETC", 3, 256}, {"COMFLAG", 3, 1}});
+                       {{"M", 3, 141}, {"SEND_MSG", 3, 256}, {"SMSC", 3, 256}, {"DETC", 3, 256}, {"COMFLAG", 3, 1}});
 }
 
 struct AddressCase {
