@@ -127,12 +127,14 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
     // The five values must all fall inside the site's registers: a report
     // starting above 996 comes only from a foreign text and is dropped whole.
     if (!ValidSite(report.site) || report.firstAddress < 0 || report.firstAddress > kSiteRegisters - kGroupSize) {
-        if (detail != nullptr) *detail = "a report for no site or registers of this station: dropped";
+        if (detail != nullptr) {
+            *detail = std::string(view_events::kReportForNoSite) + " or registers of this station: dropped";
+        }
         return MessageFate::kNotForStation;
     }
     if (!SenderAccepted(numbers[report.site].detc, record)) {
         if (detail != nullptr) {
-            *detail = "refused by the sender check: DETC" + std::to_string(report.site) + " is " +
+            *detail = view_events::kReportRefusedBySender + std::to_string(report.site) + " is " +
                       Printable(FieldText(numbers[report.site].detc, sizeof numbers[report.site].detc));
         }
         return MessageFate::kRefusedBySender;
@@ -152,12 +154,14 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
             before = b;
         }
     }
-    const std::string what = "for site " + std::to_string(report.site) + ", addresses " +
+    const std::string what = std::to_string(report.site) + ", addresses " +
                              std::to_string(report.firstAddress) + ".." +
                              std::to_string(report.firstAddress + kGroupSize - 1);
     if (verdict == SendingVerdict::kSentBefore) {
         view.ReportHeard(report.site, record.timestamp, nowMs);
-        if (detail != nullptr) *detail = "report " + what + " " + DescribeVerdict(verdict, before);
+        if (detail != nullptr) {
+            *detail = view_events::kReportSentBefore + what + " " + DescribeVerdict(verdict, before);
+        }
         return MessageFate::kSentBeforeApplied;
     }
     // Judged by what the centre knew of the network's clock before this
@@ -173,7 +177,7 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
     for (size_t g = firstGroup; g <= lastGroup; ++g) reportOrder_.Applied(site * kGroupsPerSite + g, record.timestamp);
     view.ReportApplied(report.site, nowMs);
     if (detail != nullptr) {
-        *detail = "report applied " + what;
+        *detail = view_events::kReportApplied + what;
         if (verdict != SendingVerdict::kInOrder) *detail += " (" + DescribeVerdict(verdict, before) + ")";
     }
     return MessageFate::kApplied;

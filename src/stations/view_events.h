@@ -22,10 +22,12 @@ constexpr char kHoldExpired[] = " ended: ";            // the time bound passed
 // "read failed: site 5 silent ..." before the read's own line (status 5).
 constexpr char kReadFailed[] = "read failed: ";
 
-// What became of a listed report at the centre (the message's detail).
-constexpr char kReportApplied[] = "report applied for site ";
-constexpr char kReportRefusedBySender[] = "refused by the sender check: DETC";
-constexpr char kReportSentBefore[] = " s before the frame applied last to these registers: not applied";
+// What became of a listed report at the centre (the message's detail);
+// a report listed with any other detail was taken before (a copy).
+constexpr char kReportApplied[] = "report applied for site ";       // "... 5, addresses 120..124"
+constexpr char kReportRefusedBySender[] = "refused by the sender check: DETC";  // "...5 is ..."
+constexpr char kReportSentBefore[] = "report for site ";            // "... 5, addresses ... sent 4 s before ..."
+constexpr char kReportForNoSite[] = "a report for no site";
 
 // A free text kept for the host: "free text from site 5, kept for SEND_MSG5".
 constexpr char kFreeTextKept[] = "free text from ";

@@ -2,6 +2,7 @@
 #include "stations/write_holds.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 #include "stations/view_events.h"
@@ -19,6 +20,13 @@ std::string Named(int32_t site, int32_t address, uint32_t value) {
 }
 
 std::string Shown(uint32_t value) { return " shows " + std::to_string(static_cast<int32_t>(value)); }
+
+// Milliseconds as seconds to the tenth: "4.0".
+std::string Tenths(int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(ms) / 1000.0);
+    return text;
+}
 
 }  // namespace
 
@@ -72,7 +80,7 @@ uint32_t WriteHolds::Judge(int32_t site, int32_t first, const uint32_t values[kG
         const int64_t after = sentMs != nullptr && known ? *sentMs - writeMs : 0;
         if (sentMs != nullptr && known && after >= kMarginMs) {
             if (trace.on()) {
-                trace.Emit(name + view_events::kHoldContradicted + "a report sent " + std::to_string(after / 1000) +
+                trace.Emit(name + view_events::kHoldContradicted + "a report sent " + Tenths(after) +
                            " s after the write" + Shown(shown) + ": applied");
             }
             return true;
@@ -85,9 +93,9 @@ uint32_t WriteHolds::Judge(int32_t site, int32_t first, const uint32_t values[kG
             } else if (!known) {
                 why = "a report (the network's clock is not known yet)";
             } else if (after < 0) {
-                why = "a report sent " + std::to_string(-after / 1000) + " s before the write";
+                why = "a report sent " + Tenths(-after) + " s before the write";
             } else {
-                why = "a report sent " + std::to_string(after / 1000) + " s after the write (under " +
+                why = "a report sent " + Tenths(after) + " s after the write (under " +
                       std::to_string(kHoldMarginSeconds) + " s)";
             }
             trace.Emit(name + view_events::kHoldKept + why + Shown(shown) + ": not applied");

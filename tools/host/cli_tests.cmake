@@ -54,6 +54,7 @@ if(KELVORA_HOST_DRIVER_TARGET)
   kelvora_host_test(wrong_address_before_port 1 "central|--port|COM64|write|M5.120=1|read|M5.2000"
                     EXPECT "M5.2000" REJECT "cannot open")
   kelvora_host_test(wrong_device 1 "remote|--device|32|types" EXPECT "not a device address.*wrong device address")
+  kelvora_host_test(status_at_a_site 2 "remote|--device|5|status" EXPECT "status shows the centre's view.*central station")
   kelvora_host_test(wrong_value 1 "central|--port|COM64|write|M5.120:word=70000" EXPECT "not a word")
   # What the driver would refuse to send, or no site apply, is told before anything runs.
   string(REPEAT "x" 75 long_text)
@@ -136,6 +137,13 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/write-outcomes.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/write_outcomes.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*M5.124.3:bit <- 1  NOT sent: the driver refused it: the value of M5.124 is not known yet.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1")
+  # The centre's view of its sites: reports applied and refused (by sender,
+  # sent before, copies), writes held, silent or not; text, CSV and JSON. A
+  # silent site's read fails: the station's copy shown, exit 5.
+  kelvora_host_test(status_of_the_sites 0
+                    "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/status.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/status.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "applied  refused: sender  before  copies  held  silent\n +5  2023-11-06 12:34:50 \\+00:00 +[0-9.]+ s +[0-9.]+ s +1 +1 +1 +1 +1  -\n +7  2023-11-06 12:34:50 \\+00:00 +[0-9.]+ s +[0-9.]+ s +1 +0 +0 +0 +0  -\nsite 5 holds M5.121 = 3 \\([0-9.]+ s\\)\n.*exit 0\n.*M5.120,int,7\n.*read failed: site 5 silent: no report of it applied for [0-9]+ s \\(stale after 1 s\\)\\; value from the station's copy.*site,last_report_sent,ago_network_s,ago_here_s,applied,refused_sender,refused_sent_before,refused_copies,held_writes,silent,silent_why\n5,2023-11-06 12:34:50 \\+00:00,[0-9.]+,[0-9.]+,1,1,0,0,,yes,no report for [0-9]+ s\n7,[^\n]*,1,0,0,0,,yes,[^\n]*\n.*exit 5\n.*{\"site\":5,\"last_report_sent\":\"2023-11-06 12:34:50 \\+00:00\",\"ago_network_s\":[0-9.]+,\"ago_here_s\":[0-9.]+,\"applied\":1,\"refused_sender\":0,\"refused_sent_before\":0,\"refused_copies\":0,\"held_writes\":\\[{\"address\":\"M5.121\",\"value\":3,\"held_s\":[0-9.]+}\\],\"silent\":null,\"silent_why\":\"\"}\n{\"site\":7,[^\n]*\"held_writes\":\\[\\][^\n]*\nexit 0")
   # A read whose poll the modem did not answer shows the station's copy and
   # fails the run; so does clearing a modem that says nothing.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/silent-read.sock)

@@ -14,6 +14,7 @@
 #include "operations.h"
 #include "port_options.h"
 #include "station_command.h"
+#include "stations/view_options.h"
 
 namespace kelvora_host {
 namespace {
@@ -28,8 +29,8 @@ Examples:
 
 Exit codes: 0 done; 1 an address, value, read or write refused; 2 usage error;
 3 driver not loadable; 4 port cannot be opened; 5 await timed out, the modem
-did not answer a poll (values from the station's copy), or probe found the
-modem not ready; 130 stopped by Ctrl-C.)";
+did not answer a poll or a read failed for --stale-after (values from the
+station's copy), or probe found the modem not ready; 130 stopped by Ctrl-C.)";
 
 const char kModemFooter[] = R"(
 Through the serial port with the driver's modem code, no station: the port must
@@ -107,6 +108,13 @@ CLI::App* AddStationCommand(CLI::App& app, const char* name, const char* descrip
                             "for the whole station, so a scan of many groups pays one pause and listing every 3 s "
                             "(as KELVORA_POLL_SCOPE)")
             ->check(CLI::IsMember({"group", "station"}));
+        command->add_flag("--hold-writes", o.holdWrites,
+                          "a written value stands against the site's reports until one shows it (as "
+                          "KELVORA_HOLD_WRITES)");
+        command->add_option("--stale-after", o.staleAfterSeconds,
+                            "seconds: a site's reads fail (exit 5, the value marked as the station's copy) once no "
+                            "report of it has come for that long, or their poll failed (as KELVORA_STALE_AFTER)")
+            ->check(CLI::Range(1u, kelvora::kMaxStaleAfterSeconds));
     }
     command->add_option("operations", o.operations, "operations, see below")->take_all();
     command->footer(std::string("\n") + OperationsHelp() + "\n" + kUsageFooter);

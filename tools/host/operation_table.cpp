@@ -27,6 +27,10 @@ const OperationRow kOperations[] = {
      "parse addresses without touching the modem", &Session::Check},
     {"echo", OperationKind::kEcho, Arguments::kText, false, "echo TEXT...", "print a line (marks in scripts)",
      &Session::Echo},
+    {"status", OperationKind::kStatus, Arguments::kNone, false, "status",
+     "central: each site's last report, reports applied and\n"
+     "                               refused, writes held, silent or not",
+     &Session::Status},
 };
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 namespace kelvora_host {
 
-enum class OperationKind { kRead, kWrite, kWatch, kAwait, kSleep, kTypes, kCheck, kEcho };
+enum class OperationKind { kRead, kWrite, kWatch, kAwait, kSleep, kTypes, kCheck, kEcho, kStatus };
 
 // One register named by the user.
 struct Target {
@@ -22,7 +22,7 @@ struct Target {
 
 // What an operation takes after its name.
 enum class Arguments {
-    kNone,          // types
+    kNone,          // types, status
     kEachAddress,   // read, check: one operation per address
     kEachValue,     // write: one operation per ADDRESS=VALUE
     kAddresses,     // watch: all together

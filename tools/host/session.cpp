@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "console_text.h"
+#include "driver/driver_status.h"
 #include "driver_text.h"
 #include "exit_codes.h"
 #include "interruption.h"
@@ -44,20 +45,34 @@ void Session::Fail(const std::string& message) {
 
 DriverEvents Session::TakeEvents() {
     if (!takeTraceLines) return DriverEvents();
-    DriverEvents events = ReadDriverEvents(takeTraceLines());
+    const std::vector<std::string> lines = takeTraceLines();
+    FollowView(lines);
+    DriverEvents events = ReadDriverEvents(lines);
     if (settings_.verbose) {
         for (const std::string& summary : events.polls) WriteErr("kelvora-host: poll: " + summary + "\n");
     }
     return events;
 }
 
-bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value, bool* unanswered) {
+bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value, std::string* note) {
     std::memset(value, 0, sizeof(*value));
+    readFailure_.clear();
     const bool read = driver_.Read(&deviceAddress_, &resolved.request, value) != 0;
-    *unanswered = TakeEvents().pollUnanswered;
-    unanswered_ = unanswered_ || *unanswered;
+    const bool unanswered = TakeEvents().pollUnanswered;
+    unanswered_ = unanswered_ || unanswered;
+    *note = unanswered ? kUnansweredNote : "";
     if (read) return true;
-    Fail("read " + resolved.label + " failed: " + DescribeStatusText(driver_.GetStatusText()));
+    const char* status = driver_.GetStatusText();
+    // The centre fails a read of M only for its view (--stale-after): the
+    // value it filled is its copy, and the run goes on to end with exit 5.
+    if (role_ == StationRole::kCentral && resolved.typeName == "M" &&
+        StatusCodeOfText(status) == static_cast<int>(kelvora::kStatusReadError)) {
+        readFailed_ = true;
+        *note = "(read failed: " + (readFailure_.empty() ? DescribeStatusText(status) : readFailure_) +
+                "; value from the station's copy)";
+        return true;
+    }
+    Fail("read " + resolved.label + " failed: " + DescribeStatusText(status));
     return false;
 }
 
@@ -66,9 +81,9 @@ int Session::Read(const Operation& operation) {
     if (!Resolve(operation.targets.front(), &resolved)) return kExitOperationFailed;
     const auto start = SteadyClock::now();
     ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
-    bool unanswered = false;
-    if (!ReadOne(resolved, &read.value, &unanswered)) return kExitOperationFailed;
-    output_.Values({read}, Duration(ElapsedMs(start)), unanswered ? kUnansweredNote : "");
+    std::string note;
+    if (!ReadOne(resolved, &read.value, &note)) return kExitOperationFailed;
+    output_.Values({read}, Duration(ElapsedMs(start)), note);
     return kExitOk;
 }
 
@@ -167,18 +182,18 @@ int Session::Watch(const Operation& operation) {
     uint64_t nextMs = 0;
     for (uint32_t round = 0; settings_.watchCount == 0 || round < settings_.watchCount; ++round) {
         std::vector<ValueRead> values;
-        bool unanswered = false;
+        std::string notes;
         for (Resolved& resolved : registers) {
             if (Interrupted()) {
                 stopNote_ = "after " + std::to_string(round) + " round(s)";
                 return kExitInterrupted;
             }
             values.push_back(ValueRead{resolved.label, resolved.address, resolved.dataType, {}});
-            bool missed = false;
-            if (!ReadOne(resolved, &values.back().value, &missed)) return kExitOperationFailed;
-            unanswered = unanswered || missed;
+            std::string note;
+            if (!ReadOne(resolved, &values.back().value, &note)) return kExitOperationFailed;
+            if (!note.empty() && notes.find(note) == std::string::npos) notes += (notes.empty() ? "" : " ") + note;
         }
-        output_.Values(values, std::string(), unanswered ? kUnansweredNote : "");
+        output_.Values(values, std::string(), notes);
         if (settings_.watchCount != 0 && round + 1 == settings_.watchCount) break;
         const uint64_t nowMs = ElapsedMs(start);
         do {
@@ -204,10 +219,10 @@ int Session::Await(const Operation& operation) {
     ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
     for (;;) {
         const auto roundStart = SteadyClock::now();
-        bool unanswered = false;
-        if (!ReadOne(resolved, &read.value, &unanswered)) return kExitOperationFailed;
+        std::string note;
+        if (!ReadOne(resolved, &read.value, &note)) return kExitOperationFailed;
         if (SameRegisterValue(resolved.dataType, read.value, expected)) {
-            output_.Values({read}, Duration(ElapsedMs(start)), unanswered ? kUnansweredNote : "");
+            output_.Values({read}, Duration(ElapsedMs(start)), note);
             return kExitOk;
         }
         const uint32_t spent = ElapsedMs(roundStart);
@@ -276,6 +291,7 @@ int Session::Run(const Operation& operation) {
 int Session::RunBatch(const std::vector<Operation>& operations) {
     int firstFailure = kExitOk;
     unanswered_ = false;
+    readFailed_ = false;
     for (size_t i = 0; i < operations.size(); ++i) {
         if (Interrupted()) {
             ReportInterrupted(operations, i, false);
@@ -291,8 +307,9 @@ int Session::RunBatch(const std::vector<Operation>& operations) {
         if (firstFailure == kExitOk) firstFailure = code;
     }
     origin_.clear();
-    if (firstFailure == kExitOk && unanswered_) {
-        Fail("the modem did not answer a poll: values shown with a note are the station's copy");
+    if (firstFailure == kExitOk && (unanswered_ || readFailed_)) {
+        Fail(std::string(unanswered_ ? "the modem did not answer a poll" : "a read failed (--stale-after)") +
+             ": values shown with a note are the station's copy");
         return kExitNotReached;
     }
     return firstFailure;

@@ -14,6 +14,7 @@
 #include "driver_events.h"
 #include "operations.h"
 #include "station_loader.h"
+#include "station_view.h"
 #include "value_output.h"
 
 namespace kelvora_host {
@@ -73,6 +74,7 @@ public:
     int Types(const Operation& operation);
     int Check(const Operation& operation);
     int Echo(const Operation& operation);
+    int Status(const Operation& operation);  // session_status.cpp
 
 private:
     struct Resolved {
@@ -90,13 +92,15 @@ private:
     bool ParseValue(const Resolved& resolved, const std::string& text, bool writing, kelvora::RegisterValue* value);
     int Sleep(uint32_t milliseconds);
 
-    // Reads one register; on failure reports it and returns false. unanswered:
-    // the read polled and the modem did not answer, so the value is the
-    // station's copy.
-    bool ReadOne(Resolved& resolved, kelvora::RegisterValue* value, bool* unanswered);
+    // Reads one register; on failure reports it and returns false. note: why
+    // the value is the station's copy (the read polled and the modem did not
+    // answer, or the centre failed the read of a silent site), else empty.
+    bool ReadOne(Resolved& resolved, kelvora::RegisterValue* value, std::string* note);
     // What the driver's trace tells of the operation just run; with -v its
-    // polls are shown.
+    // polls are shown, and a free text a poll took is shown always.
     DriverEvents TakeEvents();
+    // The station's view in the lines just taken (session_status.cpp).
+    void FollowView(const std::vector<std::string>& lines);
     // Repeated reads at a site that reports cost an SMS per group and poll:
     // says how many, before they begin.
     void WarnOfReportCost(const std::vector<Resolved>& registers);
@@ -123,6 +127,9 @@ private:
     std::map<int32_t, std::string> destinations_;
     bool reportsOn_ = false;
     bool unanswered_ = false;  // a poll the modem did not answer
+    bool readFailed_ = false;  // a read the centre failed (StaleAfter)
+    StationView view_;
+    std::string readFailure_;  // the driver's reason for the last read it failed
 };
 
 }  // namespace kelvora_host

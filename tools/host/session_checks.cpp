@@ -112,6 +112,10 @@ int Session::CheckAll(const std::vector<Operation>& operations) {
     int code = kExitOk;
     for (const Operation& operation : operations) {
         origin_ = operation.origin;
+        if (operation.kind == OperationKind::kStatus && role_ != StationRole::kCentral) {
+            Fail("status shows the centre's view of its sites: it runs at the central station");
+            code = kExitUsage;
+        }
         for (const Target& target : operation.targets) {
             Resolved resolved;
             kelvora::RegisterValue value;

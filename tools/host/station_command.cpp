@@ -92,6 +92,10 @@ int RunStation(StationRole role, StationOptions& options) {
     const std::string trace = options.trace == "debug" ? options.trace : polls.Follow(traceFile ? options.trace : "");
     if (!trace.empty()) RequestSetting("KELVORA_TRACE", trace);
     if (!options.pollScope.empty()) RequestSetting("KELVORA_POLL_SCOPE", options.pollScope);
+    if (options.holdWrites) RequestSetting("KELVORA_HOLD_WRITES", "1");
+    if (options.staleAfterSeconds != 0) {
+        RequestSetting("KELVORA_STALE_AFTER", std::to_string(options.staleAfterSeconds));
+    }
     std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
     if (!station) {
         WriteErr("kelvora-host: " + error + "\n");

@@ -20,6 +20,8 @@ struct StationOptions {
     bool verbose = false;
     std::string trace;  // the driver's dialogue trace: a destination, or empty for none
     std::string pollScope;  // central: "group" or "station"; empty: the user's setting
+    bool holdWrites = false;       // central: hold written values against reports
+    uint32_t staleAfterSeconds = 0;  // central: fail a silent site's reads; 0: the user's setting
     SessionSettings session;
     std::vector<std::string> operations;
 };

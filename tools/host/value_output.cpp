@@ -15,16 +15,6 @@
 namespace kelvora_host {
 namespace {
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 // The value alone, unquoted: numbers as text, a text as the driver's code
 // page gives it back in UTF-8.
 std::string PlainValue(const ValueRead& read) {
@@ -57,6 +47,16 @@ std::string JsonLine(const std::string& time, const ValueRead& read) {
 }
 
 }  // namespace
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
 
 bool OutputFormatFromName(const std::string& name, OutputFormat* format) {
     if (name == "text") {

@@ -17,6 +17,8 @@ bool OutputFormatFromName(const std::string& name, OutputFormat* format);
 
 // The local date and time to the millisecond: "2024-05-01 14:03:07.412".
 std::string DateTimeNow();
+// A CSV field, quoted when it holds a comma, a quote or a line end.
+std::string CsvField(const std::string& text);
 
 struct ValueRead {
     std::string label;    // the address as the user typed it, with ":type" when given (text)

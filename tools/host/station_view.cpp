@@ -1,0 +1,172 @@
+// StationView: the station's view as its trace tells it (see the header).
+#include "station_view.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "driver_text.h"
+#include "stations/sending_time.h"
+#include "stations/telemetry_frame.h"
+#include "stations/view_events.h"
+#include "trace_line.h"
+
+namespace kelvora_host {
+namespace {
+
+namespace events = kelvora::view_events;
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// "23110612345032" as "2023-11-06 12:34:50 +08:00"; a stamp that is not one, as it stands.
+std::string StampText(const std::string& stamp) {
+    int64_t unused = 0;
+    if (stamp.size() < 14 || !kelvora::SendingTime(stamp.c_str(), &unused)) return stamp;
+    const int zone = std::strtol(stamp.substr(12, 1).c_str(), nullptr, 16);
+    const int quarters = (zone & 7) * 10 + (stamp[13] - '0');
+    char text[40];
+    std::snprintf(text, sizeof text, "20%.2s-%.2s-%.2s %.2s:%.2s:%.2s %c%02d:%02d", stamp.c_str(), stamp.c_str() + 2,
+                  stamp.c_str() + 4, stamp.c_str() + 6, stamp.c_str() + 8, stamp.c_str() + 10,
+                  (zone & 8) != 0 ? '-' : '+', quarters / 4, quarters % 4 * 15);
+    return text;
+}
+
+}  // namespace
+
+StationView::Taken StationView::Take(const std::vector<std::string>& lines) {
+    Taken taken;
+    for (const std::string& line : lines) {
+        TraceLine parsed;
+        if (!ReadTraceLine(line, &parsed)) continue;
+        const std::string& event = parsed.event;
+        if (StartsWith(event, events::kStaleAfter)) {
+            staleAfterSeconds_ = static_cast<uint32_t>(std::strtoul(event.c_str() + sizeof events::kStaleAfter - 1,
+                                                                    nullptr, 10));
+            startedMs_ = parsed.timeMs;
+        } else if (StartsWith(event, events::kHoldOn)) {
+            TakeHold(event, parsed.timeMs);
+        } else if (StartsWith(event, events::kReadFailed)) {
+            pendingFailure_ = event.substr(sizeof events::kReadFailed - 1);
+            taken.readFailure = pendingFailure_;
+        } else if (StartsWith(event, "read M")) {
+            TakeRead(event);
+        } else {
+            TakeMessage(event, parsed.timeMs, &taken);
+        }
+    }
+    return taken;
+}
+
+void StationView::TakeMessage(const std::string& event, int64_t timeMs, Taken* taken) {
+    TraceMessage message;
+    if (!ReadTraceMessage(event, &message)) return;
+    const std::string& detail = message.detail;
+    if (StartsWith(detail, events::kFreeTextKept) && detail.find(", kept for SEND_MSG") != std::string::npos) {
+        const size_t from = sizeof events::kFreeTextKept - 1;
+        taken->freeTexts.push_back("free text from " + detail.substr(from, detail.find(", kept") - from) + ", sent " +
+                                   StampText(message.timestamp) + ": \"" +
+                                   DriverTextToUtf8(message.text.c_str(), message.text.size()) + "\"");
+        return;
+    }
+    kelvora::Report report{};
+    if (!kelvora::ParseReport(message.text.c_str(), &report) || !kelvora::IsSiteNumber(report.site) ||
+        StartsWith(detail, events::kReportForNoSite)) {
+        return;
+    }
+    Site& site = sites_[report.site];
+    site.reported = true;
+    int64_t sentSeconds = 0;
+    const bool stamped = kelvora::SendingTime(message.timestamp.c_str(), &sentSeconds);
+    // Only the site's own reports tell its service centre's clock: neither a
+    // stranger's nor a copy (of which the first may have been a stranger's).
+    const bool own = StartsWith(detail, events::kReportApplied) || StartsWith(detail, events::kReportSentBefore);
+    if (own && stamped && timeMs > 0) site.clock.Learn(static_cast<uint64_t>(timeMs), sentSeconds);
+    if (StartsWith(detail, events::kReportRefusedBySender)) {
+        ++site.refusedBySender;
+    } else if (StartsWith(detail, events::kReportApplied)) {
+        ++site.applied;
+        site.lastStamp = message.timestamp;
+        site.lastSentKnown = stamped;
+        site.lastSentMs = sentSeconds * 1000;
+        site.lastAppliedMs = timeMs;
+    } else if (StartsWith(detail, events::kReportSentBefore)) {
+        ++site.refusedSentBefore;
+    } else {
+        ++site.refusedCopies;  // taken before: listed again, or a second copy
+    }
+}
+
+void StationView::TakeHold(const std::string& event, int64_t timeMs) {
+    int site = 0, address = 0, value = 0;
+    if (std::sscanf(event.c_str() + sizeof events::kHoldOn - 1, "%d.%d = %d", &site, &address, &value) != 3 ||
+        !kelvora::IsSiteNumber(site)) {
+        return;
+    }
+    auto& held = sites_[site].held;
+    if (event.find(events::kHoldBegun) != std::string::npos) {
+        held[address] = {value, timeMs};
+    } else if (event.find(events::kHoldKept) != std::string::npos) {
+        held.emplace(address, std::make_pair(value, timeMs));
+    } else {
+        held.erase(address);  // confirmed, given up or ended
+    }
+}
+
+void StationView::TakeRead(const std::string& event) {
+    int site = 0, address = 0;
+    const size_t status = event.rfind(": status ");
+    if (std::sscanf(event.c_str(), "read M%d.%d", &site, &address) != 2 || !kelvora::IsSiteNumber(site) ||
+        status == std::string::npos) {
+        pendingFailure_.clear();
+        return;
+    }
+    const int code = std::atoi(event.c_str() + status + 9);
+    if (code == 0) sites_[site].lastPollFailed = false;
+    if (code == 5 && pendingFailure_.find("poll") != std::string::npos) sites_[site].lastPollFailed = true;
+    pendingFailure_.clear();
+}
+
+std::vector<SiteStatus> StationView::Sites(const std::set<int32_t>& withDestination, int64_t nowMs) const {
+    std::set<int32_t> numbers = withDestination;
+    for (const auto& [number, site] : sites_) {
+        if (site.reported || !site.held.empty()) numbers.insert(number);
+    }
+    std::vector<SiteStatus> out;
+    const Site none;
+    for (const int32_t number : numbers) {
+        const auto found = sites_.find(number);
+        const Site& site = found != sites_.end() ? found->second : none;
+        SiteStatus s;
+        s.site = number;
+        s.applied = site.applied;
+        s.refusedBySender = site.refusedBySender;
+        s.refusedSentBefore = site.refusedSentBefore;
+        s.refusedCopies = site.refusedCopies;
+        if (site.lastAppliedMs > 0) {
+            s.lastReportSent = StampText(site.lastStamp);
+            s.agoHere = (nowMs - site.lastAppliedMs) / 1000.0;
+            int64_t networkNow = 0;
+            if (site.lastSentKnown && site.clock.NetworkMsAt(static_cast<uint64_t>(nowMs), &networkNow)) {
+                s.agoNetwork = (networkNow - site.lastSentMs) / 1000.0;
+            }
+        }
+        for (const auto& [address, held] : site.held) {
+            s.held.push_back(HeldWrite{address, held.first, (nowMs - held.second) / 1000.0});
+        }
+        if (staleAfterSeconds_ != 0) {
+            const int64_t since = site.lastAppliedMs > 0 ? site.lastAppliedMs : startedMs_;
+            const int64_t quiet = since > 0 ? (nowMs - since) / 1000 : 0;
+            s.silent = site.lastPollFailed || quiet >= staleAfterSeconds_ ? 1 : 0;
+            if (site.lastPollFailed) {
+                s.silentWhy = "its last poll failed";
+            } else if (site.lastAppliedMs > 0) {
+                s.silentWhy = "no report for " + std::to_string(quiet) + " s";
+            } else {
+                s.silentWhy = "never heard from, " + std::to_string(quiet) + " s since the station began";
+            }
+        }
+        out.push_back(s);
+    }
+    return out;
+}
+
+}  // namespace kelvora_host
