@@ -6,6 +6,7 @@
 #include "modem/gsm_modem.h"
 #include "stations/operation_trace.h"
 #include "stations/sender_check.h"
+#include "stations/sending_time.h"
 #include "stations/station_mailbox.h"
 #include "stations/station_send.h"
 #include "stations/station_registers.h"
@@ -27,10 +28,10 @@ CentralStation::CentralStation() {
     pollScope = PollScopeFromSystem(&setting);
     if (trace.on()) trace.Emit(DescribePollScope(pollScope, setting));
     std::string hold, stale;
-    view.options = ViewOptionsFromSystem(&hold, &stale);
+    view.SetOptions(ViewOptionsFromSystem(&hold, &stale));
     if (trace.on()) {
-        trace.Emit(DescribeHoldWrites(view.options, hold));
-        trace.Emit(DescribeStaleAfter(view.options, stale));
+        trace.Emit(DescribeHoldWrites(view.options(), hold));
+        trace.Emit(DescribeStaleAfter(view.options(), stale));
     }
     view.Start(clock().TickCount());
     AddCentralRegisterTypes(*this);
@@ -56,19 +57,18 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterR
                 const bool stationWide = pollScope == PollScope::kStation;
                 uint32_t& lastPoll = stationWide ? stationPollTick : image[site][GroupStart(address)].lastPollTick;
                 const size_t slot = stationWide ? CentreView::kStationSlot : CentreView::GroupSlot(site, address);
+                uint32_t at = now;
                 if (PollDue(now, lastPoll)) {
                     lastPoll = now;  // before anything: a poll that finds nothing counts
                     bool failed = false;
                     const uint32_t listed = Poll(*request, &failed);
                     if (stationWide) stationPollTick = listed;
                     view.PollEnded(slot, failed);
+                    at = clock().TickCount();  // a report the poll applied counts
                 }
                 FillValue(site, *request, value);  // after the poll, so that a report just received shows
                 // A failed read still carries the image's value: the host may show it, marked bad.
-                if (view.options.staleAfterSeconds != 0 &&
-                    view.ReadFails(site, slot, view.Now(clock().TickCount()), trace)) {
-                    code = kStatusReadError;
-                }
+                if (view.ReadFails(site, slot, at, trace)) code = kStatusReadError;
                 break;
             }
             case kTypeSendMsg:
@@ -112,7 +112,7 @@ uint32_t CentralStation::Poll(const RegisterRequest& request, bool* failed) {
     }
     clock().Sleep(kModemPauseMs);
     const uint32_t listing = clock().TickCount();
-    view.PollBegins(view.Now(listing), trace);
+    view.PollBegins(listing, trace);
     GsmModem modem(*this);
     const PollCounts counts = mailbox.Poll(modem, trace, [this](const SmsRecord& record, std::string* detail) {
         return TakeMessage(record, detail);
@@ -139,7 +139,10 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
         }
         return MessageFate::kRefusedBySender;
     }
-    const uint64_t nowMs = view.Now(clock().TickCount());
+    const uint32_t tick = clock().TickCount();
+    const uint64_t nowMs = view.Now(tick);
+    int64_t sentSeconds = 0;
+    const int64_t* sent = SendingTime(record.timestamp, &sentSeconds) ? &sentSeconds : nullptr;
     // A site reports one group; a foreign text starting elsewhere covers two.
     const size_t site = static_cast<size_t>(report.site);
     const size_t firstGroup = static_cast<size_t>(report.firstAddress / kGroupSize);
@@ -158,7 +161,7 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
                              std::to_string(report.firstAddress) + ".." +
                              std::to_string(report.firstAddress + kGroupSize - 1);
     if (verdict == SendingVerdict::kSentBefore) {
-        view.ReportHeard(report.site, record.timestamp, nowMs);
+        view.ReportHeard(report.site, sent, nowMs);
         if (detail != nullptr) {
             *detail = view_events::kReportSentBefore + what + " " + DescribeVerdict(verdict, before);
         }
@@ -167,15 +170,15 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
     // Judged by what the centre knew of the network's clock before this
     // report: a report delayed long would otherwise pass for one sent late.
     const uint32_t held =
-        view.HeldInReport(report.site, report.firstAddress, report.values, record.timestamp, nowMs, trace);
-    view.ReportHeard(report.site, record.timestamp, nowMs);
+        view.HeldInReport(report.site, report.firstAddress, report.values, sent, trace);
+    view.ReportHeard(report.site, sent, nowMs);
     for (int i = 0; i < kGroupSize; ++i) {
         if ((held >> i) & 1u) continue;  // a written value the site has not confirmed stands
         image[site][static_cast<size_t>(report.firstAddress + i)].value = report.values[i];
         known_[site].set(static_cast<size_t>(report.firstAddress + i));
     }
     for (size_t g = firstGroup; g <= lastGroup; ++g) reportOrder_.Applied(site * kGroupsPerSite + g, record.timestamp);
-    view.ReportApplied(report.site, nowMs);
+    view.ReportApplied(report.site, nowMs, tick);
     if (detail != nullptr) {
         *detail = view_events::kReportApplied + what;
         if (verdict != SendingVerdict::kInOrder) *detail += " (" + DescribeVerdict(verdict, before) + ")";

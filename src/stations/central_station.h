@@ -42,7 +42,7 @@ public:
     uint32_t stationPollTick = 0;
     // Written values held against reports, silent sites failing their
     // reads: options read from the user's settings at construction; tests
-    // set view.options directly.
+    // set them with view.SetOptions.
     CentreView view;
 
     // The clock seam (see DriverBase); a site never heard from counts as

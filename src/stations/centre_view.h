@@ -7,7 +7,6 @@
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cstdint>
 #include <string>
 
@@ -28,7 +27,9 @@ public:
         return static_cast<size_t>(site) * kGroupsPerSite + static_cast<size_t>(address / kGroupSize);
     }
 
-    ViewOptions options;
+    // Read from the user's settings by the station at its creation.
+    void SetOptions(const ViewOptions& options);
+    const ViewOptions& options() const { return options_; }
 
     // The station began (or its clock was replaced) at this tick: a site
     // never heard from counts as silent from here.
@@ -36,54 +37,71 @@ public:
     // The station's time in milliseconds since it began.
     uint64_t Now(uint32_t tick) { return time_.At(tick); }
 
-    // A report from the site's own number was listed at nowMs: its stamp
-    // teaches the network's clock as that site's service centre keeps it.
-    void ReportHeard(int32_t site, const char* timestamp, uint64_t nowMs);
+    // A report from the site's own number, sent at sentSeconds (its stamp
+    // as SendingTime reads it; null when unreadable), was listed at nowMs:
+    // it teaches the network's clock as that site's service centre keeps it.
+    void ReportHeard(int32_t site, const int64_t* sentSeconds, uint64_t nowMs) {
+        if (sentSeconds != nullptr) clocks_[static_cast<size_t>(site)].Learn(nowMs, *sentSeconds);
+    }
     // A report of the site's registers from first on is about to be
     // applied: the registers (bit i: first + i) that keep a held value
     // instead of the report's.
-    uint32_t HeldInReport(int32_t site, int32_t first, const uint32_t values[kGroupSize], const char* timestamp,
-                          uint64_t nowMs, const Trace& trace) {
-        return holds_.size() == 0 ? 0 : JudgeHolds(site, first, values, timestamp, nowMs, trace);
+    uint32_t HeldInReport(int32_t site, int32_t first, const uint32_t values[kGroupSize], const int64_t* sentSeconds,
+                          const Trace& trace) {
+        return holds_.size() == 0 ? 0 : JudgeHolds(site, first, values, sentSeconds, trace);
     }
-    // The report's values are in the image.
-    void ReportApplied(int32_t site, uint64_t nowMs) {
+    // The report's values are in the image, at tick (nowMs in station time).
+    void ReportApplied(int32_t site, uint64_t nowMs, uint32_t tick) {
         lastAppliedMs_[static_cast<size_t>(site)] = nowMs;
+        watches_[static_cast<size_t>(site)].appliedTick = tick;
         heard_[static_cast<size_t>(site)] = true;
     }
     // The network accepted the host's write of value to the register.
     void WriteAccepted(int32_t site, int32_t address, uint32_t value, uint64_t nowMs, const Trace& trace);
 
-    // A poll of the slot began (holds past their bound end) and ended.
-    void PollBegins(uint64_t nowMs, const Trace& trace) {
-        if (holds_.size() != 0) holds_.Expire(nowMs, trace);
-    }
-    void PollEnded(size_t slot, bool failed) { failedPolls_.set(slot, failed); }
+    // A poll began at tick (holds past their bound end) and ended for the slot.
+    void PollBegins(uint32_t tick, const Trace& trace);
+    void PollEnded(size_t slot, bool failed);
 
-    // With StaleAfter set, whether a read of the site's registers answered
-    // by the slot's last poll fails at nowMs; the trace says why.
-    bool ReadFails(int32_t site, size_t slot, uint64_t nowMs, const Trace& trace) const {
-        if (options.staleAfterSeconds == 0) return false;
-        const bool failed = failedPolls_.test(slot) ||
-                            nowMs - lastAppliedMs_[static_cast<size_t>(site)] >= uint64_t{options.staleAfterSeconds} * 1000;
-        if (failed && trace.on()) TellReadFailure(site, slot, nowMs, trace);
-        return failed;
+    // Whether a read of the site's registers answered by the slot's last
+    // poll fails at tick (StaleAfter set); the trace says why. On every read
+    // of the host, options on or off: its usual answer is one load, a
+    // subtraction and a compare, and the rest is out of its way.
+    bool ReadFails(int32_t site, size_t slot, uint32_t tick, const Trace& trace) {
+        const SiteWatch watch = watches_[static_cast<size_t>(site)];
+        if (tick - watch.appliedTick < watch.passFor) [[likely]] return false;
+        return ReadFailsAtAll(site, slot, tick, trace);
     }
 
     size_t HeldCount() const { return holds_.size(); }
 
 private:
-    uint32_t JudgeHolds(int32_t site, int32_t first, const uint32_t values[kGroupSize], const char* timestamp,
-                        uint64_t nowMs, const Trace& trace);
-    void TellReadFailure(int32_t site, size_t slot, uint64_t nowMs, const Trace& trace) const;
+    uint32_t JudgeHolds(int32_t site, int32_t first, const uint32_t values[kGroupSize], const int64_t* sentSeconds,
+                        const Trace& trace);
+    bool ReadFailsAtAll(int32_t site, size_t slot, uint32_t tick, const Trace& trace);
 
+    // What a read looks at: the tick count of the site's last report
+    // applied (the station's beginning for a site never heard from, kept by
+    // each poll from wrapping back over a site silent for weeks), and how
+    // long after it a read passes without a closer look: StaleAfter; none
+    // while a poll answering for the site failed; all the time while
+    // StaleAfter is off.
+    struct SiteWatch {
+        uint32_t appliedTick;
+        uint32_t passFor;
+    };
+    void SetPassFor(size_t site);
+
+    ViewOptions options_;
+    uint32_t staleLimitMs_ = 0;  // StaleAfter in milliseconds; 0: off
     StationTime time_;
     WriteHolds holds_;
     std::array<NetworkClock, kSiteCount> clocks_{};
-    // 0, the station's beginning, for a site never heard from.
-    std::array<uint64_t, kSiteCount> lastAppliedMs_{};
+    std::array<SiteWatch, kSiteCount> watches_{};
+    std::array<uint64_t, kSiteCount> lastAppliedMs_{};  // station time; 0 for a site never heard from
     std::array<bool, kSiteCount> heard_{};
-    std::bitset<kStationSlot + 1> failedPolls_;
+    std::array<uint8_t, kStationSlot + 1> failedPolls_{};
+    std::array<uint32_t, kSiteCount> failedSlots_{};  // the site's slots whose last poll failed
 };
 
 }  // namespace kelvora

@@ -63,9 +63,8 @@ void WriteHolds::Expire(uint64_t nowMs, const Trace& trace) {
 }
 
 uint32_t WriteHolds::Judge(int32_t site, int32_t first, const uint32_t values[kGroupSize], const int64_t* sentMs,
-                           uint64_t nowMs, const NetworkClock& clock, const Trace& trace) {
+                           const NetworkClock& clock, const Trace& trace) {
     if ((sitesHeld_ & (1u << static_cast<uint32_t>(site))) == 0) return 0;
-    Expire(nowMs, trace);
     uint32_t kept = 0;
     const auto decided = [&](const Hold& h) {
         if (h.site != site || h.address < first || h.address >= first + kGroupSize) return false;

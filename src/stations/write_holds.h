@@ -34,14 +34,15 @@ public:
     // The write of value to the site's register was accepted at acceptedMs
     // (the station's time, see StationTime); a hold on it replaces one before.
     void Begin(int32_t site, int32_t address, uint32_t value, uint64_t acceptedMs, const Trace& trace);
-    // Ends the holds whose time bound passed by nowMs.
+    // Ends the holds whose time bound passed by nowMs (at each poll, before
+    // its reports are judged).
     void Expire(uint64_t nowMs, const Trace& trace);
     // A report of the site's registers first to first + 4, stamped with the
     // network's time sentMs (null when it has no readable stamp), about to
-    // be applied at nowMs. Confirms or gives up the holds it decides; bit i
-    // of the result is set when register first + i keeps its held value.
+    // be applied. Confirms or gives up the holds it decides; bit i of the
+    // result is set when register first + i keeps its held value.
     uint32_t Judge(int32_t site, int32_t first, const uint32_t values[kGroupSize], const int64_t* sentMs,
-                   uint64_t nowMs, const NetworkClock& clock, const Trace& trace);
+                   const NetworkClock& clock, const Trace& trace);
 
     size_t size() const { return holds_.size(); }
 

@@ -80,7 +80,7 @@ TEST_F(CentreViewTest, AWrittenValueHoldsAgainstEarlierReportsUntilTheSiteConfir
     for (const bool hold : {false, true}) {
         SCOPED_TRACE(hold ? "HoldWrites on" : "HoldWrites off");
         ViewRig t;
-        t.station.view.options.holdWrites = hold;
+        t.station.view.SetOptions(ViewOptions{hold, 0});
         t.ReportNow(0, 1);
         EXPECT_EQ(0, t.ReadValue(120));
         t.rig.clock.Advance(10000);
@@ -105,7 +105,7 @@ TEST_F(CentreViewTest, AWrittenValueHoldsAgainstEarlierReportsUntilTheSiteConfir
 }
 
 TEST_F(CentreViewTest, AReportSentHLaterWinsAndWithoutItTheHoldEndsAtItsBound) {
-    station.view.options.holdWrites = true;
+    station.view.SetOptions(ViewOptions{true, 0});
     ReportNow(5, 1);
     EXPECT_EQ(5, ReadValue(120));
     int64_t written = Write(42);
@@ -135,7 +135,7 @@ TEST_F(CentreViewTest, ASilentSiteReadsAsFailedAfterNSecondsAndWritesGoOn) {
     const std::string path = "centre_view_silent.trace";
     std::remove(path.c_str());
     station.trace.Attach(TraceSink::Open(path));
-    station.view.options.staleAfterSeconds = 60;
+    station.view.SetOptions(ViewOptions{false, 60});
     int32_t value = 0;
 
     // Site 6, never heard from: counted from the station's start.

@@ -32,8 +32,8 @@ TEST(ViewOptionsSwitch, OffUnlessSetAndTheTraceTellsWhatTheSettingsHeld) {
         c.hold ? setenv("KELVORA_HOLD_WRITES", c.hold, 1) : unsetenv("KELVORA_HOLD_WRITES");
         c.stale ? setenv("KELVORA_STALE_AFTER", c.stale, 1) : unsetenv("KELVORA_STALE_AFTER");
         StationRig<CentralStation> rig;
-        EXPECT_EQ(c.holdWrites, rig->view.options.holdWrites);
-        EXPECT_EQ(c.staleAfter, rig->view.options.staleAfterSeconds);
+        EXPECT_EQ(c.holdWrites, rig->view.options().holdWrites);
+        EXPECT_EQ(c.staleAfter, rig->view.options().staleAfterSeconds);
     }
     unsetenv("KELVORA_HOLD_WRITES");
     unsetenv("KELVORA_STALE_AFTER");
