@@ -36,7 +36,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from demo import Wine  # noqa: E402  (the demo's Wine prefix)
 from host_terminal import HostProcess  # noqa: E402
 from simulator_process import SimulatorProcess  # noqa: E402
-from fleet_records import SCAN_GOAL_S, Records, analyse, format_table  # noqa: E402
+from fleet_records import SCAN_GOAL_S, Records, analyse, format_table, parse_frame  # noqa: E402
+from fleet_view import analyse_view, format_view  # noqa: E402
 
 CENTRE_NUMBER = "+8613900000001"  # modem 0; site s is modem s + 1
 SERVICE_CENTRE = "+8613800000000"
@@ -63,7 +64,9 @@ class HostSession(HostProcess):
     results and the end mark come back on one stream (standard output), so each line is known to
     belong to the script lines that asked for it."""
 
-    VALUE = re.compile(r"^M(\d+)(?:\.(\d+))? = (-?\d+)(?:  \(.*\))?$")
+    VALUE = re.compile(r"^M(\d+)(?:\.(\d+))? = (-?\d+)(?:  \((.*)\))?$")
+    # The batch's last word after a read the centre failed (--stale-after): counted with the reads.
+    READ_FAILED_SUMMARY = "a read failed (--stale-after)"
 
     def __init__(self, who, argv, records, env=None, line_end="\n"):
         self.who, self.records = who, records
@@ -96,7 +99,7 @@ class HostSession(HostProcess):
             if m:
                 out.append((when, "value", int(m.group(3)), m))
                 continue
-            if kind == "err" or "NOT sent" in line:
+            if (kind == "err" or "NOT sent" in line) and self.READ_FAILED_SUMMARY not in line:
                 self.records.host_errors.append({"who": self.who, "time": when, "line": line})
             out.append((when, kind, line, None))
 
@@ -113,6 +116,8 @@ class Fleet:
         self.scans_since = []                # start times of the centre's complete scans
         self.busy = 0                        # sites' hosts in the middle of their reads
         self.ticks = {}                      # site -> measurements made
+        self.silenced = set()                # sites whose modem was made silent: no more reads or writes
+        self.reading = set()                 # sites whose hosts are in the middle of their reads
 
     def fail(self, error):
         with self.lock:
@@ -141,7 +146,7 @@ class Fleet:
         start = self.records.started + a.site_period * s / a.sites
         tick = 0
         measured = self.args.groups - 1
-        while not self.ending.is_set():
+        while not self.ending.is_set() and s not in self.silenced:
             due = start + tick * a.site_period
             if self.ending.wait(max(0.0, due - time.time())):
                 break
@@ -159,7 +164,7 @@ class Fleet:
     def site_drain(self, s, host, until):
         """Reads the setpoint group while the centre's writes are on their way here, until `until` is set."""
         last = time.time()
-        while not until.is_set() and not self.finished.is_set():
+        while not until.is_set() and not self.finished.is_set() and s not in self.silenced:
             with self.lock:
                 waiting = bool(self.unapplied.get(s))
             if waiting and time.time() - last >= 3.5:
@@ -170,12 +175,16 @@ class Fleet:
     def site_read(self, s, host, lines):
         timeout = 60 + 20 * len(lines)
         with self.lock:
+            if s in self.silenced:
+                return
             self.busy += 1  # its reports are not in the simulator's books before the reads end
+            self.reading.add(s)
         try:
             out = host.run(lines, timeout)
         finally:
             with self.lock:
                 self.busy -= 1
+                self.reading.discard(s)
         for when, kind, v, m in out:
             if kind != "value":
                 continue
@@ -202,7 +211,8 @@ class Fleet:
                 # Writes wait for the end of a scan, as in a host's cycle.
                 if not self.ending.is_set() and time.time() >= self.next_write:
                     site = self.written % a.sites
-                    self.write(host, site, SETPOINT_BASE + self.written * 1000 + site)
+                    if site not in self.silenced and site != a.silence_site:
+                        self.write(host, site, SETPOINT_BASE + self.written * 1000 + site)
                     self.written += 1
                     self.next_write += a.write_every
                 self.finished.wait(max(0.0, started + a.scan_every - time.time()))
@@ -220,6 +230,9 @@ class Fleet:
             out = host.run(["read " + " ".join(f"M{s}.{i}" for i in range(5 * a.groups))],
                            60 + a.groups * (5 + a.capacity * 0.5))
             values = [(when, int(m.group(2)), v) for when, kind, v, m in out if kind == "value"]
+            self.records.read_failures += [{"time": when, "site": s, "address": int(m.group(2))}
+                                           for when, kind, v, m in out
+                                           if kind == "value" and (m.group(4) or "").startswith("read failed")]
             for k in range(0, len(values) - 4, 5):
                 five = values[k:k + 5]
                 self.records.centre_groups.append({"time": five[0][0], "site": s, "first": five[0][1],
@@ -246,6 +259,27 @@ class Fleet:
 
     # --- the run ---------------------------------------------------------------------------------------------
 
+    def silence(self):
+        """--silence-site: once its writes are applied, the site's modem says nothing more (its host stops)."""
+        a = self.args
+        try:
+            if self.ending.wait(a.silence_at):
+                return
+            deadline = time.time() + 120
+            while time.time() < deadline and not self.finished.is_set():
+                with self.lock:
+                    if not self.unapplied.get(a.silence_site) and a.silence_site not in self.reading:
+                        self.silenced.add(a.silence_site)
+                        break
+                time.sleep(0.2)
+            if a.silence_site not in self.silenced:
+                raise FleetError(f"site {a.silence_site}: its writes were not applied within 120 s to silence it")
+            self.simulator.request({"cmd": "fault", "modem": a.silence_site + 1, "kind": "silence", "times": -1})
+            self.records.silenced = {"site": a.silence_site, "time": time.time()}
+            print(f"fleet: site {a.silence_site}'s modem is silent from now on", flush=True)
+        except Exception as e:  # noqa: BLE001
+            self.fail(f"silencing site {a.silence_site}: {e}")
+
     def drained(self):
         """True once nothing is on its way: writes applied, the network and the centre's store empty."""
         with self.lock:
@@ -265,6 +299,8 @@ class Fleet:
         if not self.centre_ready.wait(180) or self.failure:
             raise FleetError(self.failure or "the centre's host did not set its numbers within 180 s")
         threads += [threading.Thread(target=self.site, args=(s,), daemon=True) for s in range(a.sites)]
+        if a.silence_site is not None:
+            threads.append(threading.Thread(target=self.silence, daemon=True))
         for t in threads[1:]:
             t.start()
         print(f"fleet: running {a.minutes:g} min ...", flush=True)
@@ -337,8 +373,11 @@ class Players:
             return f"COM{simulator.modems[i]['com']}" if args.win32 else simulator.modems[i]["device"]
 
         line_end = "\r" if args.win32 else "\n"
+        view = (["--hold-writes"] if args.hold_writes else []) + \
+            (["--stale-after", f"{args.stale_after:g}"] if args.stale_after else [])
         self.sessions.append(self.session_class(
-            "centre", host_argv(args, "central", port(0), ["--poll-scope", args.poll_scope] + self.host_extra("centre")),
+            "centre", host_argv(args, "central", port(0),
+                                ["--poll-scope", args.poll_scope] + view + self.host_extra("centre")),
             self.records, env, line_end))
         for s in range(args.sites):
             self.sessions.append(self.session_class(
@@ -359,6 +398,8 @@ class Players:
 def run(args, workdir):
     config = {k: v for k, v in vars(args).items() if k not in ("simulator", "host", "library", "dll", "wine_run")}
     records = Records(config)
+    records.read_failures = []  # {"time", "site", "address"}: a centre read the station failed
+    records.silenced = None     # {"site", "time"}: the site whose modem was made silent
     try:
         with Players(args, workdir, records) as players:
             fleet = Fleet(args, records, players.sessions, players.simulator)
@@ -378,6 +419,9 @@ def run(args, workdir):
     path = os.path.join(workdir, "fleet-records.json")
     records.save(path)
     summary = analyse(records)
+    view = analyse_view(records, parse_frame)
+    summary["view"] = view
+    summary["problems"] += view["problems"]
     if error:
         summary["problems"].insert(0, error)
     with open(os.path.join(workdir, "fleet-summary.json"), "w") as f:
@@ -386,6 +430,7 @@ def run(args, workdir):
     print(f"\nFleet on the simulator ({platform}; send answered after {args.send_delay_ms / 1000:g} s, "
           f"delivered {args.delivery_delay_ms / 1000:g} s after sending; records in {path})")
     print(format_table(summary))
+    print("\n".join(f"  {k:<25}  {v}" for k, v in format_view(view)))
     if summary["problems"]:
         print("VERDICT: FAIL: " + "; ".join(summary["problems"]))
         return 1
@@ -417,6 +462,13 @@ def main():
                    help="from a send to the message in its destination's store (default 2000)")
     p.add_argument("--capacity", type=int, default=30, help="messages each modem stores (default 30)")
     p.add_argument("--drain-limit", type=float, default=180.0, help="longest drain in seconds (default 180)")
+    p.add_argument("--hold-writes", action="store_true",
+                   help="the centre holds each written value until the site confirms it (HoldWrites)")
+    p.add_argument("--stale-after", type=float, default=0,
+                   help="seconds: the centre fails the reads of a site silent that long (StaleAfter; default off)")
+    p.add_argument("--silence-site", type=int, help="make this site's modem silent during the run")
+    p.add_argument("--silence-at", type=float, default=60.0,
+                   help="seconds into the run to make --silence-site silent (default 60)")
     p.add_argument("--simulator", required=True)
     p.add_argument("--host", required=True)
     p.add_argument("--library")
@@ -430,6 +482,10 @@ def main():
         p.error("--sites must be 1 to 32")
     if args.groups < 2:
         p.error("--groups must be at least 2 (measurements and setpoints)")
+    if args.silence_site is not None and not 0 <= args.silence_site < args.sites:
+        p.error("--silence-site must name one of the sites")
+    if args.stale_after and args.stale_after != int(args.stale_after):
+        p.error("--stale-after takes whole seconds")
     if args.win32 and not (args.dll and args.wine_run and args.wine_prefix):
         p.error("--win32 needs --dll, --wine-run and --wine-prefix")
     workdir = args.workdir or tempfile.mkdtemp(prefix="kelvora-fleet-")
