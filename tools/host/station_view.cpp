@@ -159,9 +159,11 @@ std::vector<SiteStatus> StationView::Sites(const std::set<int32_t>& withDestinat
             if (site.lastPollFailed) {
                 s.silentWhy = "its last poll failed";
             } else if (site.lastAppliedMs > 0) {
-                s.silentWhy = "no report for " + std::to_string(quiet) + " s";
+                s.silentWhy = s.silent != 0 ? "no report for " + std::to_string(quiet) + " s"
+                                            : "last report " + std::to_string(quiet) + " s ago";
             } else {
-                s.silentWhy = "never heard from, " + std::to_string(quiet) + " s since the station began";
+                s.silentWhy = (s.silent != 0 ? "never heard from, " : "not heard from yet, ") + std::to_string(quiet) +
+                              " s since the station began";
             }
         }
         out.push_back(s);
