@@ -14,7 +14,8 @@ void NetworkClock::Learn(uint64_t localMs, int64_t sentSeconds) {
 
 bool NetworkClock::NetworkMsAt(uint64_t localMs, int64_t* networkMs) const {
     if (count_ == 0) return false;
-    const int64_t smallest = *std::min_element(differences_.begin(), differences_.begin() + static_cast<std::ptrdiff_t>(count_));
+    const auto end = differences_.begin() + static_cast<std::ptrdiff_t>(count_);
+    const int64_t smallest = *std::min_element(differences_.begin(), end);
     *networkMs = static_cast<int64_t>(localMs) - smallest;
     return true;
 }

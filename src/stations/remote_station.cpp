@@ -82,7 +82,9 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
             case kTypeSendMsg:
                 if (request->dataType != kDataText) break;
                 filled = freeText_.CopyTo(value->textValue, sizeof value->textValue);
-                if (filled && trace.on()) trace.Emit("SEND_MSG: the last free text from the centre, sent " + freeText_.timestamp());
+                if (filled && trace.on()) {
+                    trace.Emit("SEND_MSG: the last free text from the centre, sent " + freeText_.timestamp());
+                }
                 break;
             default:  // unknown types fill nothing
                 break;
@@ -163,7 +165,8 @@ MessageFate RemoteStation::TakeFreeText(const SmsRecord& record, std::string* de
     }
     const bool kept = freeText_.Keep(record);
     if (detail != nullptr) {
-        *detail = std::string(view_events::kFreeTextKept) + (numbers.detc[0] != '\0' ? "the centre" : "anyone (DETC is empty)") +
+        const char* from = numbers.detc[0] != '\0' ? "the centre" : "anyone (DETC is empty)";
+        *detail = std::string(view_events::kFreeTextKept) + from +
                   (kept ? ", kept for SEND_MSG" : ": not kept, SEND_MSG holds one sent after it");
     }
     return MessageFate::kNotAFrame;

@@ -117,6 +117,7 @@ class Fleet:
         self.busy = 0                        # sites' hosts in the middle of their reads
         self.ticks = {}                      # site -> measurements made
         self.silenced = set()                # sites whose modem was made silent: no more reads or writes
+        self.silence_site = getattr(args, "silence_site", None)  # none in the soak
         self.reading = set()                 # sites whose hosts are in the middle of their reads
 
     def fail(self, error):
@@ -211,7 +212,7 @@ class Fleet:
                 # Writes wait for the end of a scan, as in a host's cycle.
                 if not self.ending.is_set() and time.time() >= self.next_write:
                     site = self.written % a.sites
-                    if site not in self.silenced and site != a.silence_site:
+                    if site != self.silence_site:
                         self.write(host, site, SETPOINT_BASE + self.written * 1000 + site)
                     self.written += 1
                     self.next_write += a.write_every
@@ -268,17 +269,17 @@ class Fleet:
             deadline = time.time() + 120
             while time.time() < deadline and not self.finished.is_set():
                 with self.lock:
-                    if not self.unapplied.get(a.silence_site) and a.silence_site not in self.reading:
-                        self.silenced.add(a.silence_site)
+                    if not self.unapplied.get(self.silence_site) and self.silence_site not in self.reading:
+                        self.silenced.add(self.silence_site)
                         break
                 time.sleep(0.2)
-            if a.silence_site not in self.silenced:
-                raise FleetError(f"site {a.silence_site}: its writes were not applied within 120 s to silence it")
-            self.simulator.request({"cmd": "fault", "modem": a.silence_site + 1, "kind": "silence", "times": -1})
-            self.records.silenced = {"site": a.silence_site, "time": time.time()}
-            print(f"fleet: site {a.silence_site}'s modem is silent from now on", flush=True)
+            if self.silence_site not in self.silenced:
+                raise FleetError(f"site {self.silence_site}: not idle with its writes applied within 120 s")
+            self.simulator.request({"cmd": "fault", "modem": self.silence_site + 1, "kind": "silence", "times": -1})
+            self.records.silenced = {"site": self.silence_site, "time": time.time()}
+            print(f"fleet: site {self.silence_site}'s modem is silent from now on", flush=True)
         except Exception as e:  # noqa: BLE001
-            self.fail(f"silencing site {a.silence_site}: {e}")
+            self.fail(f"silencing site {self.silence_site}: {e}")
 
     def drained(self):
         """True once nothing is on its way: writes applied, the network and the centre's store empty."""
@@ -299,7 +300,7 @@ class Fleet:
         if not self.centre_ready.wait(180) or self.failure:
             raise FleetError(self.failure or "the centre's host did not set its numbers within 180 s")
         threads += [threading.Thread(target=self.site, args=(s,), daemon=True) for s in range(a.sites)]
-        if a.silence_site is not None:
+        if self.silence_site is not None:
             threads.append(threading.Thread(target=self.silence, daemon=True))
         for t in threads[1:]:
             t.start()
@@ -373,8 +374,9 @@ class Players:
             return f"COM{simulator.modems[i]['com']}" if args.win32 else simulator.modems[i]["device"]
 
         line_end = "\r" if args.win32 else "\n"
-        view = (["--hold-writes"] if args.hold_writes else []) + \
-            (["--stale-after", f"{args.stale_after:g}"] if args.stale_after else [])
+        stale = getattr(args, "stale_after", 0)  # the soak runs the centre without the view's options
+        view = (["--hold-writes"] if getattr(args, "hold_writes", False) else []) + \
+            (["--stale-after", f"{stale:g}"] if stale else [])
         self.sessions.append(self.session_class(
             "centre", host_argv(args, "central", port(0),
                                 ["--poll-scope", args.poll_scope] + view + self.host_extra("centre")),
@@ -398,8 +400,6 @@ class Players:
 def run(args, workdir):
     config = {k: v for k, v in vars(args).items() if k not in ("simulator", "host", "library", "dll", "wine_run")}
     records = Records(config)
-    records.read_failures = []  # {"time", "site", "address"}: a centre read the station failed
-    records.silenced = None     # {"site", "time"}: the site whose modem was made silent
     try:
         with Players(args, workdir, records) as players:
             fleet = Fleet(args, records, players.sessions, players.simulator)

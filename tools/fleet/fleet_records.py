@@ -47,6 +47,8 @@ class Records:
         self.writes = []          # {"who", "site", "address", "value", "start", "end", "outcome", "line"}
         self.scans = []           # {"start", "end", "groups", "complete"}
         self.host_errors = []     # {"who", "time", "line"}
+        self.read_failures = []   # {"time", "site", "address"}: a centre read the station failed (StaleAfter)
+        self.silenced = None      # {"site", "time"}: the site whose modem was made silent
         # Simulator side, as its control interface gives it.
         self.submitted = []
         self.modems = []

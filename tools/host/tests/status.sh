@@ -22,10 +22,21 @@ inject() {
             "{\"cmd\":\"inject_pdu\",\"modem\":0,\"pdu\":\"$pdu\"}" >/dev/null || exit 1
     done
 }
+# The report sent before, once the first poll has emptied the store.
+inject_when_taken() {
+    tries=0
+    until "$sim" --control "$KELVORA_MODEMSIM_CONTROL" --request '{"cmd":"stored","modem":0}' |
+          tr -d ' \n' | grep -q '"messages":\[\]'; do
+        tries=$((tries + 1))
+        [ $tries -lt 150 ] || return 1
+        sleep 0.2
+    done
+    inject "$@"
+}
 inject "$a" "$a" "$d" "$e"
-(sleep 3; inject "$c") &
+inject_when_taken "$c" &
 "$host" central --port "$KELVORA_MODEM0_DEVICE" --hold-writes \
-    write "DETC5=$KELVORA_MODEM1_NUMBER" read M5.120 write M5.121=3 sleep 4s read M5.120 status 2>&1
+    write "DETC5=$KELVORA_MODEM1_NUMBER" read M5.120 write M5.121=3 sleep 3s read M5.120 status 2>&1
 echo "exit $?"
 wait
 inject "$a" "$d" "$e"
