@@ -27,7 +27,7 @@ using namespace kelvora::testing;
 
 namespace {
 
-constexpr int kRounds = 51;
+constexpr int kRounds = 101;
 constexpr int kReadsPerRound = 100000;
 constexpr int kPollsPerRound = 40;
 constexpr int kReportsPerPoll = 20;

@@ -68,7 +68,7 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterR
                 }
                 FillValue(site, *request, value);  // after the poll, so that a report just received shows
                 // A failed read still carries the image's value: the host may show it, marked bad.
-                if (view.ReadFails(site, slot, at, trace)) code = kStatusReadError;
+                if (view.JudgesReads() && view.ReadFails(site, slot, at, trace)) code = kStatusReadError;
                 break;
             }
             case kTypeSendMsg:

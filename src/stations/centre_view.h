@@ -30,6 +30,9 @@ public:
     // Read from the user's settings by the station at its creation.
     void SetOptions(const ViewOptions& options);
     const ViewOptions& options() const { return options_; }
+    // Whether reads are judged at all (StaleAfter set): a read without it
+    // pays this one test.
+    bool JudgesReads() const { return staleLimitMs_ != 0; }
 
     // The station began (or its clock was replaced) at this tick: a site
     // never heard from counts as silent from here.
@@ -65,8 +68,8 @@ public:
 
     // Whether a read of the site's registers answered by the slot's last
     // poll fails at tick (StaleAfter set); the trace says why. On every read
-    // of the host, options on or off: its usual answer is one load, a
-    // subtraction and a compare, and the rest is out of its way.
+    // of the host: its usual answer is one load, a subtraction and a
+    // compare, and the rest is out of its way.
     bool ReadFails(int32_t site, size_t slot, uint32_t tick, const Trace& trace) {
         const SiteWatch watch = watches_[static_cast<size_t>(site)];
         if (tick - watch.appliedTick < watch.passFor) [[likely]] return false;
@@ -83,9 +86,9 @@ private:
     // What a read looks at: the tick count of the site's last report
     // applied (the station's beginning for a site never heard from, kept by
     // each poll from wrapping back over a site silent for weeks), and how
-    // long after it a read passes without a closer look: StaleAfter; none
-    // while a poll answering for the site failed; all the time while
-    // StaleAfter is off.
+    // long after it a read passes without a closer look: StaleAfter, or none
+    // while a poll answering for the site failed (always while StaleAfter
+    // is off, though then no read asks).
     struct SiteWatch {
         uint32_t appliedTick;
         uint32_t passFor;
