@@ -67,7 +67,7 @@ size_t StationMailbox::RememberedCount() const {
                                               [](const Remembered& r) { return r.deletePending; }));
 }
 
-std::deque<StationMailbox::Remembered>::iterator StationMailbox::Find(const SmsRecord& record) {
+StationMailbox::List::iterator StationMailbox::Find(const SmsRecord& record) {
     const std::string sender = FieldText(record.peerNumber, sizeof record.peerNumber);
     const std::string timestamp = FieldText(record.timestamp, sizeof record.timestamp);
     const std::string text = FieldText(record.text, sizeof record.text);
@@ -77,19 +77,35 @@ std::deque<StationMailbox::Remembered>::iterator StationMailbox::Find(const SmsR
 }
 
 void StationMailbox::Remember(const SmsRecord& record, bool applied) {
-    if (remembered_.size() >= kMaxRememberedMessages) remembered_.pop_front();
-    remembered_.push_back(Remembered{FieldText(record.peerNumber, sizeof record.peerNumber),
-                                     FieldText(record.timestamp, sizeof record.timestamp),
-                                     FieldText(record.text, sizeof record.text), applied, true});
+    if (remembered_.size() >= kMaxRememberedMessages) {
+        const auto deleted = std::find_if(remembered_.begin(), remembered_.end(),
+                                          [](const Remembered& r) { return !r.deletePending; });
+        remembered_.erase(deleted != remembered_.end() ? deleted : remembered_.begin());
+    }
+    int64_t seconds = 0;
+    Remembered r{FieldText(record.peerNumber, sizeof record.peerNumber),
+                 FieldText(record.timestamp, sizeof record.timestamp), FieldText(record.text, sizeof record.text)};
+    r.applied = applied;
+    r.stamped = SendingTime(record.timestamp, &seconds);
+    r.listedAt = polls_;
+    remembered_.push_back(std::move(r));
 }
 
-// A message not applied needs no remembering once it is gone; one applied is
-// kept, so that a second copy is known.
-void StationMailbox::Deleted(const SmsRecord& record) {
-    const auto r = Find(record);
-    if (r == remembered_.end()) return;
-    r->deletePending = false;
-    if (!r->applied) remembered_.erase(r);
+// A message not applied needs no remembering once it is gone, nor one whose
+// copies cannot be told from a new command; one applied with its time stamp
+// is kept, so that a second copy is known.
+void StationMailbox::Deleted(List::iterator message) {
+    if (message == remembered_.end()) return;
+    message->deletePending = false;
+    if (!message->applied || !message->stamped) remembered_.erase(message);
+}
+
+void StationMailbox::TakeUnlistedAsDeleted() {
+    for (auto r = remembered_.begin(); r != remembered_.end();) {
+        const auto next = std::next(r);
+        if (r->deletePending && r->listedAt != polls_ && ++r->unlistedPolls >= kPollsToTakeAsDeleted) Deleted(r);
+        r = next;
+    }
 }
 
 PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handler& handle) {
@@ -107,6 +123,7 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
     }
     counts.listed = listed;
     counts.modemSilent = stopped;
+    ++polls_;
     if (trace.on()) {
         trace.Emit("listed " + std::to_string(listed) + " message(s)" +
                    (stopped ? "; the modem did not finish answering, the poll stops after taking them" : ""));
@@ -119,6 +136,9 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
         MessageFate fate = MessageFate::kSeenBefore;
         if (const auto known = Find(record); known != remembered_.end()) {
             known->deletePending = true;  // deleted where this listing shows it
+            known->unlistedPolls = 0;
+            known->listedAt = polls_;
+            remembered_.splice(remembered_.end(), remembered_, known);  // the newest place
         } else {
             fate = handle(record, trace.on() ? &detail : nullptr);
             Remember(record, fate == MessageFate::kApplied);
@@ -144,7 +164,7 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
         deletedIndexes.push_back(index);
         ExchangeResult deletion;
         if (modem.DeleteMessage(index, &deletion)) {
-            Deleted(record);
+            Deleted(Find(record));
             ++counts.deleted;
             if (trace.on()) trace.Emit("deleted message " + std::to_string(index));
         } else {
@@ -159,6 +179,11 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
             }
         }
     }
+    // Both listings ended by OK and none was full: what they did not show is
+    // not in the store.
+    const bool complete = !counts.modemSilent && read.outcome == ExchangeOutcome::kAnswered &&
+                          unread.outcome == ExchangeOutcome::kAnswered && listed < static_cast<int>(kMaxListedRecords);
+    if (complete) TakeUnlistedAsDeleted();
     if (trace.on()) trace.Emit(DescribeCounts(counts));
     return counts;
 }

@@ -6,18 +6,22 @@
 // the station in the order the messages were sent; then deletes every listed
 // message, each storage index at most once a poll. A message is known by its
 // sender, time stamp and text, never by its index (a modem may renumber its
-// storage): one whose delete the modem did not confirm is remembered and
-// deleted again at a later poll without being applied a second time, and a
-// second copy of one applied (networks deliver twice) is only deleted. A poll
-// stops at the first exchange that ends by the time-out without a final
-// result, whatever came before (an echo, part of an answer), so a modem that
-// hangs holds a read for one time-out, not one per command.
+// storage). One whose delete the modem did not confirm is remembered for as
+// long as the modem may hold it, and deleted again at each later poll that
+// lists it without being applied a second time; a second copy of one applied
+// (networks deliver twice) is only deleted. A message without a readable time
+// stamp is known only while its delete is unconfirmed: once it is gone, an
+// identical text is a new command (a service centre that stamps zeros gives
+// every copy of "write 1" the same identity). A poll stops at the first
+// exchange that ends by the time-out without a final result, whatever came
+// before (an echo, part of an answer), so a modem that hangs holds a read for
+// one time-out, not one per command.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <list>
 #include <string>
 
 #include "modem/gsm_modem.h"
@@ -51,9 +55,19 @@ struct PollCounts {
     bool modemSilent = false;   // the poll stopped at an exchange that ended by the time-out
 };
 
-// Remembered messages at the most (those applied, and those whose delete is
-// not confirmed); the oldest are forgotten first.
-constexpr size_t kMaxRememberedMessages = 128;
+// Remembered messages at the most: those whose delete is not confirmed, and
+// those applied and deleted (to know a second copy). When room is needed the
+// deleted ones go first, least recently taken first; only a store holding
+// more undeletable messages than this would lose the least recently listed of
+// them. A listing shows at most 128 (kMaxListedRecords), so the messages
+// listed at each poll are never the ones that go.
+constexpr size_t kMaxRememberedMessages = 2 * kMaxListedRecords;
+// A message whose delete is not confirmed, which this many complete polls in
+// a row (both listings ended by OK, fewer than 128 messages) did not list, is
+// gone from the store: its delete went through though its answer was lost.
+// More than one, since an OK left over from an earlier exchange can end a
+// listing before its entries come.
+constexpr int kPollsToTakeAsDeleted = 3;
 
 class StationMailbox {
 public:
@@ -78,13 +92,20 @@ private:
         std::string timestamp;
         std::string text;
         bool applied = false;
+        bool stamped = false;  // a readable time stamp: a copy can be told by it after the delete
         bool deletePending = true;
+        int unlistedPolls = 0;  // complete polls in a row that did not list it
+        uint64_t listedAt = 0;  // the poll that last listed it
     };
-    std::deque<Remembered>::iterator Find(const SmsRecord& record);
-    void Remember(const SmsRecord& record, bool applied);
-    void Deleted(const SmsRecord& record);
+    using List = std::list<Remembered>;  // least recently taken or listed first
 
-    std::deque<Remembered> remembered_;
+    List::iterator Find(const SmsRecord& record);
+    void Remember(const SmsRecord& record, bool applied);
+    void Deleted(List::iterator message);
+    void TakeUnlistedAsDeleted();
+
+    List remembered_;
+    uint64_t polls_ = 0;
 };
 
 }  // namespace kelvora

@@ -91,6 +91,10 @@ void FakeModem::Command(ScriptedPort& port, const std::string& line) {
         }
     } else if (line.rfind("AT+CMGD=", 0) == 0) {
         const int32_t index = static_cast<int32_t>(std::strtol(line.c_str() + 8, nullptr, 10));
+        if (undeletable.count(index) != 0) {
+            port.Arrive("\r\n+CMS ERROR: 321\r\n", answerDelayMs);
+            return;
+        }
         if (refuseDeletes > 0) {
             --refuseDeletes;
             port.Arrive("\r\n+CMS ERROR: 500\r\n", answerDelayMs);

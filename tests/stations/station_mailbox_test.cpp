@@ -17,6 +17,14 @@ namespace {
 
 const char kCentral[] = "8613800138000";
 
+// A service centre's stamp so many seconds (under an hour) after 12:00:00 on
+// the 6th of November 2023, UTC+8.
+std::string Stamp(int seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "23110612%02d%02d32", seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
 class MailboxTest : public ::testing::Test {
 protected:
     StationRig<RemoteStation> rig;
@@ -85,6 +93,83 @@ TEST_F(MailboxTest, AMessageWhoseDeleteWasRefusedIsDeletedLaterWithoutBeingAppli
     Poll();
     EXPECT_EQ(5u, Image(120));
     EXPECT_TRUE(modem.store.empty());
+    EXPECT_EQ(0u, station.mailbox.RememberedCount());
+}
+
+// A SIM record that refuses every delete: its command is applied once,
+// however many messages come after it and however much later they were sent.
+TEST_F(MailboxTest, AMessageThatCannotBeDeletedIsNeverAppliedAgain) {
+    const int32_t stuck = 250;
+    modem.ReceiveAt(stuck, kCentral, Site5Command(120, 1), false, Stamp(0));
+    modem.undeletable.insert(stuck);
+    Poll();
+    ASSERT_EQ(1u, Image(120));
+    // Newer commands for the same register, sent from eleven minutes on (the
+    // stuck one, taken for new, would pass for the service centre's clock set
+    // back), 128 at a time in places before it: two polls take 256 of them
+    // without listing it, the next lists it alone.
+    int sent = 0;
+    for (int round = 0; round < 2; ++round) {
+        for (int poll = 0; poll < 2; ++poll) {
+            for (int32_t index = 1; index <= 128; ++index, ++sent) {
+                modem.ReceiveAt(index, kCentral, Site5Command(120, 1000u + sent), false, Stamp(660 + sent));
+                modem.store[index].read = true;
+            }
+            Poll();
+        }
+        Poll();
+        ASSERT_EQ(999u + sent, Image(120)) << sent;
+    }
+    EXPECT_EQ(1u, modem.store.size());
+    EXPECT_EQ(1u, station.mailbox.RememberedCount());
+}
+
+// Messages whose deletes the modem went silent on, and that no listing shows
+// since: when room is needed the least recently listed of them go, never the
+// one listed at every poll.
+TEST_F(MailboxTest, AMessageListedAtEveryPollOutlastsTheUnconfirmed) {
+    const int32_t stuck = modem.Receive(kCentral, Site5Command(120, 1));
+    modem.undeletable.insert(stuck);
+    Poll();
+    station.image[120].value = 5;
+    for (int round = 0; round < 30; ++round) {
+        for (int k = 0; k < 10; ++k) modem.Receive(kCentral, Site5Command(200 + k, static_cast<uint32_t>(round)));
+        modem.answersLeft = 2;  // both listings, then silence: no delete confirmed
+        Poll();
+        const auto kept = modem.store.find(stuck)->second;
+        modem.store = {{stuck, kept}};
+    }
+    EXPECT_EQ(kMaxRememberedMessages, station.mailbox.RememberedCount());
+    modem.answersLeft = -1;
+    Poll();
+    EXPECT_EQ(5u, Image(120));
+}
+
+// Without a readable stamp (a service centre that stamps zeros), the same
+// command sent again is a new one once the first is deleted.
+TEST_F(MailboxTest, WithoutAReadableStampACopyIsKnownOnlyUntilItsDelete) {
+    const std::string zeros(14, '0');
+    modem.Receive(kCentral, Site5Command(120, 1), false, zeros);
+    modem.refuseDeletes = 1;
+    Poll();
+    station.image[120].value = 0;  // the site's host sets 0
+    Poll();                        // listed again: only deleted
+    EXPECT_EQ(0u, Image(120));
+    EXPECT_TRUE(modem.store.empty());
+    modem.Receive(kCentral, Site5Command(120, 1), false, zeros);  // the centre writes 1 again
+    Poll();
+    EXPECT_EQ(1u, Image(120));
+}
+
+// A delete the modem carried out though its answer was lost: three complete
+// polls that do not list the message, and it is no longer waited for.
+TEST_F(MailboxTest, AMessageNoListingShowsIsTakenAsDeleted) {
+    RememberOne();
+    modem.store.clear();
+    Poll();
+    Poll();
+    EXPECT_EQ(1u, station.mailbox.RememberedCount());
+    Poll();
     EXPECT_EQ(0u, station.mailbox.RememberedCount());
 }
 
