@@ -19,7 +19,7 @@ const char* RefusalText(SendRefusal refusal) {
     switch (refusal) {
         case SendRefusal::kNone: return "nothing refused";
         case SendRefusal::kDestinationTooShort: return "the destination has fewer than 11 characters";
-        case SendRefusal::kNumberNotDigits: return "a number holds characters other than digits";
+        case SendRefusal::kNumberNotDigits: return "a number holds characters other than digits, or no digit";
         case SendRefusal::kNumberTooLong: return "a number has more than 15 digits with its country code";
         case SendRefusal::kTextEmpty: return "the text is empty";
         case SendRefusal::kTextTooLong: return "the text is longer than 69 characters";
@@ -29,21 +29,26 @@ const char* RefusalText(SendRefusal refusal) {
 }
 
 SendRefusal InternationalDigits(const char* number, char (&field)[kNumberFieldSize]) {
-    // "+" and "00" both say that the country code follows; without either
-    // the number is national and gets the country code in front.
+    // "+" and "00" both say that the country code follows: the digits go out
+    // as written, whatever the country. Without either the number is
+    // national and gets the country code 86 in front, unless it begins with it.
+    bool national = true;
     if (number[0] == '+') {
         ++number;
+        national = false;
     } else if (number[0] == '0' && number[1] == '0') {
         number += 2;
+        national = false;
     }
     const size_t digits = std::strlen(number);
+    if (digits == 0) return SendRefusal::kNumberNotDigits;
     for (size_t i = 0; i < digits; ++i) {
         if (number[i] < '0' || number[i] > '9') return SendRefusal::kNumberNotDigits;
     }
-    const bool hasCountryCode = number[0] == '8' && number[1] == '6';
+    const bool addCountryCode = national && !(number[0] == '8' && number[1] == '6');
     // A cut number would reach a stranger.
-    if (digits + (hasCountryCode ? 0 : 2) > kMaxNumberLength) return SendRefusal::kNumberTooLong;
-    std::snprintf(field, kNumberFieldSize, "%s%s", hasCountryCode ? "" : "86", number);
+    if (digits + (addCountryCode ? 2 : 0) > kMaxNumberLength) return SendRefusal::kNumberTooLong;
+    std::snprintf(field, kNumberFieldSize, "%s%s", addCountryCode ? "86" : "", number);
     return SendRefusal::kNone;
 }
 

@@ -1,7 +1,7 @@
 // What SendSms refuses before anything is written to the modem, and why: the
-// numbers (as people write them: "+86139...", "0086139...", "139...") and
-// the text. A caller that wants to tell a person before sending asks the
-// same questions with the same answers.
+// numbers (as people write them: "+86139...", "0086139...", "139...",
+// "+44...") and the text. A caller that wants to tell a person before
+// sending asks the same questions with the same answers.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +19,7 @@ constexpr int kMaxTextUnits = 69;
 enum class SendRefusal : uint8_t {
     kNone,
     kDestinationTooShort,  // fewer than 11 characters (none at all included)
-    kNumberNotDigits,      // a number holds more than digits after its "+" or "00"
+    kNumberNotDigits,      // a number holds more than digits after its "+" or "00", or none
     kNumberTooLong,        // more than 15 digits with the country code
     kTextEmpty,
     kTextTooLong,          // more than 69 UTF-16 code units, or 160 bytes
@@ -29,8 +29,10 @@ enum class SendRefusal : uint8_t {
 // "the destination has fewer than 11 characters", ...
 const char* RefusalText(SendRefusal refusal);
 
-// A number as the PDU carries it: no "+" or "00" (the international prefix),
-// country code 86 first. kNone and field filled when it can be sent.
+// A number as the PDU carries it, with the international type: one written
+// with "+" or "00" (the international prefix) keeps its digits as written;
+// one without gets the country code 86 in front unless it begins with 86.
+// kNone and field filled when it can be sent.
 SendRefusal InternationalDigits(const char* number, char (&field)[kNumberFieldSize]);
 
 // The destination as SendSms takes it: long enough, then InternationalDigits.

@@ -138,6 +138,28 @@ TEST_F(GsmModemDialogue, ALeading00IsTheInternationalPrefix) {
     EXPECT_EQ(12, result.messageReference);
 }
 
+// After "+" or "00" the digits go out as written, whatever the country; a
+// national number gets 86 in front.
+TEST_F(GsmModemDialogue, ANumberWithAPrefixGoesWhereItIsWritten) {
+    const struct {
+        const char* transcript;
+        const char* destination;
+    } cases[] = {
+        {"send_abroad_plus_44", "+447700900123"}, {"send_abroad_0044", "00447700900123"},
+        {"send_abroad_plus_852", "+85291234567"}, {"send_plus_8613", "+8613900000002"},
+        {"send_national_13", "13900000002"},
+    };
+    int32_t reference = 20;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.transcript);
+        Play(c.transcript);
+        SendResult result;
+        EXPECT_TRUE(modem.SendSms("+8610000000000", c.destination, "abc", &result));
+        ExpectComplete();
+        EXPECT_EQ(reference++, result.messageReference);
+    }
+}
+
 TEST_F(GsmModemDialogue, SaysWhyItSendsNothing) {
     const struct {
         const char* serviceCentre;

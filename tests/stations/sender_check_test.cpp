@@ -38,6 +38,10 @@ TEST(SenderAcceptedTest, OnlyTheConfiguredNumberMatches) {
     EXPECT_FALSE(SenderAccepted("+8613800138000", From("8613800138001")));
     EXPECT_FALSE(SenderAccepted("+8613800138000", From("")));
     EXPECT_FALSE(SenderAccepted("+8613800138000", From("38000")));
+    // A site abroad, its number written with its country code as it is sent to.
+    EXPECT_TRUE(SenderAccepted("+447700900123", From("447700900123")));
+    EXPECT_TRUE(SenderAccepted("00447700900123", From("447700900123")));
+    EXPECT_FALSE(SenderAccepted("+447700900123", From("8613800138000")));
 }
 
 TEST(SenderAcceptedTest, AlphanumericSendersAndDigitlessDetcNeverMatch) {

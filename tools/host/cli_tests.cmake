@@ -114,6 +114,11 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     "-n|2|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE write DETC5=$KELVORA_MODEM1_NUMBER M5.120:float=1.5 read DETC5 M5.120:float M5.121"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "DETC5 <- \"\\+86139.*M5.120:float <- 1.5.*DETC5 = \"\\+86139.*M5.120:float = 1.5.*M5.121 = 0")
+  # Where messages go once a number is written, as the driver sends them.
+  kelvora_host_test(numbers_as_sent 0
+                    "-n|1|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE write DETC5=+447700900123 DETC6=13900000002 SMSC5=0085291234567"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "DETC5 <- \"\\+447700900123\"  \\(messages to site 5 go to \\+447700900123\\).*DETC6 <- \"13900000002\"  \\(messages to site 6 go to \\+8613900000002\\).*SMSC5 <- \"0085291234567\"  \\(messages to site 5 go through the service centre \\+85291234567\\)")
   kelvora_host_test(values_as_json 0
                     "-n|1|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE --format json read M5.120 DETC5 2>/dev/null"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>

@@ -148,7 +148,8 @@ int Session::Write(const Operation& operation) {
         if (resolved.typeName == "DETC") Destination(resolved.request.address0) = target.value;
         if (resolved.typeName == "COMFLAG") reportsOn_ = value.bitValue != 0;
         const char* note = sends ? "  sent" : WriteSendsMessage(role_, resolved.typeName) ? "  (empty: nothing sent)" : "";
-        output_.Line(shown + note + Duration(ElapsedMs(start)));
+        const std::string where = WriteNote(role_, resolved.typeName, resolved.request, value);
+        output_.Line(shown + note + (where.empty() ? "" : "  (" + where + ")") + Duration(ElapsedMs(start)));
         return kExitOk;
     }
     const char* status = driver_.GetStatusText();

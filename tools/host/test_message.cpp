@@ -4,6 +4,7 @@
 #include "driver_events.h"
 #include "modem/gsm_modem.h"
 #include "modem/send_checks.h"
+#include "write_checks.h"
 
 namespace kelvora_host {
 namespace {
@@ -15,9 +16,8 @@ constexpr uint32_t kNetworkAnswerMs = 30000;
 
 void SendTestMessage(ModemLine& line, ProbeFindings& findings, const std::string& number,
                      const std::string& serviceCentre) {
-    char digits[kelvora::kNumberFieldSize] = "";
-    const kelvora::SendRefusal refusal = kelvora::CheckDestination(number.c_str(), digits);
-    const std::string to = refusal == kelvora::SendRefusal::kNone ? "+" + std::string(digits) : number;
+    const std::string asSent = NumberAsSent(number.c_str(), true);
+    const std::string to = asSent.empty() ? number : asSent;
     kelvora::SendResult sent;
     line.Modem(kNetworkAnswerMs).SendSms(serviceCentre.c_str(), number.c_str(), "Kelvora probe: test message", &sent);
     switch (sent.outcome) {

@@ -27,7 +27,8 @@ std::string NumberProblem(const char* number, bool destination, const std::strin
             return "'" + typed + "' is not a number the driver can send to: digits only, after an optional + or 00 "
                    "(no spaces, dashes or brackets)";
         case kelvora::SendRefusal::kNumberTooLong:
-            return "'" + typed + "' has more than 15 digits with the country code 86";
+            return "'" + typed + "' has more than 15 digits with its country code (86 is put in front of a number "
+                   "without + or 00)";
         default:
             return std::string("'") + typed + "': " + kelvora::RefusalText(why);
     }
@@ -59,6 +60,25 @@ std::string WriteProblem(StationRole role, const std::string& typeName, const ke
                "); --force writes it all the same";
     }
     return std::string();
+}
+
+std::string NumberAsSent(const char* number, bool destination) {
+    char field[kelvora::kNumberFieldSize];
+    const kelvora::SendRefusal why =
+        destination ? kelvora::CheckDestination(number, field) : kelvora::InternationalDigits(number, field);
+    return why == kelvora::SendRefusal::kNone ? "+" + std::string(field) : std::string();
+}
+
+std::string WriteNote(StationRole role, const std::string& typeName, const kelvora::RegisterRequest& request,
+                      const kelvora::RegisterValue& value) {
+    if (request.dataType != kelvora::kDataText || value.textValue[0] == '\0') return std::string();
+    const bool destination = typeName == "DETC";
+    if (!destination && typeName != "SMSC") return std::string();
+    const std::string number = NumberAsSent(value.textValue, destination);
+    if (number.empty()) return std::string();
+    const std::string whose =
+        role == StationRole::kCentral ? "messages to site " + std::to_string(request.address0) : "messages";
+    return whose + (destination ? " go to " : " go through the service centre ") + number;
 }
 
 }  // namespace kelvora_host
