@@ -209,6 +209,10 @@ bool GsmModem::SendSms(const char* serviceCentre, const char* destination, const
     return SendPdu(record, result);
 }
 
+bool GsmModem::RefuseSend(const char* destination, const char* text, SendRefusal why, SendResult* result) {
+    return NotSent(Line().TraceOrOff(), destination, text, why, result);
+}
+
 int GsmModem::ListMessages(SmsRecord* records, size_t capacity, ListFilter filter, ExchangeResult* result,
                            int32_t* statuses) {
     std::string buffer(filter == ListFilter::kReceivedRead ? "AT+CMGL=1\r"

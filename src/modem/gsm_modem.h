@@ -62,6 +62,10 @@ public:
     // false when a number or the text is refused (nothing is sent then), or
     // when SendPdu fails.
     bool SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result = nullptr);
+    // A message its caller refuses before sending, for a reason of its own
+    // (a free text that reads as a frame): told to the result and the trace
+    // as SendSms tells its own refusals. Always false.
+    bool RefuseSend(const char* destination, const char* text, SendRefusal why, SendResult* result = nullptr);
 
     // Lists stored messages into records (room for capacity, at most
     // kMaxListedRecords) and returns how many were filled; only whole entries

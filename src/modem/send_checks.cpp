@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/code_page.h"
 
@@ -11,7 +12,7 @@ namespace kelvora {
 namespace {
 
 constexpr size_t kMaxNumberLength = kNumberFieldSize - 1;
-constexpr size_t kTextConversionUnits = 1024;
+constexpr size_t kTextConversionUnits = kMaxSentTextBytes;  // a byte gives at most one unit
 
 }  // namespace
 
@@ -22,8 +23,12 @@ const char* RefusalText(SendRefusal refusal) {
         case SendRefusal::kNumberNotDigits: return "a number holds characters other than digits, or no digit";
         case SendRefusal::kNumberTooLong: return "a number has more than 15 digits with its country code";
         case SendRefusal::kTextEmpty: return "the text is empty";
-        case SendRefusal::kTextTooLong: return "the text is longer than 69 characters";
+        case SendRefusal::kTextTooLong:
+            return "the text is longer than one message: more than 69 characters (UTF-16 units) or 130 bytes in the "
+                   "code page";
         case SendRefusal::kTextNotConvertible: return "the text is not text of the code page";
+        case SendRefusal::kTextReadsAsAFrame:
+            return "the text reads as a telemetry frame (a write command or a report), which a station would apply";
     }
     return "?";
 }
@@ -63,12 +68,36 @@ SendRefusal CheckMessageText(const char* text, int* units) {
     if (units != nullptr) *units = 0;
     if (text == nullptr || text[0] == '\0') return SendRefusal::kTextEmpty;
     const size_t bytes = std::strlen(text);
-    if (bytes > kTextFieldSize - 1) return SendRefusal::kTextTooLong;
+    if (bytes > kMaxSentTextBytes) return SendRefusal::kTextTooLong;
     uint16_t converted[kTextConversionUnits];
     const int count = AnsiToUtf16(text, bytes, converted, kTextConversionUnits);
     if (count < 0) return SendRefusal::kTextNotConvertible;
     if (units != nullptr) *units = count;
-    return count > kMaxTextUnits ? SendRefusal::kTextTooLong : SendRefusal::kNone;
+    return count > kMaxSentTextUnits ? SendRefusal::kTextTooLong : SendRefusal::kNone;
+}
+
+TextFit FitText(const char* text, size_t bytes, int maxUnits, size_t maxBytes) {
+    TextFit fit;
+    std::vector<uint16_t> units(bytes + 1);  // a byte of the code page gives at most one unit
+    const int count = AnsiToUtf16(text, bytes, units.data(), units.size());
+    if (count < 0) return fit;
+    fit.characters = 0;
+    fit.fitting = 0;
+    int unitsSoFar = 0;
+    size_t bytesSoFar = 0;
+    for (int i = 0; i < count;) {
+        const bool pair = units[i] >= 0xD800 && units[i] < 0xDC00 && i + 1 < count && units[i + 1] >= 0xDC00 &&
+                          units[i + 1] < 0xE000;
+        const int width = pair ? 2 : 1;
+        char converted[16];
+        const int n = Utf16ToAnsi(&units[static_cast<size_t>(i)], static_cast<size_t>(width), converted, sizeof converted);
+        unitsSoFar += width;
+        bytesSoFar += n > 0 ? static_cast<size_t>(n) : 0;
+        if (fit.fitting == fit.characters && unitsSoFar <= maxUnits && bytesSoFar <= maxBytes) ++fit.fitting;
+        ++fit.characters;
+        i += width;
+    }
+    return fit;
 }
 
 }  // namespace kelvora

@@ -7,14 +7,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "driver/host_records.h"
 #include "modem/sms_record.h"
 
 namespace kelvora {
 
-// SendSms limits: a destination has at least 11 characters as given; the text
-// is 1 to 69 UTF-16 code units.
+// SendSms limits: a destination has at least 11 characters as given; a text
+// is 1 to 69 UTF-16 code units and at most 130 bytes in the code page,
+// whichever limit comes first. 130 bytes is what a host's text field holds
+// (65 Chinese characters in GBK, where each takes two bytes).
 constexpr size_t kMinDestinationLength = 11;
-constexpr int kMaxTextUnits = 69;
+constexpr int kMaxSentTextUnits = 69;
+constexpr size_t kMaxSentTextBytes = kTextValueSize - 1;
 
 enum class SendRefusal : uint8_t {
     kNone,
@@ -22,8 +26,9 @@ enum class SendRefusal : uint8_t {
     kNumberNotDigits,      // a number holds more than digits after its "+" or "00", or none
     kNumberTooLong,        // more than 15 digits with the country code
     kTextEmpty,
-    kTextTooLong,          // more than 69 UTF-16 code units, or 160 bytes
+    kTextTooLong,          // more than 69 UTF-16 code units, or 130 bytes
     kTextNotConvertible,   // not text of the code page
+    kTextReadsAsAFrame,    // a free text a station would apply as a frame (the stations decide)
 };
 
 // "the destination has fewer than 11 characters", ...
@@ -40,5 +45,16 @@ SendRefusal CheckDestination(const char* destination, char (&field)[kNumberField
 
 // A text in the code page as SendSms takes it; units gets its UTF-16 length.
 SendRefusal CheckMessageText(const char* text, int* units = nullptr);
+
+// A text of the code page in characters, for telling a person what the
+// limits above mean for it: how many characters it has (a surrogate pair is
+// one) and how many of them, from its start, fit within maxUnits UTF-16 code
+// units and maxBytes bytes. Both -1 when it is not text of the code page.
+struct TextFit {
+    int characters = -1;
+    int fitting = -1;
+};
+TextFit FitText(const char* text, size_t bytes, int maxUnits = kMaxSentTextUnits,
+                size_t maxBytes = kMaxSentTextBytes);
 
 }  // namespace kelvora

@@ -2,6 +2,8 @@
 #include "stations/station_send.h"
 
 #include "driver/host_records.h"
+#include "modem/send_checks.h"
+#include "stations/telemetry_frame.h"
 
 namespace kelvora {
 
@@ -13,13 +15,29 @@ uint32_t SendStatus(const SendResult& result) {
     }
 }
 
+SendRefusal CheckFreeText(const char* text) {
+    const SendRefusal why = CheckMessageText(text);
+    if (why != SendRefusal::kNone) return why;
+    WriteCommand command{};
+    Report report{};
+    return ParseWriteCommand(text, &command) || ParseReport(text, &report) ? SendRefusal::kTextReadsAsAFrame
+                                                                           : SendRefusal::kNone;
+}
+
 uint32_t SendFreeText(GsmModem& modem, const SiteNumbers& numbers, const char* textValue, size_t textCapacity) {
-    char text[kTextValueSize];
+    // One byte more than the field, so that a field without a NUL is seen
+    // whole (and refused), not cut.
+    char text[kTextValueSize + 1];
     CopyBoundedText(text, sizeof text, textValue, textCapacity);
     if (text[0] == '\0') return kStatusOk;
     const SiteNumbers copy = numbers;
     SendResult sent;
-    modem.SendSms(copy.smsc, copy.detc, text, &sent);
+    const SendRefusal why = CheckFreeText(text);
+    if (why != SendRefusal::kNone) {
+        modem.RefuseSend(copy.detc, text, why, &sent);
+    } else {
+        modem.SendSms(copy.smsc, copy.detc, text, &sent);
+    }
     return SendStatus(sent);
 }
 

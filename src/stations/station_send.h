@@ -1,5 +1,6 @@
 // What both stations do to send a message for the host: the status a write
-// leaves for what the modem made of it, and the free text (SEND_MSG).
+// leaves for what the modem made of it, and the free text (SEND_MSG) with
+// what the driver refuses in it.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +18,16 @@ namespace kelvora {
 // refused the number or the text, or the port failed.
 uint32_t SendStatus(const SendResult& result);
 
+// Why a free text (SEND_MSG, NUL-terminated, in the code page) is not sent:
+// what SendSms refuses in any text (kMaxSentTextUnits, kMaxSentTextBytes),
+// and a text that reads as a frame of either kind, which a site would apply
+// as a write command or the centre as a report. kNone when it can go.
+SendRefusal CheckFreeText(const char* text);
+
 // Sends the host's text field (SEND_MSG) unchanged, unless it is empty (then
-// nothing is sent and the status is 0). The field need not hold a NUL.
-// Returns the status as SendStatus gives it.
+// nothing is sent and the status is 0) or CheckFreeText refuses it (the
+// reason goes to the trace). The field need not hold a NUL; one that fills
+// it is longer than a message. Returns the status as SendStatus gives it.
 uint32_t SendFreeText(GsmModem& modem, const SiteNumbers& numbers, const char* textValue, size_t textCapacity);
 
 }  // namespace kelvora

@@ -207,12 +207,36 @@ TEST_F(GsmModemDialogue, RefusesWhatCannotBeSentAndSendsNothing) {
     port->written.clear();
     EXPECT_FALSE(modem.SendSms("", "+8613900000001234", "y"));
     EXPECT_TRUE(port->written.empty());
+    // 69 characters or 130 bytes, whichever comes first: 65 Chinese ones.
     std::string chinese;
-    for (int i = 0; i < 69; ++i) chinese += "\xB2\xE2";
+    for (int i = 0; i < 65; ++i) chinese += "\xB2\xE2";
     port->written.clear();
     EXPECT_TRUE(modem.SendSms("", "13900000001", chinese.c_str()));
-    EXPECT_NE(std::string::npos, port->written.find("0008008A6D4B6D4B"));
-    EXPECT_EQ(0u, port->written.find("AT+CMGS=153\r"));
+    EXPECT_NE(std::string::npos, port->written.find("000800826D4B6D4B"));
+    EXPECT_EQ(0u, port->written.find("AT+CMGS=145\r"));
+    port->written.clear();
+    EXPECT_FALSE(modem.SendSms("", "13900000001", (chinese + "\xB2\xE2").c_str()));
+    EXPECT_TRUE(port->written.empty());
+}
+
+// What the limits mean in characters, for telling a person.
+TEST(FitText, CountsCharactersAndHowManyFitOneMessage) {
+    const std::string chinese66 = [] {
+        std::string text;
+        for (int i = 0; i < 66; ++i) text += "\xB2\xE2";
+        return text;
+    }();
+    const std::string mixed = std::string(60, 'x') + chinese66.substr(0, 10);  // 65 characters, 70 bytes
+    const struct {
+        std::string text;
+        int characters;
+        int fitting;
+    } cases[] = {{std::string(70, 'x'), 70, 69}, {chinese66, 66, 65}, {mixed, 65, 65}, {"\x81", -1, -1}};
+    for (const auto& c : cases) {
+        const TextFit fit = FitText(c.text.data(), c.text.size());
+        EXPECT_EQ(c.characters, fit.characters) << c.text;
+        EXPECT_EQ(c.fitting, fit.fitting) << c.text;
+    }
 }
 
 TEST_F(GsmModemDialogue, SendPduRefusesARecordWhoseTextDoesNotFitAndSendsNothing) {

@@ -8,7 +8,9 @@
 #include <cstring>
 
 #include "modem/gsm_modem.h"
+#include "platform/trace_sink.h"
 #include "station_fixture.h"
+#include "support/file_text.h"
 
 namespace kelvora::testing {
 namespace {
@@ -311,6 +313,31 @@ TEST_F(CentralStationTest, SendMsgSendsTheTextAsItIsAndReadsNothing) {
     const RegisterValue before = v;
     EXPECT_EQ(1, station.Read(nullptr, &r, &v));
     EXPECT_EQ(0, std::memcmp(&before, &v, sizeof v));
+}
+
+// A free text that a site would apply as a write command, or the centre as a
+// report, is not sent; nor is one that fills the host's whole field (cut to
+// the 130 bytes a message takes, it would say less than was written).
+TEST_F(CentralStationTest, AFreeTextThatReadsAsAFrameOrFillsTheFieldIsNotSent) {
+    const std::string path = "free_text_refused.trace";
+    std::remove(path.c_str());
+    station.trace.Attach(TraceSink::Open(path));
+    WriteText(kTypeDetc, 5, "+8613900000005");
+    std::string chinese;  // 65 Chinese characters: 130 bytes in GBK
+    for (int i = 0; i < 65; ++i) chinese += "\xB2\xE2";
+    RegisterRequest r = Request(kTypeSendMsg, 5, 0, 0, kDataText);
+    for (const std::string& text : {std::string("BEGINWM0512000000009END"), std::string(kReport3At10), chinese + "x"}) {
+        RegisterValue v = TextValue(text);
+        EXPECT_EQ(0, station.Write(nullptr, &r, &v)) << text;
+        EXPECT_EQ(kStatusWriteError, station.status.Code());
+    }
+    EXPECT_TRUE(modem.sent.empty());
+    WriteText(kTypeSendMsg, 5, chinese);
+    EXPECT_EQ(1u, modem.sent.size());
+    const std::string refused = "send \"BEGINWM0512000000009END\" to \"+8613900000005\": not sent: ";
+    EXPECT_NE(std::string::npos,
+              ReadWholeFile(path).find(refused + RefusalText(SendRefusal::kTextReadsAsAFrame)));
+    std::remove(path.c_str());
 }
 
 TEST_F(CentralStationTest, NumbersStartPresetAndAreStoredBoundedAndTerminated) {

@@ -59,8 +59,8 @@ if(KELVORA_HOST_DRIVER_TARGET)
   # What the driver would refuse to send, or no site apply, is told before anything runs.
   string(REPEAT "x" 75 long_text)
   kelvora_host_test(refused_before_sending 1
-                    "central|--port|COM64|write|DETC5=1390000000|DETC6=139 0000 0001|SEND_MSG5=${long_text}|M5.1000=1"
-                    EXPECT "'1390000000' has 10 characters: the driver sends only to numbers of 11 or more.*'139 0000 0001' is not a number the driver can send to.*75 characters long as the driver counts them.*no site applies a write to address 1000.*--force"
+                    "central|--port|COM64|write|DETC5=1390000000|DETC6=139 0000 0001|SEND_MSG5=${long_text}|SEND_MSG6=BEGINWM0512000000009END|M5.1000=1"
+                    EXPECT "'1390000000' has 10 characters: the driver sends only to numbers of 11 or more.*'139 0000 0001' is not a number the driver can send to.*the text has 75 characters. one message carries 69, fewer when some are Chinese \\(65 Chinese ones\\): the first 69 of this text fit.*SEND_MSG6: the text reads as a telemetry frame \\(a write command or a report\\), which a station would apply.*no site applies a write to address 1000.*--force"
                     REJECT "cannot open")
   kelvora_host_test(trace_unopenable 2 "central|--trace|${CMAKE_CURRENT_BINARY_DIR}/no-such-folder/x.trace|types"
                     EXPECT "--trace: cannot open .*no-such-folder/x.trace" REJECT "register types")

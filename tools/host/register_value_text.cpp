@@ -2,6 +2,7 @@
 #include "register_value_text.h"
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "console_text.h"
 #include "driver_text.h"
+#include "modem/send_checks.h"
 
 namespace kelvora_host {
 namespace {
@@ -127,9 +129,14 @@ bool ParseRegisterValue(int16_t dataType, const std::string& text, kelvora::Regi
                 *error = "the text has characters the driver's code page cannot hold";
                 return false;
             }
-            if (ansi.size() >= kelvora::kTextValueSize) {
-                *error = "the text is " + std::to_string(ansi.size()) + " bytes; the driver keeps at most " +
-                         std::to_string(kelvora::kTextValueSize - 1);
+            constexpr size_t kFieldBytes = kelvora::kTextValueSize - 1;
+            if (ansi.size() > kFieldBytes) {
+                // In the code page a Chinese character takes two bytes.
+                const kelvora::TextFit fit = kelvora::FitText(ansi.data(), ansi.size(), INT_MAX, kFieldBytes);
+                *error = "the text has " + std::to_string(fit.characters) + " characters; the driver's text field "
+                         "holds " + std::to_string(kFieldBytes) + ", fewer when some are Chinese (" +
+                         std::to_string(kFieldBytes / 2) + " Chinese ones): the first " +
+                         std::to_string(fit.fitting) + " of this text fit";
                 return false;
             }
             std::memcpy(value->textValue, ansi.data(), ansi.size());

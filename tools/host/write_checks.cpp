@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "modem/send_checks.h"
+#include "stations/station_send.h"
 #include "stations/telemetry_frame.h"
 
 namespace kelvora_host {
@@ -12,10 +13,15 @@ namespace {
 // The highest address a write command carries in its three digits.
 constexpr int32_t kLastCommandAddress = 999;
 
+// A number as the driver takes it for a destination (DETC) or a service
+// centre (SMSC).
+kelvora::SendRefusal TakeNumber(const char* number, bool destination, char (&field)[kelvora::kNumberFieldSize]) {
+    return destination ? kelvora::CheckDestination(number, field) : kelvora::InternationalDigits(number, field);
+}
+
 std::string NumberProblem(const char* number, bool destination, const std::string& typed) {
     char field[kelvora::kNumberFieldSize];
-    const kelvora::SendRefusal why =
-        destination ? kelvora::CheckDestination(number, field) : kelvora::InternationalDigits(number, field);
+    const kelvora::SendRefusal why = TakeNumber(number, destination, field);
     switch (why) {
         case kelvora::SendRefusal::kNone:
             return std::string();
@@ -43,12 +49,13 @@ std::string WriteProblem(StationRole role, const std::string& typeName, const ke
     if (isText && typeName == "DETC") return NumberProblem(text, true, typed);
     if (isText && typeName == "SMSC") return NumberProblem(text, false, typed);
     if (isText && typeName == "SEND_MSG") {
-        int units = 0;
-        const kelvora::SendRefusal why = kelvora::CheckMessageText(text, &units);
+        const kelvora::SendRefusal why = kelvora::CheckFreeText(text);
         if (why == kelvora::SendRefusal::kTextTooLong) {
-            return "the text is " + (units > 0 ? std::to_string(units) + " characters long" : std::string("too long")) +
-                   " as the driver counts them (UTF-16 units): one message carries at most " +
-                   std::to_string(kelvora::kMaxTextUnits);
+            const kelvora::TextFit fit = kelvora::FitText(text, std::strlen(text));
+            return "the text has " + std::to_string(fit.characters) + " characters; one message carries " +
+                   std::to_string(kelvora::kMaxSentTextUnits) + ", fewer when some are Chinese (" +
+                   std::to_string(kelvora::kMaxSentTextBytes / 2) + " Chinese ones): the first " +
+                   std::to_string(fit.fitting) + " of this text fit";
         }
         if (why != kelvora::SendRefusal::kNone) return kelvora::RefusalText(why);
     }
@@ -64,9 +71,8 @@ std::string WriteProblem(StationRole role, const std::string& typeName, const ke
 
 std::string NumberAsSent(const char* number, bool destination) {
     char field[kelvora::kNumberFieldSize];
-    const kelvora::SendRefusal why =
-        destination ? kelvora::CheckDestination(number, field) : kelvora::InternationalDigits(number, field);
-    return why == kelvora::SendRefusal::kNone ? "+" + std::string(field) : std::string();
+    return TakeNumber(number, destination, field) == kelvora::SendRefusal::kNone ? "+" + std::string(field)
+                                                                                 : std::string();
 }
 
 std::string WriteNote(StationRole role, const std::string& typeName, const kelvora::RegisterRequest& request,
