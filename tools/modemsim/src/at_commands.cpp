@@ -292,6 +292,8 @@ bool AtModem::SmsCommand(const std::string& name, char mode, const std::vector<s
         }
         if (flag > 0) {
             store_.EraseByFlag(flag);
+        } else if (const int refusal = store_.DeleteRefusal(index); refusal != 0) {
+            answer->final = "+CMS ERROR: " + std::to_string(refusal);
         } else if (!store_.Erase(index)) {
             answer->final = kCmsInvalidIndex;
         }

@@ -1,4 +1,5 @@
 // The requests of the control protocol (see modemsim/control.h).
+#include <algorithm>
 #include <chrono>
 
 #include "modemsim/control.h"
@@ -62,6 +63,8 @@ json ToJson(const DecodedPdu& d) {
 }
 
 json ToJson(const SubmittedPdu& s) {
+    json copies = json::array();
+    for (const SubmittedPdu::Copy& c : s.copies) copies.push_back({{"delivered_ms", EpochMs(c.time)}, {"stored_index", c.storedIndex}});
     return json{{"time_ms", EpochMs(s.time)},
                 {"from", s.fromModem},
                 {"from_number", s.fromNumber},
@@ -74,6 +77,8 @@ json ToJson(const SubmittedPdu& s) {
                 {"to", s.toModem},
                 {"stored_index", s.storedIndex},
                 {"delivered_ms", s.deliveredTime == SystemTime{} ? json(nullptr) : json(EpochMs(s.deliveredTime))},
+                {"deliver_pdu", s.deliverPdu},
+                {"copies", copies},
                 {"decoded", ToJson(s.decoded)}};
 }
 
@@ -86,13 +91,21 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
             json list = json::array();
             for (size_t i = 0; i < network.ModemCount(); ++i) {
                 Modem m = network.modem(i);
+                const std::vector<StoredMessage> stored = m.Stored();
+                const std::vector<int> undeletable = m.UndeletablePlaces();
+                size_t stuck = 0;
+                for (const StoredMessage& s : stored) {
+                    stuck += std::count(undeletable.begin(), undeletable.end(), s.index) != 0 ? 1 : 0;
+                }
                 list.push_back({{"index", i},
                                 {"device", m.DevicePath()},
                                 {"number", m.Number()},
                                 {"line_open", m.LineOpen()},
                                 {"capacity", m.Capacity()},
-                                {"stored", m.Stored().size()},
-                                {"high_water", m.StoreHighWater()}});
+                                {"stored", stored.size()},
+                                {"high_water", m.StoreHighWater()},
+                                {"undeletable", undeletable},
+                                {"stuck", stuck}});
             }
             reply["modems"] = list;
             return reply;
@@ -181,7 +194,12 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
         } else if (cmd == "hold_back" || cmd == "deliver_twice") {
             const int times = request.value("times", 1);
             const size_t overtakenBy = request.value("overtaken_by", static_cast<size_t>(1));
-            if (cmd == "hold_back") m.HoldBack(times, overtakenBy); else m.DeliverTwice(times, overtakenBy);
+            const Millis longest(request.value("longest_ms", 60000));
+            if (cmd == "hold_back") m.HoldBack(times, overtakenBy, longest); else m.DeliverTwice(times, overtakenBy, longest);
+        } else if (cmd == "undeletable") {
+            const int place = request.at("index").get<int>();
+            if (place < 1 || static_cast<size_t>(place) > m.Capacity()) return Fail("no such place in the store");
+            m.RefuseDeletes(place, request.value("cms_error", 321));
         } else if (cmd == "fill_store") {
             reply["filled"] = m.FillStore(request.value("sender", std::string("+8610086")),
                                           request.value("text", std::string("storage full")));

@@ -8,7 +8,6 @@
 namespace modemsim {
 namespace {
 
-constexpr auto kLongestHold = std::chrono::seconds(60);
 constexpr auto kValidity = std::chrono::minutes(5);  // the stations' messages are valid this long
 
 void Count(NetworkStats& stats, DeliveryOutcome outcome) {
@@ -21,13 +20,14 @@ void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverP
                             size_t recordIndex, size_t senderIndex) {
     const SteadyTime now = std::chrono::steady_clock::now();
     record.toModem = to;
+    const size_t sender = record.fromModem;
     if (from.holdBack != 0) {
         if (from.holdBack > 0) --from.holdBack;
         record.outcome = DeliveryOutcome::Pending;
         ++stats.pending;
-        heldBack.push_back({to, deliverPdu, from.holdBackOvertakenBy, now + kLongestHold, false, recordIndex,
-                            senderIndex});
-    } else if (Keep(to, deliverPdu, false, recordIndex, senderIndex)) {
+        heldBack.push_back({to, deliverPdu, from.holdBackOvertakenBy, now + from.holdBackLongest, false, recordIndex,
+                            senderIndex, sender});
+    } else if (Keep(to, deliverPdu, false, recordIndex, senderIndex, sender)) {
         record.outcome = DeliveryOutcome::Pending;
         ++stats.pending;
     } else {
@@ -36,10 +36,10 @@ void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverP
         record.outcome = record.storedIndex > 0 ? DeliveryOutcome::Delivered : DeliveryOutcome::StoreFull;
         record.deliveredTime = std::chrono::system_clock::now();
         Count(stats, record.outcome);
-        // The messages it overtook follow it, in the order they were held.
+        // The messages of its sender that it overtook follow it, in the order they were held.
         std::vector<HeldBack> landing;
         for (auto it = heldBack.begin(); it != heldBack.end();) {
-            if (it->toModem == to && --it->overtakenBy == 0) {
+            if (it->toModem == to && it->fromModem == sender && --it->overtakenBy == 0) {
                 landing.push_back(std::move(*it));
                 it = heldBack.erase(it);
             } else {
@@ -50,19 +50,29 @@ void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverP
     }
     if (from.deliverTwice != 0) {
         if (from.deliverTwice > 0) --from.deliverTwice;
-        heldBack.push_back({to, deliverPdu, from.secondCopyOvertakenBy, now + kLongestHold, true, 0, 0});
+        heldBack.push_back({to, deliverPdu, from.secondCopyOvertakenBy, now + from.secondCopyLongest, true,
+                            recordIndex, senderIndex, sender});
     }
 }
 
 void Network::Impl::Land(const HeldBack& held) {
-    if (Keep(held.toModem, held.deliverPdu, held.secondCopy, held.record, held.senderRecord)) return;
+    if (Keep(held.toModem, held.deliverPdu, held.secondCopy, held.record, held.senderRecord, held.fromModem)) return;
     std::string why;
     const int index = modems[static_cast<size_t>(held.toModem)]->at->Deliver(held.deliverPdu, &why);
     if (held.secondCopy) {
-        if (index > 0) ++stats.duplicated;
+        CopyLanded(held.record, held.senderRecord, index);
         return;
     }
     Landed(held.record, held.senderRecord, index);
+}
+
+void Network::Impl::CopyLanded(size_t recordIndex, size_t senderRecord, int index) {
+    if (index <= 0) return;
+    ++stats.duplicated;
+    SubmittedPdu& record = submitted[recordIndex];
+    record.copies.push_back({std::chrono::system_clock::now(), index});
+    modems[record.fromModem]->submitted[senderRecord] = record;
+    changed.notify_all();
 }
 
 void Network::Impl::Landed(size_t recordIndex, size_t senderRecord, int index) {
@@ -77,12 +87,13 @@ void Network::Impl::Landed(size_t recordIndex, size_t senderRecord, int index) {
 }
 
 bool Network::Impl::Keep(int to, const std::string& deliverPdu, bool secondCopy, size_t record,
-                         size_t senderRecord) {
+                         size_t senderRecord, size_t fromModem) {
     if (!options.keepWhenFull) return false;
     const MessageStore& store = modems[static_cast<size_t>(to)]->at->store();
     const bool queued = std::any_of(kept.begin(), kept.end(), [to](const HeldBack& k) { return k.toModem == to; });
     if (!queued && store.used() < store.capacity()) return false;
-    kept.push_back({to, deliverPdu, 0, std::chrono::steady_clock::now() + kValidity, secondCopy, record, senderRecord});
+    kept.push_back({to, deliverPdu, 0, std::chrono::steady_clock::now() + kValidity, secondCopy, record, senderRecord,
+                    fromModem});
     return true;
 }
 
@@ -107,7 +118,7 @@ void Network::Impl::LandKept(SteadyTime now, SteadyTime* next) {
         std::string why;
         const int index = to.Deliver(k.deliverPdu, &why);
         if (k.secondCopy) {
-            if (index > 0) ++stats.duplicated;
+            CopyLanded(k.record, k.senderRecord, index);
         } else {
             Landed(k.record, k.senderRecord, index);
         }
@@ -142,20 +153,22 @@ void Modem::Restart(Millis boot) {
     slot.at->Restart(std::chrono::system_clock::now() + boot);
 }
 
-void Modem::HoldBack(int times, size_t overtakenBy) {
+void Modem::HoldBack(int times, size_t overtakenBy, Millis longest) {
     std::lock_guard<std::mutex> lock(network_->impl_->mu);
     if (index_ >= network_->impl_->modems.size()) return;
     ModemSlot& slot = *network_->impl_->modems[index_];
     slot.holdBack = times;
     slot.holdBackOvertakenBy = overtakenBy > 0 ? overtakenBy : 1;
+    slot.holdBackLongest = longest;
 }
 
-void Modem::DeliverTwice(int times, size_t overtakenBy) {
+void Modem::DeliverTwice(int times, size_t overtakenBy, Millis longest) {
     std::lock_guard<std::mutex> lock(network_->impl_->mu);
     if (index_ >= network_->impl_->modems.size()) return;
     ModemSlot& slot = *network_->impl_->modems[index_];
     slot.deliverTwice = times;
     slot.secondCopyOvertakenBy = overtakenBy > 0 ? overtakenBy : 1;
+    slot.secondCopyLongest = longest;
 }
 
 }  // namespace modemsim

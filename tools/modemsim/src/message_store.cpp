@@ -51,7 +51,22 @@ StoredMessage* MessageStore::Find(int index) {
     return it == messages_.end() ? nullptr : &it->second;
 }
 
-bool MessageStore::Erase(int index) { return messages_.erase(index) != 0; }
+bool MessageStore::Erase(int index) { return DeleteRefusal(index) == 0 && messages_.erase(index) != 0; }
+
+void MessageStore::RefuseDeletes(int index, int cmsError) {
+    if (cmsError > 0) refusals_[index] = cmsError; else refusals_.erase(index);
+}
+
+int MessageStore::DeleteRefusal(int index) const {
+    const auto it = refusals_.find(index);
+    return it == refusals_.end() ? 0 : it->second;
+}
+
+std::vector<int> MessageStore::Undeletable() const {
+    std::vector<int> out;
+    for (const auto& entry : refusals_) out.push_back(entry.first);
+    return out;
+}
 
 void MessageStore::EraseByFlag(int flag) {
     for (auto it = messages_.begin(); it != messages_.end();) {
@@ -64,7 +79,7 @@ void MessageStore::EraseByFlag(int flag) {
             case 4: erase = true; break;
             default: break;
         }
-        it = erase ? messages_.erase(it) : std::next(it);
+        it = erase && DeleteRefusal(it->first) == 0 ? messages_.erase(it) : std::next(it);
     }
 }
 

@@ -22,9 +22,14 @@ public:
     int Put(const std::string& pdu, MessageStatus status, int index, std::string* error);
     const StoredMessage* Find(int index) const;
     StoredMessage* Find(int index);
-    bool Erase(int index);
+    bool Erase(int index);  // false when nothing is there, or the place refuses deletes
+    // See Modem::RefuseDeletes; DeleteRefusal is the error a delete of the
+    // place gets (0: none).
+    void RefuseDeletes(int index, int cmsError);
+    int DeleteRefusal(int index) const;
+    std::vector<int> Undeletable() const;
     void Clear() { messages_.clear(); }
-    // Deletes by the <delflag> of AT+CMGD (1..4).
+    // Deletes by the <delflag> of AT+CMGD (1..4), all but undeletable places.
     void EraseByFlag(int flag);
     std::vector<StoredMessage> All() const;
 
@@ -32,6 +37,7 @@ private:
     size_t capacity_;
     size_t highWater_ = 0;
     std::map<int, StoredMessage> messages_;
+    std::map<int, int> refusals_;  // index -> +CMS ERROR of its deletes
 };
 
 }  // namespace modemsim

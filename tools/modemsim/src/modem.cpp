@@ -124,6 +124,16 @@ bool Modem::WaitForCommand(const std::string& prefix, Millis timeout) const {
     });
 }
 
+void Modem::RefuseDeletes(int index, int cmsError) {
+    MODEM_SLOT_OR();
+    slot.at->store().RefuseDeletes(index, cmsError);
+}
+
+std::vector<int> Modem::UndeletablePlaces() const {
+    MODEM_SLOT_OR({});
+    return slot.at->store().Undeletable();
+}
+
 void Modem::InjectFault(const Fault& fault) {
     MODEM_SLOT_OR();
     slot.at->faults().push_back(fault);

@@ -228,15 +228,16 @@ int Network::Impl::Submit(size_t fromModem, const std::string& pdu, int announce
         parts.userDataLength = d.userDataLength;
         parts.userData = d.userData;
         parts.time = record.time;
+        record.deliverPdu = BuildDeliver(parts);
         if (options.deliveryDelay.count() > 0) {
             record.toModem = to;
             record.outcome = DeliveryOutcome::Pending;
             ++stats.pending;
-            inTransit.push_back({std::chrono::steady_clock::now() + options.deliveryDelay, to, BuildDeliver(parts),
+            inTransit.push_back({std::chrono::steady_clock::now() + options.deliveryDelay, to, record.deliverPdu,
                                  submitted.size(), from.submitted.size()});
             Wake();
         } else {
-            Deliver(from, to, BuildDeliver(parts), record, submitted.size(), from.submitted.size());
+            Deliver(from, to, record.deliverPdu, record, submitted.size(), from.submitted.size());
         }
     }
     if (record.outcome == DeliveryOutcome::UnknownNumber) ++stats.undeliverable;

@@ -41,20 +41,24 @@ struct ModemSlot {
     // The network faults of what this modem sends (Modem::HoldBack, DeliverTwice).
     int holdBack = 0;
     size_t holdBackOvertakenBy = 1;
+    Millis holdBackLongest{60000};
     int deliverTwice = 0;
     size_t secondCopyOvertakenBy = 1;
+    Millis secondCopyLongest{60000};
 };
 
 // A message the network holds back: it reaches its destination's store once
-// `overtakenBy` later messages to that modem have, or at `latest`.
+// `overtakenBy` later messages of the same sender to that modem have, or at
+// `latest`.
 struct HeldBack {
     int toModem = -1;
     std::string deliverPdu;
     size_t overtakenBy = 1;
     SteadyTime latest;
-    bool secondCopy = false;   // of a message delivered already: no record of its own
+    bool secondCopy = false;   // of a message delivered already: its record gets the copy
     size_t record = 0;         // its SubmittedPdu in Impl::submitted
     size_t senderRecord = 0;   // and in the sender's slot
+    size_t fromModem = 0;
 };
 
 // An accepted message on its way to its destination (NetworkOptions::deliveryDelay).
@@ -80,11 +84,14 @@ struct Network::Impl : SubmitSink {
                  size_t senderIndex);
     void Land(const HeldBack& held);
     // With keepWhenFull: keeps a message whose destination is full, or has messages kept before it.
-    bool Keep(int to, const std::string& deliverPdu, bool secondCopy, size_t record, size_t senderRecord);
+    bool Keep(int to, const std::string& deliverPdu, bool secondCopy, size_t record, size_t senderRecord,
+              size_t fromModem);
     // Delivers kept messages where there is room now; gives up on those past their validity.
     void LandKept(SteadyTime now, SteadyTime* next);
     // The record of a message that reached its destination's store at `index` (or found it full: -1).
     void Landed(size_t record, size_t senderRecord, int index);
+    // A second copy reached its destination's store at `index` (or found it full: -1).
+    void CopyLanded(size_t record, size_t senderRecord, int index);
     void LandHeld(SteadyTime now, SteadyTime* next);
     // Passes the messages whose time in transit is over on to Deliver.
     void LandDue(SteadyTime now, SteadyTime* next);

@@ -35,6 +35,25 @@ TEST_F(ModemTest, SilenceSwallowsTheCommandUntilItWearsOff) {
     EXPECT_EQ(line(0).Command("AT\r"), "\r\nOK\r\n");
 }
 
+TEST_F(ModemTest, APlaceThatRefusesDeletesKeepsItsMessageForGood) {
+    line(1).Command("ATE0\r");
+    ASSERT_EQ(modem(1).InjectText("+8613900000001", "stuck"), 1);
+    ASSERT_EQ(modem(1).InjectText("+8613900000001", "free"), 2);
+    modem(1).RefuseDeletes(1, 320);  // memory failure
+    EXPECT_EQ(line(1).Command("AT+CMGD=1\r"), "\r\n+CMS ERROR: 320\r\n");
+    EXPECT_EQ(line(1).Command("AT+CMGD=1\r"), "\r\n+CMS ERROR: 320\r\n");
+    EXPECT_EQ(line(1).Command("AT+CMGD=2\r"), "\r\nOK\r\n");
+    EXPECT_EQ(line(1).Command("AT+CMGD=1,4\r"), "\r\nOK\r\n");  // every message but that one
+    modem(1).ClearFaults();                                        // no fault of the line: it stays
+    EXPECT_EQ(line(1).Command("AT+CMGD=1\r"), "\r\n+CMS ERROR: 320\r\n");
+    ASSERT_EQ(modem(1).Stored().size(), 1u);
+    EXPECT_EQ(DecodePdu(modem(1).Stored()[0].pdu).text, "stuck");
+    EXPECT_EQ(modem(1).UndeletablePlaces(), std::vector<int>{1});
+    modem(1).RefuseDeletes(1, 0);
+    EXPECT_EQ(line(1).Command("AT+CMGD=1\r"), "\r\nOK\r\n");
+    EXPECT_TRUE(modem(1).Stored().empty());
+}
+
 TEST_F(ModemTest, SilenceWithEchoStillEchoesTheCommand) {
     Fault hang = MakeFault(FaultKind::Silence, "AT+CMGD", -1);
     hang.echo = true;

@@ -147,10 +147,36 @@ TEST_F(ModemTest, TheNetworkHoldsAMessageBackAndDeliversOneTwice) {
     EXPECT_EQ(texts, (std::vector<std::string>{"b", "a", "c", "b"}));
     EXPECT_EQ(stamps[3], stamps[0]);
     EXPECT_EQ(modem(0).Submitted()[0].outcome, DeliveryOutcome::Delivered);
+    // The books say where each landed, the second copy too.
+    const SubmittedPdu second = modem(0).Submitted()[1];
+    EXPECT_EQ(second.deliverPdu, modem(1).Stored()[0].pdu);
+    ASSERT_EQ(second.copies.size(), 1u);
+    EXPECT_EQ(second.copies[0].storedIndex, 4);
     const NetworkStats stats = network_->Stats();
     EXPECT_EQ(stats.delivered, 3u);
     EXPECT_EQ(stats.duplicated, 1u);
     EXPECT_EQ(stats.pending, 0u);
+}
+
+TEST_F(ModemTest, OnlyALaterMessageOfTheSameSenderOvertakesOneHeldBack) {
+    NetworkOptions options;
+    options.modemCount = 3;
+    clients_.clear();
+    network_->Stop();
+    StartNetwork(options);
+    line(0).Command("ATE0\r");
+    line(2).Command("ATE0\r");
+    modem(0).HoldBack(1, 1, 400ms);
+    Send(0, SubmitPdu("8613900000002", "0061"));
+    Send(2, SubmitPdu("8613900000002", "0078"));  // another sender's: "a" stays held
+    ASSERT_EQ(modem(1).Stored().size(), 1u);
+    Send(0, SubmitPdu("8613900000003", "0079"));  // another destination's: the same
+    EXPECT_EQ(modem(1).Stored().size(), 1u);
+    const auto deadline = std::chrono::steady_clock::now() + 3s;  // then its time is up
+    while (modem(1).Stored().size() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(modem(1).Stored().size(), 2u);
+    EXPECT_EQ(DecodePdu(modem(1).Stored()[1].pdu).text, "a");
 }
 
 TEST_F(ModemTest, NetworkAnswersASendAndDeliversItLate) {

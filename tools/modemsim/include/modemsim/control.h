@@ -3,23 +3,27 @@
 //
 // Requests: {"cmd": "<name>", ...}; every reply has "ok" (and "error" when false).
 //   modems                                     -> "modems": [{index, device, number, line_open, capacity, stored,
-//                                                            high_water}]
+//                                                            high_water, undeletable, stuck}]
 //   inject        modem, text, sender, coding ("gsm7"|"ucs2"|"8bit"), [index]   -> "index"
 //   inject_pdu    modem, pdu, [status 0..3], [index]                          -> "index"
 //   stored        modem                        -> "messages": [{index, status, length, pdu, decoded}]
 //   clear_store   modem
 //   submitted     [modem]                      -> "submitted": [{time_ms, from, pdu, accepted, mr, outcome, to,
-//                                                 stored_index, delivered_ms, decoded, ...}]
+//                                                 stored_index, delivered_ms, deliver_pdu, copies: [{delivered_ms,
+//                                                 stored_index}], decoded, ...}]
 //   log           modem                        -> "log": [{time_ms, command, response, delay_ms}]
 //   clear_log     modem
 //   fault         modem, kind (silence|delay|error|cms_error|garbage|cut_off|unsolicited|close_line),
 //                 [command], [times], [delay_ms], [cms_error], [bytes], [keep_bytes], [after_lines],
 //                 [echo] (silence: the command is still echoed)
 //   clear_faults  modem
-//   hold_back     modem, [times], [overtaken_by]   the network holds the next messages it sends
-//                 until that many later ones to the same destination have arrived (Modem::HoldBack)
-//   deliver_twice modem, [times], [overtaken_by]   and delivers them twice, the second copy after
-//                 that many later ones (Modem::DeliverTwice); times 0 ends either
+//   hold_back     modem, [times], [overtaken_by], [longest_ms]   the network holds the next messages it
+//                 sends until that many later ones of it to the same destination have arrived, or
+//                 longest_ms (default 60000) is over (Modem::HoldBack)
+//   deliver_twice modem, [times], [overtaken_by], [longest_ms]   and delivers them twice, the second
+//                 copy after that many later ones (Modem::DeliverTwice); times 0 ends either
+//   undeletable   modem, index, [cms_error]    every delete of that place refused with +CMS ERROR
+//                 (default 321) for good; cms_error 0 lifts it (Modem::RefuseDeletes)
 //   fill_store    modem, [sender], [text]      every free place of the store taken -> "filled"
 //   restart       modem, [boot_ms]             the modem restarts (Modem::Restart)
 //   echo          modem, on                    command echo on or off (as ATE1 / ATE0)

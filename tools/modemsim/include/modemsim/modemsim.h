@@ -133,6 +133,12 @@ struct SubmittedPdu {
     int toModem = -1;
     int storedIndex = -1;
     SystemTime deliveredTime{};        // when it reached the destination's store (or found it full)
+    std::string deliverPdu;            // the SMS-DELIVER the destination stores (hexadecimal, capitals)
+    struct Copy {
+        SystemTime time;               // when a second copy reached the destination's store
+        int storedIndex = -1;
+    };
+    std::vector<Copy> copies;          // second copies delivered (Modem::DeliverTwice)
 };
 
 // One command line (or "PDU:<hex><^Z|ESC>") a modem received, and what it answered.
@@ -212,12 +218,21 @@ public:
 
     // The network's doing rather than the modem's, for the next `times`
     // messages this modem sends (negative: until cleared with 0): held back
-    // until `overtakenBy` later messages to the same destination have reached
-    // it; or delivered at once and a second time (the same SMS-DELIVER, time
-    // stamp and all) after `overtakenBy` later ones, as after a lost
-    // acknowledgement. Nothing is held longer than 60 s.
-    void HoldBack(int times, size_t overtakenBy = 1);
-    void DeliverTwice(int times, size_t overtakenBy = 1);
+    // until `overtakenBy` later messages of this modem to the same
+    // destination have reached it, so that a later message of the same
+    // sender overtakes it; or delivered at once and a second time (the same
+    // SMS-DELIVER, time stamp and all) after `overtakenBy` later ones of this
+    // modem to the same destination, as after a lost acknowledgement.
+    // Nothing is held longer than `longest`.
+    void HoldBack(int times, size_t overtakenBy = 1, Millis longest = std::chrono::seconds(60));
+    void DeliverTwice(int times, size_t overtakenBy = 1, Millis longest = std::chrono::seconds(60));
+
+    // A place of the store whose record no delete removes (a SIM record gone
+    // bad): every AT+CMGD of it is answered "+CMS ERROR: <cmsError>" and
+    // whatever is stored there stays, for good (cmsError 0: deletes of it
+    // work again). Messages stored there are listed as any other.
+    void RefuseDeletes(int index, int cmsError = 321);
+    std::vector<int> UndeletablePlaces() const;
 
     void InjectFault(const Fault& fault);
     void ClearFaults();
