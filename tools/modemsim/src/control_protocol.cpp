@@ -195,7 +195,12 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
             const int times = request.value("times", 1);
             const size_t overtakenBy = request.value("overtaken_by", static_cast<size_t>(1));
             const Millis longest(request.value("longest_ms", 60000));
-            if (cmd == "hold_back") m.HoldBack(times, overtakenBy, longest); else m.DeliverTwice(times, overtakenBy, longest);
+            const Millis follow(request.value("follow_ms", 0));
+            if (cmd == "hold_back") {
+                m.HoldBack(times, overtakenBy, longest, follow);
+            } else {
+                m.DeliverTwice(times, overtakenBy, longest, follow);
+            }
         } else if (cmd == "undeletable") {
             const int place = request.at("index").get<int>();
             if (place < 1 || static_cast<size_t>(place) > m.Capacity()) return Fail("no such place in the store");

@@ -26,7 +26,7 @@ void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverP
         record.outcome = DeliveryOutcome::Pending;
         ++stats.pending;
         heldBack.push_back({to, deliverPdu, from.holdBackOvertakenBy, now + from.holdBackLongest, false, recordIndex,
-                            senderIndex, sender});
+                            senderIndex, sender, from.holdBackFollow});
     } else if (Keep(to, deliverPdu, false, recordIndex, senderIndex, sender)) {
         record.outcome = DeliveryOutcome::Pending;
         ++stats.pending;
@@ -36,13 +36,17 @@ void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverP
         record.outcome = record.storedIndex > 0 ? DeliveryOutcome::Delivered : DeliveryOutcome::StoreFull;
         record.deliveredTime = std::chrono::system_clock::now();
         Count(stats, record.outcome);
-        // The messages of its sender that it overtook follow it, in the order they were held.
+        // The messages of its sender that it overtook follow it, in the order they were held: at
+        // once, or their `follow` later.
         std::vector<HeldBack> landing;
         for (auto it = heldBack.begin(); it != heldBack.end();) {
-            if (it->toModem == to && it->fromModem == sender && --it->overtakenBy == 0) {
+            if (it->toModem == to && it->fromModem == sender && it->overtakenBy > 0 && --it->overtakenBy == 0 &&
+                it->follow.count() == 0) {
                 landing.push_back(std::move(*it));
                 it = heldBack.erase(it);
             } else {
+                if (it->toModem == to && it->fromModem == sender && it->overtakenBy == 0)
+                    it->latest = std::min(it->latest, now + it->follow);
                 ++it;
             }
         }
@@ -51,7 +55,7 @@ void Network::Impl::Deliver(ModemSlot& from, int to, const std::string& deliverP
     if (from.deliverTwice != 0) {
         if (from.deliverTwice > 0) --from.deliverTwice;
         heldBack.push_back({to, deliverPdu, from.secondCopyOvertakenBy, now + from.secondCopyLongest, true,
-                            recordIndex, senderIndex, sender});
+                            recordIndex, senderIndex, sender, from.secondCopyFollow});
     }
 }
 
@@ -93,7 +97,7 @@ bool Network::Impl::Keep(int to, const std::string& deliverPdu, bool secondCopy,
     const bool queued = std::any_of(kept.begin(), kept.end(), [to](const HeldBack& k) { return k.toModem == to; });
     if (!queued && store.used() < store.capacity()) return false;
     kept.push_back({to, deliverPdu, 0, std::chrono::steady_clock::now() + kValidity, secondCopy, record, senderRecord,
-                    fromModem});
+                    fromModem, Millis(0)});
     return true;
 }
 
@@ -153,22 +157,24 @@ void Modem::Restart(Millis boot) {
     slot.at->Restart(std::chrono::system_clock::now() + boot);
 }
 
-void Modem::HoldBack(int times, size_t overtakenBy, Millis longest) {
+void Modem::HoldBack(int times, size_t overtakenBy, Millis longest, Millis follow) {
     std::lock_guard<std::mutex> lock(network_->impl_->mu);
     if (index_ >= network_->impl_->modems.size()) return;
     ModemSlot& slot = *network_->impl_->modems[index_];
     slot.holdBack = times;
     slot.holdBackOvertakenBy = overtakenBy > 0 ? overtakenBy : 1;
     slot.holdBackLongest = longest;
+    slot.holdBackFollow = follow;
 }
 
-void Modem::DeliverTwice(int times, size_t overtakenBy, Millis longest) {
+void Modem::DeliverTwice(int times, size_t overtakenBy, Millis longest, Millis follow) {
     std::lock_guard<std::mutex> lock(network_->impl_->mu);
     if (index_ >= network_->impl_->modems.size()) return;
     ModemSlot& slot = *network_->impl_->modems[index_];
     slot.deliverTwice = times;
     slot.secondCopyOvertakenBy = overtakenBy > 0 ? overtakenBy : 1;
     slot.secondCopyLongest = longest;
+    slot.secondCopyFollow = follow;
 }
 
 }  // namespace modemsim

@@ -42,14 +42,16 @@ struct ModemSlot {
     int holdBack = 0;
     size_t holdBackOvertakenBy = 1;
     Millis holdBackLongest{60000};
+    Millis holdBackFollow{0};
     int deliverTwice = 0;
     size_t secondCopyOvertakenBy = 1;
     Millis secondCopyLongest{60000};
+    Millis secondCopyFollow{0};
 };
 
-// A message the network holds back: it reaches its destination's store once
-// `overtakenBy` later messages of the same sender to that modem have, or at
-// `latest`.
+// A message the network holds back: it reaches its destination's store
+// `follow` after `overtakenBy` later messages of the same sender to that
+// modem have, or at `latest`.
 struct HeldBack {
     int toModem = -1;
     std::string deliverPdu;
@@ -59,6 +61,7 @@ struct HeldBack {
     size_t record = 0;         // its SubmittedPdu in Impl::submitted
     size_t senderRecord = 0;   // and in the sender's slot
     size_t fromModem = 0;
+    Millis follow{0};
 };
 
 // An accepted message on its way to its destination (NetworkOptions::deliveryDelay).

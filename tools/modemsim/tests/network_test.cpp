@@ -166,17 +166,30 @@ TEST_F(ModemTest, OnlyALaterMessageOfTheSameSenderOvertakesOneHeldBack) {
     StartNetwork(options);
     line(0).Command("ATE0\r");
     line(2).Command("ATE0\r");
+    auto waitFor = [this](size_t stored) {
+        const auto deadline = std::chrono::steady_clock::now() + 3s;
+        while (modem(1).Stored().size() < stored && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        return modem(1).Stored().size();
+    };
     modem(0).HoldBack(1, 1, 400ms);
     Send(0, SubmitPdu("8613900000002", "0061"));
     Send(2, SubmitPdu("8613900000002", "0078"));  // another sender's: "a" stays held
     ASSERT_EQ(modem(1).Stored().size(), 1u);
     Send(0, SubmitPdu("8613900000003", "0079"));  // another destination's: the same
     EXPECT_EQ(modem(1).Stored().size(), 1u);
-    const auto deadline = std::chrono::steady_clock::now() + 3s;  // then its time is up
-    while (modem(1).Stored().size() < 2 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(20ms);
-    ASSERT_EQ(modem(1).Stored().size(), 2u);
+    ASSERT_EQ(waitFor(2), 2u);                    // then its time is up
     EXPECT_EQ(DecodePdu(modem(1).Stored()[1].pdu).text, "a");
+    // Overtaken, it can follow a while later: "c" lands, "b" 300 ms after it.
+    modem(0).HoldBack(1, 1, 10s, 300ms);
+    Send(0, SubmitPdu("8613900000002", "0062"));
+    Send(0, SubmitPdu("8613900000002", "0063"));
+    const auto overtaken = std::chrono::steady_clock::now();
+    ASSERT_EQ(modem(1).Stored().size(), 3u);
+    ASSERT_EQ(waitFor(4), 4u);
+    EXPECT_GE(std::chrono::steady_clock::now() - overtaken, 250ms);
+    EXPECT_EQ(DecodePdu(modem(1).Stored()[2].pdu).text, "c");
+    EXPECT_EQ(DecodePdu(modem(1).Stored()[3].pdu).text, "b");
 }
 
 TEST_F(ModemTest, NetworkAnswersASendAndDeliversItLate) {

@@ -17,11 +17,12 @@
 //                 [command], [times], [delay_ms], [cms_error], [bytes], [keep_bytes], [after_lines],
 //                 [echo] (silence: the command is still echoed)
 //   clear_faults  modem
-//   hold_back     modem, [times], [overtaken_by], [longest_ms]   the network holds the next messages it
-//                 sends until that many later ones of it to the same destination have arrived, or
-//                 longest_ms (default 60000) is over (Modem::HoldBack)
-//   deliver_twice modem, [times], [overtaken_by], [longest_ms]   and delivers them twice, the second
-//                 copy after that many later ones (Modem::DeliverTwice); times 0 ends either
+//   hold_back     modem, [times], [overtaken_by], [longest_ms], [follow_ms]   the network holds the
+//                 next messages it sends until that many later ones of it to the same destination
+//                 have arrived (then follow_ms more, default 0), or longest_ms (default 60000) is
+//                 over (Modem::HoldBack)
+//   deliver_twice modem, [times], [overtaken_by], [longest_ms], [follow_ms]   and delivers them twice,
+//                 the second copy after that many later ones (Modem::DeliverTwice); times 0 ends either
 //   undeletable   modem, index, [cms_error]    every delete of that place refused with +CMS ERROR
 //                 (default 321) for good; cms_error 0 lifts it (Modem::RefuseDeletes)
 //   fill_store    modem, [sender], [text]      every free place of the store taken -> "filled"

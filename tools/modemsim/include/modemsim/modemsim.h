@@ -223,9 +223,12 @@ public:
     // sender overtakes it; or delivered at once and a second time (the same
     // SMS-DELIVER, time stamp and all) after `overtakenBy` later ones of this
     // modem to the same destination, as after a lost acknowledgement.
-    // Nothing is held longer than `longest`.
-    void HoldBack(int times, size_t overtakenBy = 1, Millis longest = std::chrono::seconds(60));
-    void DeliverTwice(int times, size_t overtakenBy = 1, Millis longest = std::chrono::seconds(60));
+    // Overtaken, a message follows `follow` later (0: at once); nothing is
+    // held longer than `longest`.
+    void HoldBack(int times, size_t overtakenBy = 1, Millis longest = std::chrono::seconds(60),
+                  Millis follow = Millis(0));
+    void DeliverTwice(int times, size_t overtakenBy = 1, Millis longest = std::chrono::seconds(60),
+                      Millis follow = Millis(0));
 
     // A place of the store whose record no delete removes (a SIM record gone
     // bad): every AT+CMGD of it is answered "+CMS ERROR: <cmsError>" and
