@@ -85,6 +85,16 @@ if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
   set_tests_properties(fleet_short PROPERTIES LABELS "stations;e2e;fleet" TIMEOUT 240)
 endif()
 
+# The soak's ledger on small recorded histories, each with one fault written
+# in that its check must catch.
+if(NOT WIN32)
+  find_package(Python3 COMPONENTS Interpreter REQUIRED)
+  add_test(NAME soak_ledger_test
+           COMMAND ${Python3_EXECUTABLE} -m unittest -q soak_ledger_test
+           WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/tools/soak)
+  set_tests_properties(soak_ledger_test PROPERTIES LABELS "stations;soak" TIMEOUT 60)
+endif()
+
 # A soak of about a minute with a fixed seed: three sites under every kind of
 # fault, checked by the soak's ledger (./run soak runs it as long as asked).
 if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)

@@ -59,10 +59,26 @@ class Simulator(SimulatorProcess):
         super().__init__(args.simulator, workdir, options, FleetError, start_seconds=30)
 
 
+def host_time(line, received):
+    """(when, line): a line the host stamped (--timestamps) with the stamp taken off, at the time of the
+    stamp; otherwise the time the line was received. A stamp far from that (another time zone) is not used."""
+    m = STAMP.match(line)
+    if not m:
+        return received, line
+    y, mo, d, h, mi, sec, ms = (int(x) for x in m.groups()[:7])
+    when = time.mktime((y, mo, d, h, mi, sec, 0, 0, -1)) + ms / 1000.0
+    return (when if abs(when - received) < 5.0 else received), m.group(8)
+
+
+STAMP = re.compile(r"^(\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d):(\d\d)\.(\d{3})  (.*)$")
+
+
 class HostSession(HostProcess):
     """One kelvora-host process fed script lines at its terminal (see host_terminal.py). Values,
     results and the end mark come back on one stream (standard output), so each line is known to
-    belong to the script lines that asked for it."""
+    belong to the script lines that asked for it. A host started with --timestamps says when it
+    printed each line; a line begins after the one before it printed, so each output comes with
+    `since`, the latest time its operation can have begun."""
 
     VALUE = re.compile(r"^M(\d+)(?:\.(\d+))? = (-?\d+)(?:  \((.*)\))?$")
     # The batch's last word after a read the centre failed (--stale-after): counted with the reads.
@@ -74,9 +90,11 @@ class HostSession(HostProcess):
         self.counter = 0
 
     def run(self, lines, timeout):
-        """Runs script lines; returns [(time, kind, line)] they printed, values decoded: kind 'value'."""
+        """Runs script lines; returns [(time, kind, line, match, since)] they printed, values decoded:
+        kind 'value'."""
         self.counter += 1
         mark = f"@@fleet-{self.counter}"
+        since = time.time()
         try:
             self.terminal.type(lines + [f"echo {mark}"])
         except OSError:
@@ -93,15 +111,17 @@ class HostSession(HostProcess):
                 continue
             if line is None:
                 raise FleetError(f"{self.who}: the host ended (exit code {self.proc.wait(timeout=5)})")
+            when, line = host_time(line, when)
             if line == mark:
                 return out
+            began, since = since, (when if kind == "out" else since)
             m = self.VALUE.match(line) if kind == "out" else None
             if m:
-                out.append((when, "value", int(m.group(3)), m))
+                out.append((when, "value", int(m.group(3)), m, began))
                 continue
             if (kind == "err" or "NOT sent" in line) and self.READ_FAILED_SUMMARY not in line:
                 self.records.host_errors.append({"who": self.who, "time": when, "line": line})
-            out.append((when, kind, line, None))
+            out.append((when, kind, line, None, began))
 
 
 class Fleet:
@@ -186,11 +206,12 @@ class Fleet:
             with self.lock:
                 self.busy -= 1
                 self.reading.discard(s)
-        for when, kind, v, m in out:
+        for when, kind, v, m, since in out:
             if kind != "value":
                 continue
             address, value = int(m.group(1)), v
-            self.records.site_reads.append({"time": when, "site": s, "address": address, "value": value})
+            self.records.site_reads.append({"time": when, "since": since, "site": s, "address": address,
+                                            "value": value})
             if address == self.setpoint_group:
                 with self.lock:
                     self.unapplied.get(s, set()).discard(value)
@@ -211,7 +232,7 @@ class Fleet:
                 self.scan(host)
                 # Writes wait for the end of a scan, as in a host's cycle.
                 if not self.ending.is_set() and time.time() >= self.next_write:
-                    site = self.written % a.sites
+                    site = self.write_site(self.written)
                     if site != self.silence_site:
                         self.write(host, site, SETPOINT_BASE + self.written * 1000 + site)
                     self.written += 1
@@ -219,6 +240,10 @@ class Fleet:
                 self.finished.wait(max(0.0, started + a.scan_every - time.time()))
         except Exception as e:  # noqa: BLE001
             self.fail(f"centre: {e}")
+
+    def write_site(self, n):
+        """The site the centre's n-th write goes to: each in turn."""
+        return n % self.args.sites
 
     def scan(self, host):
         a = self.args
@@ -230,9 +255,12 @@ class Fleet:
             # A poll under the group scope may list a full store at a slow line: time for each group.
             out = host.run(["read " + " ".join(f"M{s}.{i}" for i in range(5 * a.groups))],
                            60 + a.groups * (5 + a.capacity * 0.5))
-            values = [(when, int(m.group(2)), v) for when, kind, v, m in out if kind == "value"]
+            values = [(when, int(m.group(2)), v) for when, kind, v, m, _ in out if kind == "value"]
+            self.records.centre_reads += [{"time": when, "since": since, "site": s, "address": int(m.group(2)),
+                                           "value": v & 0xFFFFFFFF} for when, kind, v, m, since in out
+                                          if kind == "value"]
             self.records.read_failures += [{"time": when, "site": s, "address": int(m.group(2))}
-                                           for when, kind, v, m in out
+                                           for when, kind, v, m, _ in out
                                            if kind == "value" and (m.group(4) or "").startswith("read failed")]
             for k in range(0, len(values) - 4, 5):
                 five = values[k:k + 5]
@@ -249,7 +277,7 @@ class Fleet:
             self.unapplied.setdefault(site, set()).add(value)
         start = time.time()
         out = host.run([f"write M{site}.{self.setpoint_group}={value}"], 120)
-        lines = [line for _, kind, line, _ in out if kind != "value"]
+        lines = [line for _, kind, line, _, _ in out if kind != "value"]
         outcome = "sent" if any(re.search(r"<- -?\d+\s+sent", line) for line in lines) else "not sent"
         if outcome != "sent":
             with self.lock:

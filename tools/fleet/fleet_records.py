@@ -43,7 +43,9 @@ class Records:
         self.drain_complete = False
         # Host side: one entry per value read, per write, per scan.
         self.centre_groups = []   # {"time", "site", "first", "values"}: a group read whole
-        self.site_reads = []      # {"time", "site", "address", "value"}
+        self.centre_reads = []    # {"time", "since", "site", "address", "value"}: each register the centre read
+        self.site_reads = []      # {"time", "since", "site", "address", "value"}
+        # ("since": the latest its read can have begun; "time": when the host showed the value)
         self.writes = []          # {"who", "site", "address", "value", "start", "end", "outcome", "line"}
         self.scans = []           # {"start", "end", "groups", "complete"}
         self.host_errors = []     # {"who", "time", "line"}

@@ -4,13 +4,18 @@
 Runs the fleet of tools/fleet (a centre scanning and writing, sites measuring
 and reporting, each station a kelvora-host session on the real driver) while
 the faults of soak_faults.py, drawn from the seed, strike random modems at
-random moments, alone and together. Every value written is unique. The
-ledger (soak_ledger.py) checks as the run goes that no frame was applied
-twice or went back, and at the end also that nothing was lost, every host
-call stayed within its bound, the drain converged with every store empty and
-the hosts' memory and traces stayed flat. It ends with a table by fault kind
-and one last line; the exit code is 1 with the seed and the first violation's
-story when any check failed. The same seed replays the same faults.
+random moments, alone and together. Every value written is unique. Some
+slots are hot (a site reporting its setpoint group every few seconds, the
+centre writing one site's setpoint again and again), so that the network's
+faults meet a later frame for the same registers. The ledger (soak_ledger.py)
+checks as the run goes that nothing was lost, applied twice or went back, and
+at the end also that every host call stayed within its bound, the drain
+converged with every store empty and the hosts' memory and traces stayed
+flat; each check counts its chances. It ends with a table by fault kind, one
+of the checks and their chances, and one last line; the exit code is 1 with
+the seed and the first violation's story when any check failed, or when a
+soak of 10 minutes or more gave a check fewer than 20 chances. The same seed
+replays the same faults.
 """
 
 import argparse
@@ -25,12 +30,20 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "fleet"))
 sys.path.insert(0, os.path.join(HERE, "..", "demo"))
-from fleet import Fleet, FleetError, HostSession, Players, Simulator, collect_simulator  # noqa: E402
+from fleet import (CENTRE_NUMBER, SERVICE_CENTRE, Fleet, FleetError, HostSession, Players, Simulator,  # noqa: E402
+                   collect_simulator)
 from fleet_records import Records, analyse, format_table  # noqa: E402
 from soak_faults import KINDS, schedule  # noqa: E402
-from soak_ledger import COUNTED, Ledger  # noqa: E402
+from soak_ledger import CHECKS, COUNTED, REQUIRED_CHANCES, Ledger  # noqa: E402
 
 DRAIN_VALUE_BASE = 3_000_000_000  # the drain's fresh values, above every value of the run
+HOT_PERIOD_S = 1.0                # the hot site's pause between its reports (each read's report takes ~4 s)
+
+
+def hot_sites(sites):
+    """(the site that reports its setpoint group every few seconds, or None; the site whose setpoint the
+    centre writes again and again): hot slots, where a later frame for the same registers follows soon."""
+    return (0 if sites >= 2 else None), (1 if sites >= 2 else 0)
 
 
 class SoakSimulator(Simulator):
@@ -95,6 +108,30 @@ class Soak(Fleet):
         self.memory, self.traces = {}, {}
         self.first_violation = None
 
+    # --- the hot slots ---------------------------------------------------------------------------------------
+
+    def site_measure(self, s, host):
+        """The hot site reports one group, its setpoint group with a new heartbeat, every few seconds;
+        every other site measures as in the fleet."""
+        if s != hot_sites(self.args.sites)[0]:
+            return super().site_measure(s, host)
+        sp = self.setpoint_group
+        host.run([f"write SMSC={SERVICE_CENTRE} DETC={CENTRE_NUMBER} COMFLAG=1"], 120)
+        tick = 0
+        while not self.ending.is_set():
+            self.site_read(s, host, [f"write M{sp + 1}={self.value(tick, s, sp + 1)}", f"read M{sp}"])
+            tick += 1
+            self.ending.wait(HOT_PERIOD_S)
+        self.ticks[s] = tick
+
+    def write_site(self, n):
+        """Two writes in three go to the hot site's setpoint, the third to each other site in turn."""
+        hot = hot_sites(self.args.sites)[1]
+        if n % 3 < 2 or self.args.sites == 1:
+            return hot
+        others = [s for s in range(self.args.sites) if s != hot]
+        return others[(n // 3) % len(others)]
+
     # --- the sites: measure, drain, report once more -----------------------------------------------------
 
     def site(self, s):
@@ -149,6 +186,10 @@ class Soak(Fleet):
                     return
             self.records.faults.append({"time": when, "modem": modem, "kind": kind, "requests": requests})
 
+    def stores_empty(self, modems):
+        """Every store holds nothing but the messages in places that refuse deletes."""
+        return all(m["stored"] == m.get("stuck", 0) for m in modems)
+
     def faults_off(self):
         for m in range(self.args.sites + 1):
             self.simulator.request({"cmd": "clear_faults", "modem": m})
@@ -171,12 +212,13 @@ class Soak(Fleet):
                 continue
             last_check = time.time()
             try:
-                self.records.submitted = self.simulator.request({"cmd": "submitted"}, timeout=60)["submitted"]
+                collect_simulator(self.simulator, self.records)
             except (FleetError, OSError, ValueError):
                 continue
             ledger = Ledger(self.records, self.setpoint_group, self.args.timeout_ms, self.args.baud)
             ledger.load_frames()
             ledger.check_order()
+            ledger.check_lost()
             if ledger.violations:
                 self.first_violation = ledger.violations[0]
                 self.fail(f"{ledger.violations[0]['kind']} during the run")
@@ -249,7 +291,7 @@ class Soak(Fleet):
                         done = len(self.reported) == a.sites
                     if not done or not self.quiet():
                         return False
-                    return self.simulator.request({"cmd": "modems"})["modems"][0]["stored"] == 0
+                    return self.stores_empty(self.simulator.request({"cmd": "modems"})["modems"][:1])
 
                 if self.wait_for(reported, a.drain_limit, "every site's last reports through the centre's store"):
                     since = time.time()
@@ -324,17 +366,37 @@ def fault_table(records, ledger):
     return "\n".join([fmt.format(*head)] + [fmt.format(*r) for r in rows])
 
 
+def chance_table(ledger):
+    """Each check with its chances and what it found."""
+    found = {"lost": ["lost"], "went back": ["went back"], "applied twice": ["applied twice"],
+             "time-out per poll": ["over its bound"]}
+    what = {"lost": "frames read after a listing carried them to their station",
+            "went back": "frames the network delivered after a later one for the same registers",
+            "applied twice": "second copies delivered after the first was listed",
+            "time-out per poll": "polls whose modem stopped answering (each call against its bound)"}
+    rows = [(c, ledger.chances[c], sum(ledger.counts(k) for k in found[c]), what[c]) for c in CHECKS]
+    rows.append(("value from nowhere", "-", ledger.counts("value from nowhere"), "every value read"))
+    head = ("check", "chances", "violations", "its chances")
+    width = [max(len(str(r[i])) for r in rows + [head]) for i in range(len(head))]
+    fmt = "  " + "  ".join(f"{{:<{w}}}" if i in (0, 3) else f"{{:>{w}}}" for i, w in enumerate(width))
+    return "\n".join([fmt.format(*head)] + [fmt.format(*r) for r in rows])
+
+
 def run(args, workdir, seed):
     config = {k: v for k, v in vars(args).items() if k not in ("simulator", "host", "library", "dll", "wine_run")}
     config["seed"] = seed
     records = Records(config)
     records.calls, records.faults = [], []
-    faults = schedule(seed, args.minutes, args.sites + 1, args.timeout_ms, args.faults_per_minute, args.kinds)
+    reporter, target = hot_sites(args.sites)
+    hot = tuple(sorted({0, target + 1} | ({reporter + 1} if reporter is not None else set())))
+    one_slot = (0,) + ((reporter + 1,) if reporter is not None else ())  # the centre writes setpoints only
+    faults = schedule(seed, args.minutes, args.sites + 1, args.timeout_ms, args.faults_per_minute, args.kinds, hot,
+                      one_slot)
     soak = None
     error = None
 
     def host_extra(who):
-        return ["--timeout", str(args.timeout_ms), f"--trace={trace_path(workdir, who)}"]
+        return ["--timeout", str(args.timeout_ms), f"--trace={trace_path(workdir, who)}", "--timestamps"]
 
     try:
         with Players(args, workdir, records, SoakSimulator, TimedSession, host_extra) as players:
@@ -387,12 +449,18 @@ def run(args, workdir, seed):
     if call:
         print(f"  longest call against its bound: {call['who']} '{call['lines'][0][:50]}' "
               f"{call['end'] - call['start']:.2f} s of {bound:.2f} s")
+    print("\nChecks and their chances (the events where each could have failed):")
+    print(chance_table(ledger))
+    required = args.min_chances if args.min_chances is not None else (REQUIRED_CHANCES if args.minutes >= 10 else 0)
+    unexercised = ledger.not_exercised(required) if required else []
+    for line in unexercised:
+        print(f"soak: {line} (at least {required} wanted)")
     kinds = len({f["kind"] for f in records.faults})
     frames = len(ledger.frames)
-    problems = ([error] if error else []) + [v["kind"] for v in ledger.violations]
+    problems = ([error] if error else []) + [v["kind"] for v in ledger.violations] + unexercised
     if problems:
         first = ledger.violations[0] if ledger.violations else None
-        print(f"\nsoak: FAILED with seed {seed}: {error or first['kind']}")
+        print(f"\nsoak: FAILED with seed {seed}: {error or (first['kind'] if first else unexercised[0])}")
         if first:
             who_of = (lambda m: "centre" if m == 0 else f"site {m - 1}")
             print(f"first violation ({first['kind']}):")
@@ -404,7 +472,7 @@ def run(args, workdir, seed):
     print(f"soak: {len(records.faults)} faults of {kinds} kinds over {(records.ended - records.started) / 60:.{0 if args.minutes >= 2 else 1}f} min, "
           f"{frames} frames, lost {ledger.counts('lost')}, applied twice {ledger.counts('applied twice')}, "
           f"went back {ledger.counts('went back')}, converged {'yes' if converged else 'no'}, longest call "
-          f"{ratio:.2f} of its bound")
+          f"{ratio:.2f} of its bound; chances: " + ", ".join(f"{c} {ledger.chances[c]}" for c in CHECKS))
     return 1 if problems else 0
 
 
@@ -417,6 +485,8 @@ def main():
     p.add_argument("--faults-per-minute", type=float, default=8.0, help="faults a minute across the fleet (default 8)")
     p.add_argument("--kinds", default=",".join(KINDS), help="the fault kinds, comma-separated (default: all)")
     p.add_argument("--timeout-ms", type=int, default=5000, help="the hosts' modem time-out (default 5000)")
+    p.add_argument("--min-chances", type=int,
+                   help=f"fail when a check had fewer chances (default {REQUIRED_CHANCES} from 10 minutes on, else 0)")
     p.add_argument("--memory-unjudged", action="store_true",
                    help="do not judge the hosts' memory (a sanitizer's allocator holds freed memory back on purpose)")
     p.add_argument("--baud", type=int, default=9600)

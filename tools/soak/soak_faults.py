@@ -4,7 +4,8 @@ Every kind the simulator offers, on a modem's answers (refused, late, cut
 off, silent with and without echo, interrupted by unsolicited lines, noise,
 ERROR), on the network's handling of what a modem sends (delivered twice,
 held back so a later one overtakes it), on its store (full, the network
-keeping what comes until there is room) and on the modem itself (a restart).
+keeping what comes until there is room; a place whose deletes are refused
+for good) and on the modem itself (a restart).
 A schedule is a list of (offset in seconds, modem, kind, requests), fixed by
 the seed before the run starts, so that a seed replays the same faults at the
 same moments; the hosts' own timing is the real clock's.
@@ -25,8 +26,10 @@ def _fault(kind, command, **extra):
     return dict({"cmd": "fault", "kind": kind, "command": command}, **extra)
 
 
-def draw(kind, rng, timeout_ms):
-    """The simulator requests for one fault of `kind` (without the modem)."""
+def draw(kind, rng, timeout_ms, one_slot=False):
+    """The simulator requests for one fault of `kind` (without the modem). `one_slot`: the modem sends
+    frames for one slot only, so its next message to the same station overtakes a held one; a site
+    alternates two groups, so there a held report waits for two."""
     if kind == "send refused (command)":
         return [_fault("cms_error", "AT+CMGS", cms_error=rng.choice(SEND_ERRORS))]
     if kind == "send refused (PDU)":
@@ -52,10 +55,21 @@ def draw(kind, rng, timeout_ms):
         return [_fault("garbage", rng.choice(COMMANDS), bytes=noise)]
     if kind == "ERROR":
         return [_fault("error", rng.choice(COMMANDS))]
+    if kind == "delete refused for good":
+        return [{"cmd": "undeletable", "index": rng.randint(1, 3), "cms_error": 321}]
+    # Held, or the second copy, until the sender's next message or two to the same station land, so that
+    # a later frame for the same registers overtakes it in a hot slot, and then a few seconds more, so
+    # that the station may have taken the later one before; at most HOLD_S, longer than the period of a
+    # hot slot or of a site's setpoint group.
+    # A second copy lands soon after the sender's next message, which at a site is often a report of
+    # another group: so it can come after the station's own write to those registers (the centre's
+    # setpoint), before the next frame for them.
     if kind == "delivered twice":
-        return [{"cmd": "deliver_twice", "times": rng.randint(1, 3), "overtaken_by": rng.randint(1, 2)}]
+        return [{"cmd": "deliver_twice", "times": rng.randint(1, 3), "overtaken_by": 1,
+                 "longest_ms": rng.randint(*HOLD_S) * 1000, "follow_ms": rng.randint(0, 2) * 1000}]
     if kind == "held back":
-        return [{"cmd": "hold_back", "times": rng.randint(1, 2), "overtaken_by": rng.randint(1, 2)}]
+        return [{"cmd": "hold_back", "times": rng.randint(1, 2 if one_slot else 3), "overtaken_by": 1 if one_slot else 2,
+                 "longest_ms": rng.randint(*HOLD_S) * 1000, "follow_ms": rng.randint(3, 20) * 1000}]
     if kind == "store full":
         return [{"cmd": "fill_store", "sender": "+8610086"}]
     if kind == "restart":
@@ -63,28 +77,37 @@ def draw(kind, rng, timeout_ms):
     raise ValueError(kind)
 
 
-KINDS = ("send refused (command)", "send refused (PDU)", "delete refused", "answer past the time-out",
-         "answer late", "listing cut off", "silence", "silence with echo", "unsolicited lines", "noise", "ERROR",
-         "delivered twice", "held back", "store full", "restart")
-# The network's faults act on what a modem sends; the centre sends only
-# commands, so they go to the sites more often.
+KINDS = ("send refused (command)", "send refused (PDU)", "delete refused", "delete refused for good",
+         "answer past the time-out", "answer late", "listing cut off", "silence", "silence with echo",
+         "unsolicited lines", "noise", "ERROR", "delivered twice", "held back", "store full", "restart")
+HOLD_S = (30, 60)
+# The network's faults (and the silences, which a poll's time-out check needs) are
+# drawn this many times as often as the others; the network's go mostly to
+# the modems of the hot slots (the centre, the site reporting every few
+# seconds, the site whose setpoint the centre writes again and again), where
+# a later frame for the same registers follows soon.
+WEIGHTS = {"delivered twice": 10, "held back": 14, "silence": 7, "silence with echo": 5, "answer past the time-out": 2}
 NETWORK_KINDS = ("delivered twice", "held back")
+HOT_SHARE = 0.75
 
 
-def schedule(seed, minutes, modems, timeout_ms, per_minute, kinds=KINDS):
+def schedule(seed, minutes, modems, timeout_ms, per_minute, kinds=KINDS, hot=(), one_slot=()):
     """[(offset_s, modem, kind, [request...])] in time order: on average per_minute faults a minute across
     the fleet, one in five with a second fault on the same modem at the same moment (faults overlap
-    also by lasting: a fault waits for the command it is for)."""
+    also by lasting: a fault waits for the command it is for). Every kind comes once first, in order.
+    hot: the modems of the hot slots; one_slot: the modems that send frames for one slot only."""
     rng = random.Random(seed)
     out = []
     t = rng.uniform(5.0, 15.0)
     end = minutes * 60.0
     order = list(kinds)
+    weights = [WEIGHTS.get(k, 1) for k in order]
     while t < end:
         modem = rng.randrange(modems)
         count = 2 if rng.random() < 0.2 else 1
         for _ in range(count):
-            kind = order[len(out) % len(order)] if len(out) < len(order) else rng.choice(order)
-            out.append((t, modem, kind, draw(kind, rng, timeout_ms)))
+            kind = order[len(out) % len(order)] if len(out) < len(order) else rng.choices(order, weights)[0]
+            at = rng.choice(hot) if kind in NETWORK_KINDS and hot and rng.random() < HOT_SHARE else modem
+            out.append((t, at, kind, draw(kind, rng, timeout_ms, at in one_slot)))
         t += rng.expovariate(per_minute / 60.0)
     return out
