@@ -3,6 +3,9 @@
 #   tools/fleet/fleet.sh <root> <build-dir> [fleet.py options...] [--win32]
 #   tools/fleet/fleet.sh <root> <build-dir> --soak [soak.py options...] [--win32]
 #                       (the fleet under faults, tools/soak/soak.py)
+#   tools/fleet/fleet.sh <root> <build-dir> --mutants [mutants.py options...]
+#                       (the soak against the driver with one rule removed at
+#                       a time, tools/soak/mutants.py)
 # Builds what it needs as the demo does (the same build folders), then runs
 # fleet.py: a centre and its sites until the time is up, then the table and
 # the verdict. Every wait is bounded; the whole run stops after the minutes
@@ -20,6 +23,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --win32) WIN32=1 ;;
     --soak) PROGRAM=$ROOT/tools/soak/soak.py; MINUTES=10 ;;
+    --mutants) PROGRAM=$ROOT/tools/soak/mutants.py; MINUTES=120; ARGS+=(--workdir "$BUILD/mutants") ;;
     --minutes) MINUTES=${2:-3}; ARGS+=("$1" "${2:-}"); shift ;;
     *) ARGS+=("$1") ;;
   esac
