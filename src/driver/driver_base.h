@@ -12,6 +12,7 @@
 
 #include "driver/driver_status.h"
 #include "driver/i_device_driver.h"
+#include "driver/line_keeper.h"
 #include "driver/register_table.h"
 #include "driver/serial_line.h"
 #include "platform/clock.h"
@@ -65,9 +66,14 @@ public:
     uint32_t EffectiveTimeoutMs() const { return kelvora::EffectiveTimeoutMs(timeoutMs); }
 
     // The line as the exchanges (and the modem layer) work on it: this
-    // driver's port, clock, line type, reply time-out and trace, as they are
-    // now. The driver's other fields stay its own.
-    SerialLine Line() { return SerialLine{port.get(), clock_, lineType, EffectiveTimeoutMs(), &trace}; }
+    // driver's port, clock, line type, reply time-out, trace and keeper, as
+    // they are now. The driver's other fields stay its own.
+    SerialLine Line() { return SerialLine{port.get(), clock_, lineType, EffectiveTimeoutMs(), &trace, &lineKeeper_}; }
+
+    // Whether the modem can be reached now: a line that broke is reopened
+    // when its time has come (see LineKeeper). A station asks before it
+    // pauses for the modem, so that it does not wait for a line that is down.
+    bool LineReady();
 
     // Seams for tests; the station object sets the port at creation.
     void SetClock(Clock& clock) { clock_ = &clock; }
@@ -93,6 +99,7 @@ private:
     void ReleasePort();
 
     Clock* clock_;
+    LineKeeper lineKeeper_;
 };
 
 }  // namespace kelvora

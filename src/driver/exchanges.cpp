@@ -49,7 +49,9 @@ int32_t DriverBase::ExchangeOnEvent(std::string& buffer, uint32_t& count, const 
     if (!SendRequest(*this, buffer, count, writeTimeoutMs != nullptr ? *writeTimeoutMs : t)) {
         return WriteFailed(status, buffer, count);
     }
-    if (port->WaitForEvent(nullptr, waitTimeoutMs != nullptr ? *waitTimeoutMs : t) != 0) {
+    LineTransaction line(Line());
+    if (line.Reported(port->WaitForEvent(nullptr, waitTimeoutMs != nullptr ? *waitTimeoutMs : t),
+                      "the wait for a line event") != 0) {
         buffer.clear();
         count = 0;
         status.SetCode(kStatusReadError);
@@ -85,7 +87,7 @@ int32_t DriverBase::ExchangeQueued(std::string& buffer, uint32_t& count, int32_t
     waiting = std::min<uint32_t>(waiting, static_cast<uint32_t>(kMaxResponseBytes));
     std::vector<char> block(static_cast<size_t>(waiting) + kLinePieceBytes);
     uint32_t got = 0;
-    if (port->Read(block.data(), waiting, &got, nullptr, kWaitForever) != 0) {
+    if (LineTransaction(Line()).Reported(port->Read(block.data(), waiting, &got, nullptr, kWaitForever), "a read") != 0) {
         status.SetCode(kStatusReadError);
         return 0;
     }

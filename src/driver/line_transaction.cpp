@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "driver/line_keeper.h"
+
 namespace kelvora {
 
 namespace {
@@ -13,23 +15,32 @@ constexpr uint32_t kWaitingChunkBytes = 4096;
 
 bool DrivesRts(int32_t lineType) { return lineType == 1 || lineType == 2; }
 
-uint32_t QueueCount(SerialPort& port) {
+}  // namespace
+
+bool LineTransaction::Ready() {
+    return line_.keeper != nullptr ? line_.keeper->Ready(line_) : line_.port != nullptr;
+}
+
+uint32_t LineTransaction::Reported(uint32_t code, const char* what) {
+    if (code != 0 && line_.keeper != nullptr) line_.keeper->Failed(line_, code, what);
+    return code;
+}
+
+uint32_t LineTransaction::QueueCount() {
     uint32_t waiting = 0;
-    if (port.GetInputQueueCount(&waiting) != 0) return 0;
+    if (Reported(line_.port->GetInputQueueCount(&waiting), "the count of bytes waiting") != 0) return 0;
     return waiting;
 }
 
-}  // namespace
-
 bool LineTransaction::SetAsideWaiting(std::string& setAside, uint32_t maxMs) {
-    if (line_.port == nullptr) return true;
+    if (!Ready()) return false;
     SerialPort& port = *line_.port;
     Clock& clock = *line_.clock;
     const uint32_t start = clock.TickCount();
     char chunk[kWaitingChunkBytes];
     bool found = false;
     while (setAside.size() < kMaxResponseBytes) {
-        uint32_t waiting = QueueCount(port);
+        uint32_t waiting = QueueCount();
         if (waiting == 0) {
             // One more look after a poll period catches the tail of an answer
             // that was still on its way; nothing at all costs no time.
@@ -41,7 +52,7 @@ bool LineTransaction::SetAsideWaiting(std::string& setAside, uint32_t maxMs) {
         waiting = std::min<uint32_t>({waiting, kWaitingChunkBytes,
                                       static_cast<uint32_t>(kMaxResponseBytes - setAside.size())});
         uint32_t got = 0;
-        if (port.Read(chunk, waiting, &got, nullptr, kWaitForever) != 0) return false;
+        if (Reported(port.Read(chunk, waiting, &got, nullptr, kWaitForever), "a read") != 0) return false;
         if (got == 0) break;  // the queue promised bytes the read did not bring
         setAside.append(chunk, std::min(got, waiting));
         found = true;
@@ -50,11 +61,11 @@ bool LineTransaction::SetAsideWaiting(std::string& setAside, uint32_t maxMs) {
 }
 
 bool LineTransaction::Send(const char* bytes, uint32_t length, uint32_t writeTimeoutMs) {
-    if (line_.port == nullptr) return false;
+    if (!Ready()) return false;
     SerialPort& port = *line_.port;
     const bool rts = DrivesRts(line_.lineType);
     if (rts) port.SetRts(true);
-    if (port.Write(bytes, length, nullptr, nullptr, writeTimeoutMs) != 0) return false;
+    if (Reported(port.Write(bytes, length, nullptr, nullptr, writeTimeoutMs), "a write") != 0) return false;
     if (rts) {
         line_.BusyWait(kRtsHoldMs);
         port.SetRts(false);
@@ -67,8 +78,8 @@ uint32_t LineTransaction::AwaitFirstByte(uint32_t timeoutMs) {
     uint32_t waiting = 0;
     for (uint32_t i = 0; i <= polls; ++i) {
         line_.clock->Sleep(kLinePollMs);
-        waiting = QueueCount(*line_.port);
-        if (waiting > 0) break;
+        waiting = QueueCount();
+        if (waiting > 0 || !line_.port->IsOpen()) break;  // an answer, or a line that broke
     }
     return waiting;
 }
@@ -82,7 +93,7 @@ CollectEnd LineTransaction::Collect(std::string& buffer, const CollectRules& rul
         clock.Sleep(kLinePollMs);
         uint32_t want = kLinePieceBytes;
         if (rules.sizing != ReadSizing::kPieces) {
-            const uint32_t waiting = QueueCount(port);
+            const uint32_t waiting = QueueCount();
             if (rules.sizing == ReadSizing::kQueuedPieces) {
                 want = std::min(waiting, kLinePieceBytes);
             } else if (waiting != 0) {
@@ -91,7 +102,7 @@ CollectEnd LineTransaction::Collect(std::string& buffer, const CollectRules& rul
         }
         want = static_cast<uint32_t>(std::min<size_t>(want, kMaxResponseBytes - buffer.size()));
         uint32_t got = 0;
-        if (port.Read(chunk, want, &got, nullptr, kWaitForever) != 0) return CollectEnd::kReadFailed;
+        if (Reported(port.Read(chunk, want, &got, nullptr, kWaitForever), "a read") != 0) return CollectEnd::kReadFailed;
         got = std::min(got, want);  // a port never delivers more than asked
         if (got != 0) {
             const size_t from = buffer.size();

@@ -1,7 +1,9 @@
 // LineTransaction: the steps every request/response exchange on the serial
 // line is made of, in one place: setting aside what already waits, writing
 // the request (with RTS raised around it for half-duplex line drivers),
-// waiting for the first byte of the answer and collecting it. The driver's
+// waiting for the first byte of the answer and collecting it. Each step that
+// begins an exchange asks the line's keeper for the line first, and every
+// transfer that fails is told to it (see LineKeeper). The driver's
 // exchanges and the modem's exchange differ only in how they size their reads
 // and when they stop, which they say through CollectRules.
 #pragma once
@@ -53,15 +55,18 @@ public:
     // line) into setAside, so that they are not taken for the answer to the
     // next request. Once something was found it looks again 10 ms later, so a
     // late answer still arriving goes too; it stops when a look finds nothing,
-    // at kMaxResponseBytes, or after maxMs. false when a read failed.
+    // at kMaxResponseBytes, or after maxMs. false when a read failed or the
+    // line is down.
     bool SetAsideWaiting(std::string& setAside, uint32_t maxMs);
 
     // RTS up (line types 1 and 2), write, hold 5 ms by the tick count, RTS
-    // down. false when the port refused the write; RTS then stays raised.
+    // down. false when the line is down, or when the port refused the write;
+    // RTS then stays raised.
     bool Send(const char* bytes, uint32_t length, uint32_t writeTimeoutMs);
 
-    // Polls the input queue every 10 ms, at most timeoutMs / 10 + 1 times.
-    // The number of bytes waiting, 0 when none came.
+    // Polls the input queue every 10 ms, at most timeoutMs / 10 + 1 times
+    // (it stops early when the line breaks). The number of bytes waiting, 0
+    // when none came.
     uint32_t AwaitFirstByte(uint32_t timeoutMs);
 
     // Appends what arrives to buffer. After each read that brought bytes,
@@ -70,7 +75,15 @@ public:
     CollectEnd Collect(std::string& buffer, const CollectRules& rules,
                        const std::function<bool(const std::string&, size_t)>& complete = nullptr);
 
+    // The line's keeper hears of a transfer (what) that failed with code;
+    // returns code.
+    uint32_t Reported(uint32_t code, const char* what);
+
 private:
+    bool Ready();
+    // Bytes waiting in the input queue; 0 when the count fails.
+    uint32_t QueueCount();
+
     SerialLine line_;
 };
 

@@ -1,21 +1,17 @@
 // Binding a station to its serial line: Open (adopting the device another
 // station opened on the same port, or opening and setting it up), Close, and
 // the release that closes a shared device only when its last user lets go.
-#include <cstdio>
+// What keeps the line open afterwards is the LineKeeper's.
 #include <string>
 
 #include "driver/driver_base.h"
+#include "driver/port_device.h"
 #include "driver/shared_ports.h"
 
 namespace kelvora {
 
 namespace {
 
-constexpr uint32_t kQueueSize = 2048;
-constexpr uint32_t kEventMaskOpen = kEventRxChar;
-constexpr int32_t kHandshakeOpen = 2;     // DTR and RTS on, no flow control
-constexpr int32_t kReadModeOpen = 2;      // full buffer or 30 ms
-constexpr uint32_t kEventMaskClose = 0xFFFFFFFF;
 constexpr uint32_t kRefusedBaudRate = 0xFFFFFFFF;  // -1: for the device to refuse
 constexpr uint8_t kRefusedParity = 255;
 
@@ -69,21 +65,26 @@ int32_t DriverBase::OpenLine(PortConfig* config) {
     }
     SharedPortUse& use = SharedPortAt(portIndex);
 
-    // Adopt only the device that is still open on this port: a stale handle
-    // (closed since, of another port, or reused by the platform) is opened
-    // afresh instead.
-    if (config->sharedHandle != 0 && use.users != 0 &&
-        use.device == static_cast<PlatformHandle>(config->sharedHandle)) {
-        if (port->device != use.device) {
+    // Adopt only a device that is still in use on this port: the one the
+    // host's record names, or the one that replaced it after its line broke
+    // (the host's record is not written after the call that opened it). A
+    // stale handle (closed since, of another port, or reused by the
+    // platform) is opened afresh instead.
+    const PlatformHandle named = static_cast<PlatformHandle>(config->sharedHandle);
+    if (named != 0 && use.users != 0 && (named == use.device || named == use.published)) {
+        if (lineKeeper_.PortIndex() != portIndex) {
             ReleasePort();  // a station moving over leaves its old line first
-            port->device = use.device;
-            port->ioEvent = sharedEventTable[portIndex];
+            lineKeeper_.Bind(portIndex);
             ++use.users;
         }
+        lineKeeper_.Follow(*port);
         status.SetCode(kStatusOk);
         return 1;
     }
 
+    // A station whose line is down holds no device: it leaves that line
+    // before it opens another.
+    if (lineKeeper_.Bound() && !port->IsOpen()) ReleasePort();
     if (use.users != 0 && !port->IsOpen()) {
         // Another station's device is live on this port (the host lost its
         // handle). The device is not to be shared this way; Windows refuses
@@ -94,24 +95,26 @@ int32_t DriverBase::OpenLine(PortConfig* config) {
         return 0;
     }
 
-    char path[24];
-    std::snprintf(path, sizeof path, "\\\\.\\COM%d", portIndex + 1);
-    if (port->Open(path, kQueueSize, kQueueSize) != 0) {
+    LineSetup setup;
+    setup.baudRate = BaudRateOf(line.baudCode);
+    setup.dataBits = line.eightDataBits != 0 ? 8 : 7;
+    setup.parity = ParityOf(line.parityCode);
+    setup.stopBits = line.twoStopBits != 0 ? 2 : 0;
+    uint32_t refused = 0;
+    if (OpenPortDevice(*port, portIndex, setup, &refused) != 0) {
         status.SetCode(kStatusInitFailed);
         return 0;
     }
 
-    const uint32_t refused = port->SetLineSettings(BaudRateOf(line.baudCode), line.eightDataBits != 0 ? 8 : 7,
-                                                   ParityOf(line.parityCode), line.twoStopBits != 0 ? 2 : 0);
-    port->SetEventMask(kEventMaskOpen);
-    port->SetHandshakeMode(kHandshakeOpen);
-    port->SetReadTimeoutMode(kReadModeOpen);
-
     // Published even when the settings were refused: the device stays open.
     config->sharedHandle = static_cast<uint32_t>(port->device);
     sharedEventTable[portIndex] = port->ioEvent;
+    use = SharedPortUse{};
     use.device = port->device;
+    use.published = port->device;
     use.users = 1;
+    use.setup = setup;
+    lineKeeper_.Bind(portIndex);
 
     if (refused != 0) {
         status.SetCode(kStatusInitFailed);
@@ -119,6 +122,8 @@ int32_t DriverBase::OpenLine(PortConfig* config) {
     }
     return 1;
 }
+
+bool DriverBase::LineReady() { return lineKeeper_.Ready(Line()); }
 
 int32_t STDMETHODCALLTYPE DriverBase::Close(int32_t /*unused*/) {
     ReleasePort();
@@ -128,21 +133,34 @@ int32_t STDMETHODCALLTYPE DriverBase::Close(int32_t /*unused*/) {
 }
 
 void DriverBase::ReleasePort() {
-    if (!port || !port->IsOpen()) return;
-    const int portIndex = FindSharedPort(port->device);
-    if (portIndex >= 0 && SharedPortAt(portIndex).users > 1) {
+    if (!port) return;
+    if (!lineKeeper_.Bound()) {
+        // A port object the host did not open through this driver.
+        if (port->IsOpen()) {
+            port->SetEventMask(kEventMaskClose);
+            port->Close();
+        }
+        return;
+    }
+    const int portIndex = lineKeeper_.PortIndex();
+    SharedPortUse& use = SharedPortAt(portIndex);
+    if (use.users > 1) {
         // Others still use the device: only this station lets go of it.
-        --SharedPortAt(portIndex).users;
+        --use.users;
+        lineKeeper_.Unbind();
         port->device = 0;
         port->ioEvent = 0;
         return;
     }
-    port->SetEventMask(kEventMaskClose);
-    port->Close();
-    if (portIndex >= 0) {
-        SharedPortAt(portIndex) = SharedPortUse{};
-        sharedEventTable[portIndex] = 0;
+    // The last user closes the live device, whichever station opened it.
+    lineKeeper_.Follow(*port);
+    lineKeeper_.Unbind();
+    if (port->IsOpen()) {
+        port->SetEventMask(kEventMaskClose);
+        port->Close();
     }
+    use = SharedPortUse{};
+    sharedEventTable[portIndex] = 0;
 }
 
 }  // namespace kelvora

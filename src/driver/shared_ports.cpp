@@ -11,14 +11,6 @@ SharedPortUse sharedPorts[kSharedPortCount];
 
 SharedPortUse& SharedPortAt(int portIndex) { return sharedPorts[portIndex]; }
 
-int FindSharedPort(PlatformHandle device) {
-    if (device == 0) return -1;
-    for (int i = 0; i < kSharedPortCount; ++i) {
-        if (sharedPorts[i].users != 0 && sharedPorts[i].device == device) return i;
-    }
-    return -1;
-}
-
 void ResetSharedPorts() {
     for (int i = 0; i < kSharedPortCount; ++i) {
         sharedPorts[i] = SharedPortUse{};

@@ -22,6 +22,7 @@ struct ExchangeResult {
     uint32_t elapsedMs = 0;    // from the write to the end of collecting
     uint32_t received = 0;     // bytes of the response
     uint32_t setAside = 0;     // stale bytes read off before the write
+    bool written = false;      // the request went out (a port failure came while the answer was awaited)
     // The final result that ended it, as a row of the modem's table; null
     // for the caller's terminator or none. Lives as long as the modem.
     const FinalResult* endedBy = nullptr;

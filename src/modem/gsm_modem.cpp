@@ -55,6 +55,7 @@ const char* SendOutcomeName(SendOutcome outcome) {
         case SendOutcome::kRefused: return "refused by the modem or the network";
         case SendOutcome::kNoAnswer: return "no answer by the time-out";
         case SendOutcome::kPortFailed: return "port failure";
+        case SendOutcome::kCutOff: return "cut off by a port failure after the message was handed to the modem, not confirmed";
     }
     return "?";
 }
@@ -119,6 +120,7 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
         return false;  // RTS stays raised, as the line driver's owner expects
     }
 
+    r.written = true;
     // The time-out counts from the write: silence ends the exchange after
     // about T in all, while bytes that keep coming hold it open.
     const uint32_t start = clock.TickCount();
@@ -186,6 +188,10 @@ bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
     buffer.push_back(kCtrlZ);
     length = static_cast<uint32_t>(buffer.size());
     ExchangeUntil(buffer, length, kFinalResult, &exchange);
+    if (exchange.outcome == ExchangeOutcome::kPortFailed && exchange.written) {
+        // The modem has the whole message: whether it went out is unknown.
+        return Report(Line().TraceOrOff(), &record, result, SendOutcome::kCutOff);
+    }
     if (exchange.outcome != ExchangeOutcome::kAnswered) {
         return Report(Line().TraceOrOff(), &record, result, SendOutcomeOf(exchange), exchange.errorNumber);
     }

@@ -25,6 +25,16 @@ constexpr uint32_t kPortTimeout = 1460;       // our own wait expired
 constexpr uint32_t kPortBadMode = 0x80070057; // invalid argument
 constexpr uint32_t kWaitForever = 0xFFFFFFFF;
 
+// Whether a transfer (Write, Read, WaitForEvent, the input-queue count) that
+// returned this code says the line itself failed rather than a wait ran out:
+// every failure but the time-out. A device unplugged or a hang-up gives EIO,
+// ENXIO, ENODEV or EBADF on POSIX; a removed device gives ERROR_BAD_COMMAND,
+// ERROR_ACCESS_DENIED, ERROR_DEVICE_REMOVED, ERROR_GEN_FAILURE or
+// ERROR_OPERATION_ABORTED on Windows, and a pty gone under Wine
+// ERROR_NOT_READY on a write and ERROR_BROKEN_PIPE on a read. A port that is
+// not open (6) counts too: its owner knows whether it closed it.
+constexpr bool IsLineFailure(uint32_t code) { return code != kPortOk && code != kPortTimeout; }
+
 // Line events (EV_RXCHAR ... EV_RING).
 constexpr uint32_t kEventRxChar = 0x0001;
 constexpr uint32_t kEventRxFlag = 0x0002;

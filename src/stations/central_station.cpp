@@ -58,7 +58,10 @@ int32_t STDMETHODCALLTYPE CentralStation::Read(int32_t* deviceAddress, RegisterR
                 uint32_t& lastPoll = stationWide ? stationPollTick : image[site][GroupStart(address)].lastPollTick;
                 const size_t slot = stationWide ? CentreView::kStationSlot : CentreView::GroupSlot(site, address);
                 uint32_t at = now;
-                if (PollDue(now, lastPoll)) {
+                // A line that is down and not to be reopened yet is not
+                // polled: the read answers from the image at once, and the
+                // first read once the line is back polls.
+                if (PollDue(now, lastPoll) && LineReady()) {
                     lastPoll = now;  // before anything: a poll that finds nothing counts
                     bool failed = false;
                     const uint32_t listed = Poll(*request, &failed);
@@ -242,8 +245,13 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
 
     const std::string command = FormatWriteCommand(site, address, v);
     const SiteNumbers copy = numbers[site];
-    if (trace.on()) trace.Emit("write command " + command + " for site " + std::to_string(site) + " after the pause");
-    clock().Sleep(kModemPauseMs);
+    // A line that is down fails the send at once: no pause for it.
+    const bool lineUp = LineReady();
+    if (trace.on()) {
+        trace.Emit("write command " + command + " for site " + std::to_string(site) +
+                   (lineUp ? " after the pause" : ": the line is down"));
+    }
+    if (lineUp) clock().Sleep(kModemPauseMs);
     SendResult sent;
     GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str(), &sent);
     // The image shows what the site has been told: a value that never left

@@ -55,7 +55,9 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
                 const int32_t address = request->address0;
                 if (!ValidAddress(address)) break;
                 const int32_t first = GroupStart(address);
-                if (PollDue(now, image[first].lastPollTick)) {
+                // A line that is down and not to be reopened yet is not
+                // polled: the first read once it is back polls.
+                if (PollDue(now, image[first].lastPollTick) && LineReady()) {
                     image[first].lastPollTick = now;
                     if (trace.on()) {
                         trace.Emit("poll for the read of " + RegisterText(registerTable, *request) + " (group " +

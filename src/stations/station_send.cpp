@@ -10,7 +10,8 @@ namespace kelvora {
 uint32_t SendStatus(const SendResult& result) {
     switch (result.outcome) {
         case SendOutcome::kAccepted: return kStatusOk;
-        case SendOutcome::kNoAnswer: return kStatusTimeout;
+        case SendOutcome::kNoAnswer:
+        case SendOutcome::kCutOff: return kStatusTimeout;  // not confirmed: it may have gone out
         default: return kStatusWriteError;
     }
 }

@@ -13,9 +13,11 @@
 namespace kelvora {
 
 // The status a host write leaves for a message handed to the modem: 0 when
-// the modem accepted it, 7 (timed out) when the modem did not answer in
-// time, 6 (write error) when the modem or the network refused it, the driver
-// refused the number or the text, or the port failed.
+// the modem accepted it; 7 (timed out) when it was not confirmed and may have
+// gone out (the modem did not answer in time, or the port failed after the
+// message was handed over); 6 (write error) when it was not sent: the modem
+// or the network refused it, the driver refused the number or the text, or
+// the port failed before the message was handed over.
 uint32_t SendStatus(const SendResult& result);
 
 // Why a free text (SEND_MSG, NUL-terminated, in the code page) is not sent:

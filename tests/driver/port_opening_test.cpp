@@ -18,17 +18,7 @@ using testing::FakeClock;
 using testing::FakeStation;
 using testing::ScriptedPort;
 
-struct Station {
-    explicit Station(FakeClock& clock) : object(std::make_unique<FakeStation>()) {
-        auto owned = std::make_unique<ScriptedPort>(&clock);
-        port = owned.get();
-        object->driver.SetPort(std::move(owned));
-        object->driver.SetClock(clock);
-    }
-    DriverBase& driver() { return object->driver; }
-    std::unique_ptr<FakeStation> object;
-    ScriptedPort* port;
-};
+using Station = testing::ScriptedStation;
 
 bool Called(const ScriptedPort& port, const std::string& call) {
     return std::find(port.calls.begin(), port.calls.end(), call) != port.calls.end();

@@ -1,12 +1,14 @@
 // A minimal station for driver tests: a fake station object that begins with
 // an IUnknown counting its calls and embeds a DriverBase-derived driver, as
-// the COM layer's station objects do.
+// the COM layer's station objects do; and one on a scripted port.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "driver/driver_base.h"
 #include "platform/com_types.h"
+#include "support/scripted_port.h"
 
 namespace kelvora::testing {
 
@@ -56,6 +58,19 @@ public:
     ULONG references = 1;
     int32_t padding[3] = {};  // keeps the driver at a non-trivial offset
     TestDriver driver{this};
+};
+
+// A fake station whose driver works on a scripted port and a fake clock.
+struct ScriptedStation {
+    explicit ScriptedStation(FakeClock& clock) : object(std::make_unique<FakeStation>()) {
+        auto owned = std::make_unique<ScriptedPort>(&clock);
+        port = owned.get();
+        object->driver.SetPort(std::move(owned));
+        object->driver.SetClock(clock);
+    }
+    DriverBase& driver() { return object->driver; }
+    std::unique_ptr<FakeStation> object;
+    ScriptedPort* port;  // owned by the driver
 };
 
 }  // namespace kelvora::testing

@@ -41,6 +41,7 @@ uint32_t ScriptedPort::Open(const char* path, uint32_t inQueueSize, uint32_t out
 uint32_t ScriptedPort::Close() {
     calls.push_back("Close");
     lastError = 0;
+    incoming_.clear();  // what a closed device had received is gone with it
     device = 0;
     ioEvent = 0;
     return 0;
@@ -159,6 +160,7 @@ uint32_t ScriptedPort::GetInputQueueCount(uint32_t* count) {
     if (count) *count = 0;
     lastError = 0;
     if (!IsOpen()) return Fail(kPortNotOpen);
+    if (queueCountResult != 0) return Fail(queueCountResult);
     if (count) *count = static_cast<uint32_t>(Pending());
     return 0;
 }

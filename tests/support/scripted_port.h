@@ -40,6 +40,7 @@ public:
     uint32_t writeResult = 0;
     uint32_t readResult = 0;
     uint32_t waitResult = 0;
+    uint32_t queueCountResult = 0;
     uint32_t eventBits = kEventRxChar;  // what WaitForEvent reports
     // How many reads succeed before readResult applies (~0u: never fails).
     uint32_t readsBeforeFailure = ~0u;

@@ -21,6 +21,7 @@ const struct {
     {": refused by the modem or the network", SendFate::kRefused},
     {": no answer by the time-out", SendFate::kNoAnswer},
     {": port failure", SendFate::kPortFailed},
+    {": cut off by a port failure", SendFate::kCutOff},
 };
 
 void ReadSend(const std::string& line, DriverEvents* events) {

@@ -15,7 +15,8 @@ enum class SendFate {
     kNotSent,      // the driver refused it before writing anything
     kRefused,      // a final error result from the modem or the network
     kNoAnswer,     // no answer by the time-out: the message may have gone out
-    kPortFailed,
+    kPortFailed,   // before the message was handed to the modem: not sent
+    kCutOff,       // after it was: not confirmed, it may have gone out
 };
 
 struct DriverEvents {

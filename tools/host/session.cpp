@@ -104,6 +104,9 @@ std::string Session::SendFailure(const DriverEvents& events, const char* statusT
                    " ms (--timeout); the message may have gone out";
         case SendFate::kPortFailed:
             return "NOT sent: the serial port failed (a write or a read on the port did not go through)";
+        case SendFate::kCutOff:
+            return "NOT confirmed: the serial port failed after the message was handed to the modem; it may have "
+                   "gone out";
         default:
             return "NOT sent: " + DescribeStatusText(statusText) +
                    (takeTraceLines ? "" : "; why is in the driver's trace (not followed with --trace=debug)");

@@ -41,6 +41,10 @@ void SendTestMessage(ModemLine& line, ProbeFindings& findings, const std::string
         case kelvora::SendOutcome::kPortFailed:
             findings.Problem("test message to " + to + ": the port failed");
             return;
+        case kelvora::SendOutcome::kCutOff:
+            findings.Problem("test message to " + to +
+                             ": the port failed after the message was handed to the modem; it may have gone out");
+            return;
     }
 }
 
