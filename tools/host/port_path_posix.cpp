@@ -66,8 +66,12 @@ bool HoldsPtyMaster(const std::string& pid, const std::string& fd, unsigned ptyI
 }  // namespace
 
 std::string OtherPortUsers(const ResolvedPort& port) {
-    const std::string path = port.devicePath.empty() ? "/dev/ttyS" + std::to_string(port.comNumber - 1)
-                                                     : port.devicePath;
+    const std::string named = port.devicePath.empty() ? "/dev/ttyS" + std::to_string(port.comNumber - 1)
+                                                      : port.devicePath;
+    // A link (/dev/serial/by-id/..., a simulator's modem0) names the device it points at.
+    char* real = realpath(named.c_str(), nullptr);
+    const std::string path = real != nullptr ? real : named;
+    std::free(real);
     struct stat device {};
     struct stat ptmx {};
     if (stat(path.c_str(), &device) != 0) return std::string();

@@ -62,14 +62,23 @@ int AtModem::Deliver(const std::string& pdu, std::string* error) {
 
 void AtModem::Restart(SystemTime bootUntil) {
     ResetProfile();
+    DropInput();
+    deafUntil_ = bootUntil;
+    log_.push_back({std::chrono::system_clock::now(), "<restart>", ""});
+}
+
+void AtModem::DropLine() {
+    DropInput();
+    log_.push_back({std::chrono::system_clock::now(), "<hang-up>", ""});
+}
+
+void AtModem::DropInput() {
     mode_ = Mode::Command;
     line_.clear();
     echoPending_.clear();
     pdu_.clear();
     overflow_ = false;
     output_.clear();
-    deafUntil_ = bootUntil;
-    log_.push_back({std::chrono::system_clock::now(), "<restart>", ""});
 }
 
 void AtModem::Receive(const char* data, size_t count, SystemTime now) {

@@ -54,6 +54,9 @@ public:
     void SetEcho(bool on) { echo_ = on; }
     // See Modem::Restart: output and half-received input dropped, factory settings, deaf until bootUntil.
     void Restart(SystemTime bootUntil);
+    // The line hung up: what was on its way either side is lost (a command
+    // line or a PDU half received, answers not yet sent); the settings stay.
+    void DropLine();
     void SetCmti(bool on) { cnmiMt_ = on ? 1 : 0; }
 
 private:
@@ -73,6 +76,7 @@ private:
     std::string Format(const Answer& answer) const;
     std::string ResultText(const std::string& result) const;
     void ResetProfile();
+    void DropInput();  // half-received input and unsent output
 
     size_t id_;
     std::string number_;

@@ -210,6 +210,10 @@ json HandleControlRequest(Network& network, const json& request, bool* quit) {
                                           request.value("text", std::string("storage full")));
         } else if (cmd == "restart") {
             m.Restart(Millis(request.value("boot_ms", 1000)));
+        } else if (cmd == "unplug") {
+            m.Unplug(Millis(request.value("away_ms", 5000)), Millis(request.value("boot_ms", 1000)));
+        } else if (cmd == "hang_up") {
+            m.HangUp();
         } else if (cmd == "echo") {
             m.SetEcho(request.at("on").get<bool>());
         } else if (cmd == "clear_faults") {

@@ -27,7 +27,7 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
 
 std::string Modem::DevicePath() const {
     MODEM_SLOT_OR(std::string());
-    return slot.slavePath;
+    return slot.linkPath;
 }
 
 std::string Modem::Number() const {

@@ -2,7 +2,6 @@
 // and output paced at each modem's line rate.
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,39 +41,6 @@ std::string NumberPlus(const std::string& first, size_t n) {
     return prefix + out;
 }
 
-bool OpenPty(ModemSlot* slot, std::string* error) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master < 0) {
-        *error = std::string("posix_openpt: ") + std::strerror(errno);
-        return false;
-    }
-    char name[128];
-    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
-        *error = std::string("pty set-up: ") + std::strerror(errno);
-        close(master);
-        return false;
-    }
-    const int slave = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave < 0) {
-        *error = std::string("open ") + name + ": " + std::strerror(errno);
-        close(master);
-        return false;
-    }
-    // Raw, so that nothing the modem sends is echoed back to it by the line discipline.
-    termios tio{};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    cfsetspeed(&tio, B115200);
-    tcsetattr(slave, TCSANOW, &tio);
-    fcntl(master, F_SETFD, FD_CLOEXEC);
-    slot->master = master;
-    slot->slaveHold = slave;
-    slot->slavePath = name;
-    slot->lineOpen = true;
-    return true;
-}
-
 }  // namespace
 
 Network::Network(NetworkOptions options) : impl_(new Impl(std::move(options))) {}
@@ -100,13 +66,14 @@ bool Network::Start(std::string* error) {
         slot->baud = n.options.baudRate;
         slot->at = std::make_unique<AtModem>(i, slot->number, n.options, impl_.get());
         if (n.FindByRouting(slot->routing) >= 0) why = "two modems with the number " + slot->number;
-        if (why.empty()) OpenPty(slot.get(), &why);
+        if (why.empty() && (!n.linkDirectory.empty() || n.MakeLinkDirectory(&why))) n.OpenLine(*slot, &why);
         n.modems.push_back(std::move(slot));
         if (!why.empty()) break;
     }
     if (why.empty() && pipe2(n.wake, O_NONBLOCK | O_CLOEXEC) != 0) why = std::string("pipe: ") + std::strerror(errno);
     if (!why.empty()) {
         for (auto& slot : n.modems) n.CloseLine(*slot);
+        n.RemoveLinks();
         n.modems.clear();
         if (error) *error = why;
         return false;
@@ -125,6 +92,7 @@ void Network::Stop() {
     impl_->thread.join();
     lock.lock();
     for (auto& slot : impl_->modems) impl_->CloseLine(*slot);
+    impl_->RemoveLinks();
     close(impl_->wake[0]);
     close(impl_->wake[1]);
     impl_->wake[0] = impl_->wake[1] = -1;
@@ -362,6 +330,7 @@ void Network::Impl::Loop() {
         LandDue(now, &deadline);
         LandHeld(now, &deadline);
         LandKept(now, &deadline);
+        PlugDue(now, &deadline);
         for (size_t i = 0; i < modems.size(); ++i) {
             ModemSlot& slot = *modems[i];
             Collect(slot, now);
@@ -384,6 +353,7 @@ void Network::Impl::Loop() {
         lock.unlock();
         const int ready = ppoll(fds.data(), fds.size(), &ts, nullptr);
         lock.lock();
+        ++turns;
         if (ready <= 0) continue;
         if (fds[0].revents & POLLIN) {
             while (read(wake[0], buffer, sizeof buffer) > 0) {

@@ -20,9 +20,13 @@ struct ModemSlot {
     std::string number;
     std::string routing;        // NormaliseNumber(number)
     std::string slavePath;
+    std::string linkPath;       // what clients open: a link to slavePath, absent while unplugged
     int master = -1;
     int slaveHold = -1;         // keeps the slave configured and the master readable between clients
     bool lineOpen = false;
+    bool unplugged = false;     // the path is gone until plugAt
+    SteadyTime plugAt;
+    Millis bootAfterPlug{0};
     uint32_t baud = 0;
 
     struct Pending {
@@ -101,6 +105,19 @@ struct Network::Impl : SubmitSink {
     void Collect(ModemSlot& slot, SteadyTime now);
     void Pump(ModemSlot& slot, SteadyTime now);
     void CloseLine(ModemSlot& slot);
+    // The line's ends (modem_line.cpp): a new pty for the slot and the link
+    // to it; the unplugging, plugging back and hang-up of a modem.
+    bool OpenLine(ModemSlot& slot, std::string* error);
+    // Both wait (lock held by the caller) until the old line is released.
+    void Unplug(ModemSlot& slot, Millis away, Millis boot, std::unique_lock<std::mutex>& lock);
+    void HangUp(ModemSlot& slot, std::unique_lock<std::mutex>& lock);
+    // Plugs back the modems whose time has come; the next time one is due.
+    void PlugDue(SteadyTime now, SteadyTime* next);
+    bool MakeLinkDirectory(std::string* error);
+    // Waits until the I/O thread has gone round once more: a pty closed
+    // here is released by its poll only then.
+    void AwaitTurn(std::unique_lock<std::mutex>& lock);
+    void RemoveLinks();
     void Wake();
     void Loop();
     int FindByRouting(const std::string& routing) const;
@@ -115,6 +132,8 @@ struct Network::Impl : SubmitSink {
     std::deque<HeldBack> kept;        // for full stores, in arrival order; `latest`: the validity's end
     NetworkStats stats;
     std::thread thread;
+    std::string linkDirectory;        // the modems' device links, made at Start
+    uint64_t turns = 0;               // the I/O thread's rounds
     bool running = false;
     bool stopping = false;
     int wake[2] = {-1, -1};

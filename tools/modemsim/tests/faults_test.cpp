@@ -1,5 +1,8 @@
 // Faults on demand: what the line shows for each, and that they wear off.
 #include <poll.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include "test_network.h"
 
@@ -155,4 +158,41 @@ TEST_F(ModemTest, ARestartLosesWhatWasInFlightKeepsTheStoreAndEchoesAgain) {
     EXPECT_EQ(line(0).ReadFor(600ms), "");
     EXPECT_EQ(line(0).Command("AT\r"), "AT\r\r\nOK\r\n");  // echo back on
     EXPECT_EQ(modem(0).Stored().size(), 1u);
+}
+
+TEST_F(ModemTest, UnpluggedTheDeviceIsGoneThenANewLineAtTheSamePathFindsARestartedModem) {
+    line(0).Command("ATE0\r");
+    ASSERT_EQ(modem(0).InjectText("+8613900000002", "kept"), 1);
+    const std::string path = modem(0).DevicePath();
+    line(0).Write("AT+CMG");  // half a command line when it goes
+    modem(0).Unplug(500ms, 0ms);
+    EXPECT_FALSE(modem(0).LineOpen());
+    EXPECT_FALSE(line(0).Write("S=1\r"));  // the client's line is gone
+    EXPECT_NE(access(path.c_str(), F_OK), 0);
+    // A message for it meanwhile lands in its store.
+    line(1).Command("ATE0\r");
+    EXPECT_EQ(Send(1, SubmitPdu("8613900000001", "0061")), "\r\n+CMGS: 0\r\n\r\nOK\r\n");
+
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (access(path.c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_EQ(access(path.c_str(), F_OK), 0) << "not plugged back";
+    EXPECT_TRUE(modem(0).LineOpen());
+    PtyClient again(path);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.Command("AT\r"), "AT\r\r\nOK\r\n");  // echo on again, nothing half-received
+    EXPECT_EQ(modem(0).Stored().size(), 2u);
+}
+
+TEST_F(ModemTest, AHangUpComesBackAtOnceOnANewLineWithTheModemAsItWas) {
+    line(0).Command("ATE0\r");
+    const std::string path = modem(0).DevicePath();
+    line(0).Write("AT+CMG");
+    modem(0).HangUp();
+    EXPECT_FALSE(line(0).Write("S=1\r"));
+    PtyClient again(path);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.Command("AT\r"), "\r\nOK\r\n");  // echo still off
+    EXPECT_TRUE(modem(0).LineOpen());
 }

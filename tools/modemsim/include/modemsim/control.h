@@ -3,7 +3,8 @@
 //
 // Requests: {"cmd": "<name>", ...}; every reply has "ok" (and "error" when false).
 //   modems                                     -> "modems": [{index, device, number, line_open, capacity, stored,
-//                                                            high_water, undeletable, stuck}]
+//                                                            high_water, undeletable, stuck}]; device is the
+//                                                            link clients open
 //   inject        modem, text, sender, coding ("gsm7"|"ucs2"|"8bit"), [index]   -> "index"
 //   inject_pdu    modem, pdu, [status 0..3], [index]                          -> "index"
 //   stored        modem                        -> "messages": [{index, status, length, pdu, decoded}]
@@ -27,6 +28,9 @@
 //                 (default 321) for good; cms_error 0 lifts it (Modem::RefuseDeletes)
 //   fill_store    modem, [sender], [text]      every free place of the store taken -> "filled"
 //   restart       modem, [boot_ms]             the modem restarts (Modem::Restart)
+//   unplug        modem, [away_ms], [boot_ms]  the modem is unplugged for away_ms, then starts
+//                                              (Modem::Unplug; 5000 and 1000 by default)
+//   hang_up       modem                        the line hangs up and comes back at once (Modem::HangUp)
 //   echo          modem, on                    command echo on or off (as ATE1 / ATE0)
 //   send_raw      modem, bytes
 //   baud          [modem], rate                (no modem: all)

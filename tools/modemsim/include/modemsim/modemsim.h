@@ -160,7 +160,7 @@ enum class FaultKind {
     Garbage,      // `bytes` sent before the answer
     CutOff,       // only the first `keepBytes` bytes of the answer leave
     Unsolicited,  // `bytes` inserted after the first `afterLines` line ends ("\r\n") of the answer
-    CloseLine,    // the modem hangs up: the pty is closed, the line is gone
+    CloseLine,    // the modem hangs up: the pty is closed, the line is gone for good
 };
 
 struct Fault {
@@ -181,9 +181,12 @@ class Network;
 class Modem {
 public:
     size_t id() const { return index_; }
-    std::string DevicePath() const;    // the pty slave, e.g. /dev/pts/7
+    // The path clients open: a link the network keeps to the modem's pty
+    // (/tmp/kelvora-modemsim-XXXXXX/modem0 -> /dev/pts/7), so that the modem
+    // is found at the same path after it was unplugged or hung up.
+    std::string DevicePath() const;
     std::string Number() const;        // as configured, e.g. +8613900000001
-    bool LineOpen() const;             // false after a CloseLine fault or Stop
+    bool LineOpen() const;             // false after a CloseLine fault or Stop, and while unplugged
 
     // Stores a message; index 0 = the lowest free one. Returns the index, or -1 (error says why).
     int InjectPdu(const std::string& hex, MessageStatus status = MessageStatus::ReceivedUnread, int index = 0,
@@ -209,6 +212,16 @@ public:
     // (a command line, a PDU) are lost, its settings go back to the factory's
     // (echo on), the store is kept; it hears nothing until `boot` is over.
     void Restart(Millis boot);
+    // The modem is unplugged (a USB modem pulled, a power cut): its line is
+    // closed and its device path is gone for `away`; then a new pty appears
+    // at the same path and the modem starts as after a power cycle (Restart
+    // with `boot`: echo on, the store kept). Messages for it reach its store
+    // meanwhile, as the network would deliver them once it is back.
+    void Unplug(Millis away, Millis boot);
+    // The line hangs up (a converter or a pty that goes away): closed, and
+    // opened again at once on a new pty at the same path. The modem keeps its
+    // settings and store; what it was sending or half-way receiving is lost.
+    void HangUp();
 
     std::vector<SubmittedPdu> Submitted() const;
     std::vector<LogEntry> CommandLog() const;
