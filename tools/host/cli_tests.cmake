@@ -220,7 +220,11 @@ if(TARGET kelvora-modemsim)
                       PROGRAM ${sim} EXPECT "FAIL +no answer to AT, and the port is busy: also open in process [0-9]+ \\(python3\\)")
   endif()
   kelvora_host_test(probe_locked_port 4 "-n|1|--|sh|-c|flock $KELVORA_MODEM0_DEVICE $<TARGET_FILE:kelvora-host> probe --port $KELVORA_MODEM0_DEVICE"
-                    PROGRAM ${sim} EXPECT "cannot open /dev/pts/[0-9]+: the port is busy")
+                    PROGRAM ${sim} EXPECT "cannot open /[^ ]+: the port is busy")
+  kelvora_host_test(watch_unplugged 5
+                    "-n|1|--control|${CMAKE_CURRENT_BINARY_DIR}/watch-unplugged.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/watch_unplugged.sh|$<TARGET_FILE:kelvora-host>|${sim}"
+                    PROGRAM ${sim}
+                    EXPECT "\\(the port failed. reopening\\).*\\(the port is back\\)")
   kelvora_host_test(modem_care 0
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/modem-care.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/modem_care.sh|$<TARGET_FILE:kelvora-host>|${sim}"
                     PROGRAM ${sim}

@@ -11,6 +11,9 @@ constexpr char kPollDone[] = "  poll done: ";
 constexpr char kModemSilent[] = "(the modem fell silent)";
 constexpr char kSend[] = "  send ";
 constexpr char kBitWriteRefused[] = "  bit write refused: ";
+constexpr char kLineBroken[] = "  line broken: ";
+constexpr char kLineReopenFailed[] = "  line reopen failed: ";
+constexpr char kLineBack[] = "  line back: ";
 
 const struct {
     const char* text;  // after the message and its numbers
@@ -51,6 +54,14 @@ DriverEvents ReadDriverEvents(const std::vector<std::string>& lines) {
             const std::string summary = line.substr(poll + sizeof kPollDone - 1);
             events.polls.push_back(summary);
             if (summary.find(kModemSilent) != std::string::npos) events.pollUnanswered = true;
+            continue;
+        }
+        const bool down = line.find(kLineBroken) != std::string::npos || line.find(kLineReopenFailed) != std::string::npos;
+        const bool back = line.find(kLineBack) != std::string::npos;
+        if (down || back) {
+            events.lineEvent = true;
+            events.lineDown = down;
+            events.lineBack = events.lineBack || back;
             continue;
         }
         const size_t bitWrite = line.find(kBitWriteRefused);

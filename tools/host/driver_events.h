@@ -22,6 +22,12 @@ enum class SendFate {
 struct DriverEvents {
     std::vector<std::string> polls;  // "listed 2, applied 1, ..."
     bool pollUnanswered = false;     // a poll the modem did not answer
+    // The serial line: it broke or a reopen failed (lineDown), or a reopen
+    // brought it back (lineBack); lineDown tells the state after the last of
+    // them, lineBack whether any came back.
+    bool lineEvent = false;
+    bool lineDown = false;
+    bool lineBack = false;
     SendFate send = SendFate::kUnknown;
     std::string sendDetail;          // the refusal, or "error 500"
     int errorNumber = -1;

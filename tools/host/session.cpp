@@ -23,6 +23,8 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr char kUnansweredNote[] = "(the modem did not answer the poll; value from the station's copy)";
+constexpr char kPortFailedNote[] = "(the port failed; reopening)";
+constexpr char kPortBackNote[] = "(the port is back)";
 
 uint32_t ElapsedMs(SteadyClock::time_point since) {
     return static_cast<uint32_t>(
@@ -48,10 +50,25 @@ DriverEvents Session::TakeEvents() {
     const std::vector<std::string> lines = takeTraceLines();
     FollowView(lines);
     DriverEvents events = ReadDriverEvents(lines);
+    if (events.lineEvent) portDown_ = events.lineDown;
+    portBack_ = portBack_ || events.lineBack;
     if (settings_.verbose) {
         for (const std::string& summary : events.polls) WriteErr("kelvora-host: poll: " + summary + "\n");
     }
     return events;
+}
+
+std::string Session::WithPortNote(std::string notes) {
+    if (portDown_) {
+        // A poll unanswered is the port's doing: the port's note says it.
+        const size_t at = notes.find(kUnansweredNote);
+        if (at != std::string::npos) notes.erase(at, sizeof kUnansweredNote - 1);
+        while (!notes.empty() && notes.front() == ' ') notes.erase(0, 1);
+    }
+    const char* port = portDown_ ? kPortFailedNote : portBack_ ? kPortBackNote : nullptr;
+    portBack_ = false;
+    if (port == nullptr) return notes;
+    return notes.empty() ? port : std::string(port) + " " + notes;
 }
 
 bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value, std::string* note) {
@@ -197,7 +214,7 @@ int Session::Watch(const Operation& operation) {
             if (!ReadOne(resolved, &values.back().value, &note)) return kExitOperationFailed;
             if (!note.empty() && notes.find(note) == std::string::npos) notes += (notes.empty() ? "" : " ") + note;
         }
-        output_.Values(values, std::string(), notes);
+        output_.Values(values, std::string(), WithPortNote(notes));
         if (settings_.watchCount != 0 && round + 1 == settings_.watchCount) break;
         const uint64_t nowMs = ElapsedMs(start);
         do {

@@ -99,6 +99,9 @@ private:
     // What the driver's trace tells of the operation just run; with -v its
     // polls are shown, and a free text a poll took is shown always.
     DriverEvents TakeEvents();
+    // A watch row's notes with the port's first, while the line is down or on
+    // the round it came back.
+    std::string WithPortNote(std::string notes);
     // The station's view in the lines just taken (session_status.cpp).
     void FollowView(const std::vector<std::string>& lines);
     // Repeated reads at a site that reports cost an SMS per group and poll:
@@ -130,6 +133,10 @@ private:
     bool readFailed_ = false;  // a read the centre failed (StaleAfter)
     StationView view_;
     std::string readFailure_;  // the driver's reason for the last read it failed
+    // The driver's serial line as its trace last told: down until a reopen
+    // brought it back; portBack_ until a row said so.
+    bool portDown_ = false;
+    bool portBack_ = false;
 };
 
 }  // namespace kelvora_host
