@@ -120,7 +120,7 @@ uint32_t CentralStation::Poll(const RegisterRequest& request, bool* failed) {
     const PollCounts counts = mailbox.Poll(modem, trace, [this](const SmsRecord& record, std::string* detail) {
         return TakeMessage(record, detail);
     });
-    *failed = counts.modemSilent;
+    *failed = counts.modemSilent || counts.listingRefused;
     return listing;
 }
 

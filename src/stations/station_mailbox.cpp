@@ -124,6 +124,7 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
     counts.listed = listed;
     counts.modemSilent = stopped;
     ++polls_;
+    counts.listingRefused = read.outcome == ExchangeOutcome::kRefused || unread.outcome == ExchangeOutcome::kRefused;
     if (trace.on()) {
         trace.Emit("listed " + std::to_string(listed) + " message(s)" +
                    (stopped ? "; the modem did not finish answering, the poll stops after taking them" : ""));

@@ -53,6 +53,7 @@ struct PollCounts {
     int deleted = 0;
     int notDeleted = 0;         // remembered for a later poll
     bool modemSilent = false;   // the poll stopped at an exchange that ended by the time-out
+    bool listingRefused = false;  // a listing was answered ERROR, +CMS ERROR or +CME ERROR
 };
 
 // Remembered messages at the most: those whose delete is not confirmed, and

@@ -160,13 +160,18 @@ TEST_F(CentreViewTest, ASilentSiteReadsAsFailedAfterNSecondsAndWritesGoOn) {
     Report(NetworkNow(), 9, 3);
     EXPECT_EQ(kStatusOk, Read(120, &value));
 
-    // A poll the modem does not answer fails the reads it answers for,
-    // until the group's next poll is answered.
+    // A poll the modem does not answer, or whose listing it refuses, fails
+    // the reads it answers for, until the group's next poll is answered.
     modem.silent = true;
     EXPECT_EQ(kStatusReadError, Read(120, &value));
     RegisterRequest r = Request(kTypeM, 5, 121);
     EXPECT_EQ(0, station.Read(nullptr, &r, &v));  // no poll: the same group within 3 s
     modem.silent = false;
+    EXPECT_EQ(kStatusOk, Read(120, &value));
+    const auto modemAnswers = rig.port->onWrite;
+    rig.port->onWrite = [](ScriptedPort& port, const std::string&) { port.Arrive("\r\n+CMS ERROR: 310\r\n", 20); };
+    EXPECT_EQ(kStatusReadError, Read(120, &value));
+    rig.port->onWrite = modemAnswers;
     EXPECT_EQ(kStatusOk, Read(120, &value));
 
     const std::string trace = ReadWholeFile(path);
