@@ -3,7 +3,7 @@
 
 #include "driver/host_records.h"
 #include "modem/send_checks.h"
-#include "stations/telemetry_frame.h"
+#include "stations/free_text.h"
 
 namespace kelvora {
 
@@ -19,10 +19,8 @@ uint32_t SendStatus(const SendResult& result) {
 SendRefusal CheckFreeText(const char* text) {
     const SendRefusal why = CheckMessageText(text);
     if (why != SendRefusal::kNone) return why;
-    WriteCommand command{};
-    Report report{};
-    return ParseWriteCommand(text, &command) || ParseReport(text, &report) ? SendRefusal::kTextReadsAsAFrame
-                                                                           : SendRefusal::kNone;
+    // A station receiving it must keep it as a free text, not apply it as a frame.
+    return IsFreeText(text) ? SendRefusal::kNone : SendRefusal::kTextReadsAsAFrame;
 }
 
 uint32_t SendFreeText(GsmModem& modem, const SiteNumbers& numbers, const char* textValue, size_t textCapacity) {
