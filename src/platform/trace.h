@@ -15,23 +15,32 @@
 
 namespace kelvora {
 
+// Who wrote a line: the station's role, device address and port.
+struct TraceWriter {
+    std::string role = "station";
+    int32_t device = -1;  // not known yet
+    int port = 0;         // COM<n>; 0: not open yet
+};
+
 class Trace {
 public:
     bool on() const { return sink_ != nullptr; }
 
     void Attach(std::shared_ptr<TraceSink> sink) { sink_ = std::move(sink); }
-    void SetRole(const char* role) { role_ = role; }
-    void SetDevice(int32_t deviceAddress) { device_ = deviceAddress; }
-    void SetPort(int portNumber) { port_ = portNumber; }
+    void SetRole(const char* role) { writer_.role = role; }
+    void SetDevice(int32_t deviceAddress) { writer_.device = deviceAddress; }
+    void SetPort(int portNumber) { writer_.port = portNumber; }
 
     void Emit(const std::string& event) const;
 
 private:
     std::shared_ptr<TraceSink> sink_;
-    std::string role_ = "station";
-    int32_t device_ = -1;  // not known yet
-    int port_ = 0;         // COM<n>; 0: not open yet
+    TraceWriter writer_;
 };
+
+// Reads a line a station traced back into its writer and its event; false
+// for any other line (what the sink itself notes, a line cut short).
+bool ReadTraceLine(const std::string& line, TraceWriter* writer, std::string* event);
 
 // Bytes as a quoted, printable text: \r, \n, \" and \\ escaped, every other
 // byte outside printable ASCII as \xHH.

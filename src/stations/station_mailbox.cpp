@@ -40,15 +40,6 @@ std::string DescribeMessage(const SmsRecord& record) {
            Printable(FieldText(record.text, sizeof record.text));
 }
 
-std::string DescribeCounts(const PollCounts& c) {
-    return "poll done: listed " + std::to_string(c.listed) + ", applied " + std::to_string(c.applied) +
-           ", refused by the sender check " + std::to_string(c.refusedBySender) + ", not a frame " +
-           std::to_string(c.notAFrame) + ", not for this station " + std::to_string(c.notForStation) +
-           ", sent before one applied " + std::to_string(c.sentBeforeApplied) + ", seen before " +
-           std::to_string(c.seenBefore) + ", deleted " + std::to_string(c.deleted) +
-           ", left for a later poll " + std::to_string(c.notDeleted) + (c.modemSilent ? " (the modem fell silent)" : "");
-}
-
 void Count(PollCounts& counts, MessageFate fate) {
     switch (fate) {
         case MessageFate::kApplied: ++counts.applied; break;
@@ -124,7 +115,11 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
     counts.listed = listed;
     counts.modemSilent = stopped;
     ++polls_;
-    counts.listingRefused = read.outcome == ExchangeOutcome::kRefused || unread.outcome == ExchangeOutcome::kRefused;
+    for (const ExchangeResult* listing : {&read, &unread}) {
+        if (listing->outcome != ExchangeOutcome::kRefused || counts.listingRefused) continue;
+        counts.listingRefused = true;
+        counts.listingError = listing->errorNumber;
+    }
     if (trace.on()) {
         trace.Emit("listed " + std::to_string(listed) + " message(s)" +
                    (stopped ? "; the modem did not finish answering, the poll stops after taking them" : ""));
@@ -185,7 +180,7 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
     const bool complete = !counts.modemSilent && read.outcome == ExchangeOutcome::kAnswered &&
                           unread.outcome == ExchangeOutcome::kAnswered && listed < static_cast<int>(kMaxListedRecords);
     if (complete) TakeUnlistedAsDeleted();
-    if (trace.on()) trace.Emit(DescribeCounts(counts));
+    if (trace.on()) trace.Emit(DescribePollCounts(counts));
     return counts;
 }
 

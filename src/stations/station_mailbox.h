@@ -27,6 +27,7 @@
 #include "modem/gsm_modem.h"
 #include "modem/sms_record.h"
 #include "platform/trace.h"
+#include "stations/poll_counts.h"
 
 namespace kelvora {
 
@@ -39,21 +40,6 @@ enum class MessageFate : uint8_t {
     kSeenBefore,       // listed again after an unconfirmed delete, or a second copy of one
                        // applied: only deleted
     kSentBeforeApplied,  // a frame sent before one the station already applied for the same registers
-};
-
-// What one poll did, counted by fate.
-struct PollCounts {
-    int listed = 0;
-    int applied = 0;
-    int refusedBySender = 0;
-    int notAFrame = 0;
-    int notForStation = 0;
-    int seenBefore = 0;
-    int sentBeforeApplied = 0;
-    int deleted = 0;
-    int notDeleted = 0;         // remembered for a later poll
-    bool modemSilent = false;   // the poll stopped at an exchange that ended by the time-out
-    bool listingRefused = false;  // a listing was answered ERROR, +CMS ERROR or +CME ERROR
 };
 
 // Remembered messages at the most: those whose delete is not confirmed, and

@@ -80,7 +80,10 @@ void FakeModem::Command(ScriptedPort& port, const std::string& line) {
         port.Arrive("\r\n+CMGS: 7\r\n\r\nOK\r\n", answerDelayMs);
         return;
     }
-    if (line.rfind("AT+CMGL", 0) == 0) {
+    if (line.rfind("AT+CMGL", 0) == 0 && refuseListings != 0) {
+        port.Arrive(refuseListings < 0 ? "\r\nERROR\r\n" : "\r\n+CMS ERROR: " + std::to_string(refuseListings) + "\r\n",
+                    answerDelayMs);
+    } else if (line.rfind("AT+CMGL", 0) == 0) {
         const std::string answer = Listing(line == "AT+CMGL" ? kUnread : std::atoi(line.c_str() + 8), line);
         if (shapeNextListing && answer.find("+CMGL:") != std::string::npos) {
             const auto shape = std::move(shapeNextListing);

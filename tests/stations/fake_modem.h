@@ -46,6 +46,7 @@ public:
     int refuseSubmissions = 0;   // not 0: every PDU is answered "+CMS ERROR: <this>"
     int refuseDeletes = 0;       // the next this many deletes answer "+CMS ERROR: 500" and keep the message
     std::set<int32_t> undeletable;  // every delete of these indices answers "+CMS ERROR: 321" (a stuck SIM record)
+    int refuseListings = 0;      // not 0: every listing is answered "+CMS ERROR: <this>" (-1: "ERROR")
     size_t cutNextListingAt = 0; // not 0: the next listing that names a message stops after this many
                                  // bytes (every message it named is read all the same)
     uint32_t answerDelayMs = 20;

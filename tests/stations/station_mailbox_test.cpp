@@ -276,5 +276,27 @@ TEST_F(MailboxTest, ASilentModemCostsOneTimeOutAPoll) {
     EXPECT_EQ(0u, station.mailbox.RememberedCount());
 }
 
+TEST_F(MailboxTest, ARefusedListingEndsThePollAsRefusedAndTheTraceSaysSo) {
+    modem.Receive(kCentral, Site5Command(120, 9));
+    GsmModem line(station);
+    const auto take = [](const SmsRecord&, std::string*) { return MessageFate::kApplied; };
+    PollSummary summary;
+    for (int refusal : {310, -1}) {
+        modem.refuseListings = refusal;
+        const PollCounts counts = station.mailbox.Poll(line, station.trace, take);
+        EXPECT_EQ(0, counts.listed);
+        EXPECT_FALSE(counts.modemSilent);
+        ASSERT_TRUE(ReadPollSummary(DescribePollCounts(counts), &summary));
+        EXPECT_TRUE(summary.listingRefused);
+        EXPECT_EQ(refusal, summary.listingError);
+        EXPECT_EQ(1u, modem.store.size());
+    }
+    modem.refuseListings = 0;
+    const PollCounts answered = station.mailbox.Poll(line, station.trace, take);
+    ASSERT_TRUE(ReadPollSummary(DescribePollCounts(answered), &summary));
+    EXPECT_FALSE(summary.listingRefused || summary.modemSilent);
+    EXPECT_EQ(1, answered.listed);
+}
+
 }  // namespace
 }  // namespace kelvora::testing

@@ -122,11 +122,11 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
   kelvora_host_test(values_as_json 0
                     "-n|1|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE --format json read M5.120 DETC5 2>/dev/null"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
-                    EXPECT "{\"time\":\"20[0-9-]+ [0-9:.]+\",\"address\":\"M5.120\",\"type\":\"int\",\"value\":0}\n{[^\n]*\"address\":\"DETC5\",\"type\":\"text\",\"value\":\"\"}\nmodem 0")
+                    EXPECT "{\"time\":\"20[0-9-]+ [0-9:.]+\",\"address\":\"M5.120\",\"type\":\"int\",\"value\":0,\"source\":\"reading\"}\n{[^\n]*\"address\":\"DETC5\",\"type\":\"text\",\"value\":\"\",\"source\":\"reading\"}\nmodem 0")
   kelvora_host_test(values_as_csv 0
                     "-n|1|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE --format csv -n 2 -i 10 watch M5.120 M5.121:word 2>/dev/null"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
-                    EXPECT "time,address,type,value\n(20[0-9-]+ [0-9:.]+,M5.120,int,0\n20[0-9-]+ [0-9:.]+,M5.121,word,0\n)(20[0-9-]+ [0-9:.]+,M5.120,int,0\n20[0-9-]+ [0-9:.]+,M5.121,word,0\n)modem 0")
+                    EXPECT "time,address,type,value,source\n(20[0-9-]+ [0-9:.]+,M5.120,int,0,reading\n20[0-9-]+ [0-9:.]+,M5.121,word,0,reading\n)(20[0-9-]+ [0-9:.]+,M5.120,int,0,reading\n20[0-9-]+ [0-9:.]+,M5.121,word,0,reading\n)modem 0")
   # With --keep-going a failed operation is passed by (stdout comes first here).
   kelvora_host_test(keep_going 5
                     "-n|1|--|sh|-c|${host} central --port $KELVORA_MODEM0_DEVICE --keep-going --await-timeout 100 await M5.120=7 echo went on"
@@ -148,7 +148,7 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
   kelvora_host_test(status_of_the_sites 0
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/status.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/status.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
-                    EXPECT "applied  refused: sender  before  copies  held  silent\n +5  2023-11-06 12:34:50 \\+00:00 +[0-9.]+ s +[0-9.]+ s +1 +1 +1 +1 +1  -\n +7  2023-11-06 12:34:50 \\+00:00 +[0-9.]+ s +[0-9.]+ s +1 +0 +0 +0 +0  -\nsite 5 holds M5.121 = 3 \\([0-9.]+ s\\)\n.*exit 0\n.*M5.120,int,7\n.*read failed: site 5 silent: no report of it applied for [0-9]+ s \\(stale after 1 s\\)\\; value from the station's copy.*site,last_report_sent,ago_network_s,ago_here_s,applied,refused_sender,refused_sent_before,refused_copies,held_writes,silent,silent_why\n5,2023-11-06 12:34:50 \\+00:00,[0-9.]+,[0-9.]+,1,1,0,0,,yes,no report for [0-9]+ s\n7,[^\n]*,1,0,0,0,,yes,[^\n]*\n.*exit 5\n.*{\"site\":5,\"last_report_sent\":\"2023-11-06 12:34:50 \\+00:00\",\"ago_network_s\":[0-9.]+,\"ago_here_s\":[0-9.]+,\"applied\":1,\"refused_sender\":0,\"refused_sent_before\":0,\"refused_copies\":0,\"held_writes\":\\[{\"address\":\"M5.121\",\"value\":3,\"held_s\":[0-9.]+}\\],\"silent\":null,\"silent_why\":\"\"}\n{\"site\":7,[^\n]*\"held_writes\":\\[\\][^\n]*\nexit 0")
+                    EXPECT "applied  refused: sender  before  copies  held  silent\n +5  2023-11-06 12:34:50 \\+00:00 +[0-9.]+ s +[0-9.]+ s +1 +1 +1 +1 +1  -\n +7  2023-11-06 12:34:50 \\+00:00 +[0-9.]+ s +[0-9.]+ s +1 +0 +0 +0 +0  -\nsite 5 holds M5.121 = 3 \\([0-9.]+ s\\)\n.*exit 0\n.*M5.120,int,7,reading\n.*read failed: site 5 silent: no report of it applied for [0-9]+ s \\(stale after 1 s\\)\\; value from the station's copy.*M5.120,int,7,copy\n.*site,last_report_sent,ago_network_s,ago_here_s,applied,refused_sender,refused_sent_before,refused_copies,held_writes,silent,silent_why\n5,2023-11-06 12:34:50 \\+00:00,[0-9.]+,[0-9.]+,1,1,0,0,,yes,no report for [0-9]+ s\n7,[^\n]*,1,0,0,0,,yes,[^\n]*\n.*exit 5\n.*{\"site\":5,\"last_report_sent\":\"2023-11-06 12:34:50 \\+00:00\",\"ago_network_s\":[0-9.]+,\"ago_here_s\":[0-9.]+,\"applied\":1,\"refused_sender\":0,\"refused_sent_before\":0,\"refused_copies\":0,\"held_writes\":\\[{\"address\":\"M5.121\",\"value\":3,\"held_s\":[0-9.]+}\\],\"silent\":null,\"silent_why\":\"\"}\n{\"site\":7,[^\n]*\"held_writes\":\\[\\][^\n]*\nexit 0")
   # A read whose poll the modem did not answer shows the station's copy and
   # fails the run; so does clearing a modem that says nothing.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/silent-read.sock)
@@ -156,6 +156,20 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     "-n|1|--control|${control}|--|sh|-c|$<TARGET_FILE:kelvora-modemsim> --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && ${host} central --timeout 300 --port $KELVORA_MODEM0_DEVICE read M5.120"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "M5.120 = 0 .*the modem did not answer the poll. value from the station's copy.*did not answer a poll")
+  # A poll whose listing the modem refuses (no SIM) is told like an
+  # unanswered one, with a report waiting: in text, and in JSON records that
+  # say the value is the station's copy; in a watch, the reads that do not
+  # poll between two refused polls are the copy too.
+  set(copy_told "the modem refused a poll \\(error 310 \\(SIM not inserted\\)\\): values shown with a note are the station's copy")
+  foreach(run text csv)
+    set(sim_request "$<TARGET_FILE:kelvora-modemsim> --control ${CMAKE_CURRENT_BINARY_DIR}/refused-${run}.sock --request")
+    set(refused_${run} "-n|1|--control|${CMAKE_CURRENT_BINARY_DIR}/refused-${run}.sock|--|sh|-c|${sim_request} '{\"cmd\":\"inject\",\"modem\":0,\"text\":\"BEGINRM0512000000001000000020000000300000004FFFFFFFFEND\",\"sender\":\"+8613900000002\",\"coding\":\"gsm7\"}' >/dev/null && ${sim_request} '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"cms_error\",\"command\":\"AT+CMGL\",\"cms_error\":310,\"times\":-1}' >/dev/null && ${host} central --port $KELVORA_MODEM0_DEVICE")
+  endforeach()
+  kelvora_host_test(read_refused_listing 5 "${refused_text} read M5.120" PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "M5.120 = 0 .*\\(the modem refused the poll: error 310 \\(SIM not inserted\\). value from the station's copy\\).*${copy_told}")
+  kelvora_host_test(read_refused_listing_csv 5 "${refused_csv} --format csv -n 3 -i 1000 watch M5.120"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "time,address,type,value,source\n[0-9 :.-]+,M5.120,int,0,copy\n[0-9 :.-]+,M5.120,int,0,copy\n[0-9 :.-]+,M5.120,int,0,copy\n.*${copy_told}")
   set(control ${CMAKE_CURRENT_BINARY_DIR}/silent-clear.sock)
   kelvora_host_test(clear_silent_modem 5
                     "-n|1|--control|${control}|--|sh|-c|$<TARGET_FILE:kelvora-modemsim> --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"silence\",\"times\":-1}' >/dev/null && ${host} modem clear --yes --answer-timeout 300 --port $KELVORA_MODEM0_DEVICE"

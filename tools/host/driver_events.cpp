@@ -1,19 +1,23 @@
 // Reading the driver's trace lines (see the header). The texts matched here
-// are the driver's own trace events.
+// are the driver's own trace events; its poll summaries are read by its own
+// code.
 #include "driver_events.h"
 
 #include <cstdlib>
 
+#include "platform/trace.h"
+#include "stations/poll_counts.h"
+
 namespace kelvora_host {
 namespace {
 
-constexpr char kPollDone[] = "  poll done: ";
-constexpr char kModemSilent[] = "(the modem fell silent)";
-constexpr char kSend[] = "  send ";
-constexpr char kBitWriteRefused[] = "  bit write refused: ";
-constexpr char kLineBroken[] = "  line broken: ";
-constexpr char kLineReopenFailed[] = "  line reopen failed: ";
-constexpr char kLineBack[] = "  line back: ";
+constexpr char kSend[] = "send ";
+constexpr char kBitWriteRefused[] = "bit write refused: ";
+constexpr char kLineBroken[] = "line broken: ";
+constexpr char kLineReopenFailed[] = "line reopen failed: ";
+constexpr char kLineBack[] = "line back: ";
+
+bool Begins(const std::string& event, const char* prefix) { return event.rfind(prefix, 0) == 0; }
 
 const struct {
     const char* text;  // after the message and its numbers
@@ -49,28 +53,33 @@ void ReadSend(const std::string& line, DriverEvents* events) {
 DriverEvents ReadDriverEvents(const std::vector<std::string>& lines) {
     DriverEvents events;
     for (const std::string& line : lines) {
-        const size_t poll = line.find(kPollDone);
-        if (poll != std::string::npos) {
-            const std::string summary = line.substr(poll + sizeof kPollDone - 1);
-            events.polls.push_back(summary);
-            if (summary.find(kModemSilent) != std::string::npos) events.pollUnanswered = true;
+        kelvora::TraceWriter writer;
+        std::string event;
+        if (!kelvora::ReadTraceLine(line, &writer, &event)) continue;
+        kelvora::PollSummary poll;
+        if (kelvora::ReadPollSummary(event, &poll)) {
+            events.polls.push_back(poll.counts);
+            events.pollUnanswered = events.pollUnanswered || poll.modemSilent;
+            if (poll.listingRefused && !events.pollRefused) {
+                events.pollRefused = true;
+                events.pollError = poll.listingError;
+            }
             continue;
         }
-        const bool down = line.find(kLineBroken) != std::string::npos || line.find(kLineReopenFailed) != std::string::npos;
-        const bool back = line.find(kLineBack) != std::string::npos;
+        const bool down = Begins(event, kLineBroken) || Begins(event, kLineReopenFailed);
+        const bool back = Begins(event, kLineBack);
         if (down || back) {
             events.lineEvent = true;
             events.lineDown = down;
             events.lineBack = events.lineBack || back;
             continue;
         }
-        const size_t bitWrite = line.find(kBitWriteRefused);
-        if (bitWrite != std::string::npos) {
+        if (Begins(event, kBitWriteRefused)) {
             events.send = SendFate::kNotSent;
-            events.sendDetail = line.substr(bitWrite + sizeof kBitWriteRefused - 1);
+            events.sendDetail = event.substr(sizeof kBitWriteRefused - 1);
             continue;
         }
-        if (line.find(kSend) != std::string::npos) ReadSend(line, &events);
+        if (Begins(event, kSend)) ReadSend(event, &events);
     }
     return events;
 }

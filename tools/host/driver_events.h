@@ -1,7 +1,8 @@
 // What the driver's dialogue trace tells the console about the operation it
-// just ran: each poll's summary (and whether the modem answered it), and what
-// became of a message the station handed to the modem, in the driver's own
-// words. The console never guesses a reason the driver did not give.
+// just ran: each poll's summary (and whether the modem answered it or refused
+// its listing), and what became of a message the station handed to the
+// modem, in the driver's own words. The console never guesses a reason the
+// driver did not give.
 #pragma once
 
 #include <string>
@@ -22,6 +23,8 @@ enum class SendFate {
 struct DriverEvents {
     std::vector<std::string> polls;  // "listed 2, applied 1, ..."
     bool pollUnanswered = false;     // a poll the modem did not answer
+    bool pollRefused = false;        // a poll whose listing the modem refused
+    int pollError = -1;              // its error number, -1 for a plain ERROR
     // The serial line: it broke or a reopen failed (lineDown), or a reopen
     // brought it back (lineBack); lineDown tells the state after the last of
     // them, lineBack whether any came back.

@@ -22,7 +22,6 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr char kUnansweredNote[] = "(the modem did not answer the poll; value from the station's copy)";
 constexpr char kPortFailedNote[] = "(the port failed; reopening)";
 constexpr char kPortBackNote[] = "(the port is back)";
 
@@ -71,14 +70,13 @@ std::string Session::WithPortNote(std::string notes) {
     return notes.empty() ? port : std::string(port) + " " + notes;
 }
 
-bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value, std::string* note) {
-    std::memset(value, 0, sizeof(*value));
+bool Session::ReadOne(Resolved& resolved, ValueRead* read, std::string* note) {
+    *read = ValueRead{resolved.label, resolved.address, resolved.dataType, {}, false};
     readFailure_.clear();
-    const bool read = driver_.Read(&deviceAddress_, &resolved.request, value) != 0;
-    const bool unanswered = TakeEvents().pollUnanswered;
-    unanswered_ = unanswered_ || unanswered;
-    *note = unanswered ? kUnansweredNote : "";
-    if (read) return true;
+    const bool done = driver_.Read(&deviceAddress_, &resolved.request, &read->value) != 0;
+    *note = sources_.After(resolved.request, resolved.typeName, TakeEvents());
+    read->fromCopy = !note->empty();
+    if (done) return true;
     const char* status = driver_.GetStatusText();
     // The centre fails a read of M only for its view (--stale-after): the
     // value it filled is its copy, and the run goes on to end with exit 5.
@@ -87,6 +85,7 @@ bool Session::ReadOne(Resolved& resolved, kelvora::RegisterValue* value, std::st
         readFailed_ = true;
         *note = "(read failed: " + (readFailure_.empty() ? DescribeStatusText(status) : readFailure_) +
                 "; value from the station's copy)";
+        read->fromCopy = true;
         return true;
     }
     Fail("read " + resolved.label + " failed: " + DescribeStatusText(status));
@@ -97,9 +96,9 @@ int Session::Read(const Operation& operation) {
     Resolved resolved;
     if (!Resolve(operation.targets.front(), &resolved)) return kExitOperationFailed;
     const auto start = SteadyClock::now();
-    ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
+    ValueRead read;
     std::string note;
-    if (!ReadOne(resolved, &read.value, &note)) return kExitOperationFailed;
+    if (!ReadOne(resolved, &read, &note)) return kExitOperationFailed;
     output_.Values({read}, Duration(ElapsedMs(start)), note);
     return kExitOk;
 }
@@ -202,16 +201,15 @@ int Session::Watch(const Operation& operation) {
     const auto start = SteadyClock::now();
     uint64_t nextMs = 0;
     for (uint32_t round = 0; settings_.watchCount == 0 || round < settings_.watchCount; ++round) {
-        std::vector<ValueRead> values;
+        std::vector<ValueRead> values(registers.size());
         std::string notes;
-        for (Resolved& resolved : registers) {
+        for (size_t i = 0; i < registers.size(); ++i) {
             if (Interrupted()) {
                 stopNote_ = "after " + std::to_string(round) + " round(s)";
                 return kExitInterrupted;
             }
-            values.push_back(ValueRead{resolved.label, resolved.address, resolved.dataType, {}});
             std::string note;
-            if (!ReadOne(resolved, &values.back().value, &note)) return kExitOperationFailed;
+            if (!ReadOne(registers[i], &values[i], &note)) return kExitOperationFailed;
             if (!note.empty() && notes.find(note) == std::string::npos) notes += (notes.empty() ? "" : " ") + note;
         }
         output_.Values(values, std::string(), WithPortNote(notes));
@@ -237,11 +235,11 @@ int Session::Await(const Operation& operation) {
     }
     WarnOfReportCost({resolved});
     const auto start = SteadyClock::now();
-    ValueRead read{resolved.label, resolved.address, resolved.dataType, {}};
+    ValueRead read;
     for (;;) {
         const auto roundStart = SteadyClock::now();
         std::string note;
-        if (!ReadOne(resolved, &read.value, &note)) return kExitOperationFailed;
+        if (!ReadOne(resolved, &read, &note)) return kExitOperationFailed;
         if (SameRegisterValue(resolved.dataType, read.value, expected)) {
             output_.Values({read}, Duration(ElapsedMs(start)), note);
             return kExitOk;
@@ -311,7 +309,7 @@ int Session::Run(const Operation& operation) {
 
 int Session::RunBatch(const std::vector<Operation>& operations) {
     int firstFailure = kExitOk;
-    unanswered_ = false;
+    sources_.Restart();
     readFailed_ = false;
     for (size_t i = 0; i < operations.size(); ++i) {
         if (Interrupted()) {
@@ -328,8 +326,8 @@ int Session::RunBatch(const std::vector<Operation>& operations) {
         if (firstFailure == kExitOk) firstFailure = code;
     }
     origin_.clear();
-    if (firstFailure == kExitOk && (unanswered_ || readFailed_)) {
-        Fail(std::string(unanswered_ ? "the modem did not answer a poll" : "a read failed (--stale-after)") +
+    if (firstFailure == kExitOk && (!sources_.firstFailure().empty() || readFailed_)) {
+        Fail((!sources_.firstFailure().empty() ? sources_.firstFailure() : std::string("a read failed (--stale-after)")) +
              ": values shown with a note are the station's copy");
         return kExitNotReached;
     }

@@ -13,6 +13,7 @@
 #include "driver/i_device_driver.h"
 #include "driver_events.h"
 #include "operations.h"
+#include "read_sources.h"
 #include "station_loader.h"
 #include "station_view.h"
 #include "value_output.h"
@@ -28,6 +29,7 @@ struct SessionSettings {
     bool keepGoing = false;           // run on after a failed operation
     bool force = false;               // write what no site would apply all the same
     bool verbose = false;             // a line for each poll the driver made
+    bool stationWidePoll = false;     // the central station keeps one poll time for all its registers
     OutputFormat format = OutputFormat::kText;
 };
 
@@ -42,7 +44,8 @@ public:
           deviceAddress_(deviceAddress),
           settings_(settings),
           hasPort_(hasPort),
-          output_(settings.format, settings.timestamps) {}
+          output_(settings.format, settings.timestamps),
+          sources_(role, settings.stationWidePoll) {}
 
     // Checks every address and value with the driver before anything runs,
     // so that a typing error sends no message; reports each error found.
@@ -51,9 +54,9 @@ public:
     // Runs the operations in order: stops at the first failure unless
     // keepGoing (the exit code is then the first failure's). Ctrl-C stops
     // before the next operation: the program says what was done and what
-    // was not, and the result is InterruptedExitCode(). A read whose poll
-    // the modem did not answer fails no operation, but the batch then ends
-    // with kExitNotReached.
+    // was not, and the result is InterruptedExitCode(). A value read from
+    // the station's copy (the modem did not answer the poll, or refused it)
+    // fails no operation, but the batch then ends with kExitNotReached.
     int RunBatch(const std::vector<Operation>& operations);
     // A person at the prompt: each line checked whole and run as it comes;
     // Ctrl-C returns to the prompt, and the session ends with "quit" or the
@@ -92,10 +95,9 @@ private:
     bool ParseValue(const Resolved& resolved, const std::string& text, bool writing, kelvora::RegisterValue* value);
     int Sleep(uint32_t milliseconds);
 
-    // Reads one register; on failure reports it and returns false. note: why
-    // the value is the station's copy (the read polled and the modem did not
-    // answer, or the centre failed the read of a silent site), else empty.
-    bool ReadOne(Resolved& resolved, kelvora::RegisterValue* value, std::string* note);
+    // Reads one register into read; on failure reports it and returns false.
+    // note: why the value is the station's copy (see ReadSources), or empty.
+    bool ReadOne(Resolved& resolved, ValueRead* read, std::string* note);
     // What the driver's trace tells of the operation just run; with -v its
     // polls are shown, and a free text a poll took is shown always.
     DriverEvents TakeEvents();
@@ -129,7 +131,6 @@ private:
     // COMFLAG off), so the console never reads them back behind the host.
     std::map<int32_t, std::string> destinations_;
     bool reportsOn_ = false;
-    bool unanswered_ = false;  // a poll the modem did not answer
     bool readFailed_ = false;  // a read the centre failed (StaleAfter)
     StationView view_;
     std::string readFailure_;  // the driver's reason for the last read it failed
@@ -137,6 +138,7 @@ private:
     // brought it back; portBack_ until a row said so.
     bool portDown_ = false;
     bool portBack_ = false;
+    ReadSources sources_;
 };
 
 }  // namespace kelvora_host

@@ -13,6 +13,7 @@
 #include "platform/trace_file.h"
 #include "poll_summary.h"
 #include "script.h"
+#include "stations/poll_scope.h"
 
 namespace kelvora_host {
 namespace {
@@ -96,6 +97,9 @@ int RunStation(StationRole role, StationOptions& options) {
     if (options.staleAfterSeconds != 0) {
         RequestSetting("KELVORA_STALE_AFTER", std::to_string(options.staleAfterSeconds));
     }
+    // As the station will read it (the option, the environment or the registry).
+    options.session.stationWidePoll =
+        role == StationRole::kCentral && kelvora::PollScopeFromSystem() == kelvora::PollScope::kStation;
     std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
     if (!station) {
         WriteErr("kelvora-host: " + error + "\n");

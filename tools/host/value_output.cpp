@@ -15,6 +15,8 @@
 namespace kelvora_host {
 namespace {
 
+const char* Source(const ValueRead& read) { return read.fromCopy ? "copy" : "reading"; }
+
 // The value alone, unquoted: numbers as text, a text as the driver's code
 // page gives it back in UTF-8.
 std::string PlainValue(const ValueRead& read) {
@@ -43,6 +45,7 @@ std::string JsonLine(const std::string& time, const ValueRead& read) {
         case kelvora::kDataBit: line["value"] = read.value.bitValue; break;
         default: line["value"] = read.value.intValue; break;
     }
+    line["source"] = Source(read);
     return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
@@ -109,13 +112,14 @@ void Output::Values(const std::vector<ValueRead>& values, const std::string& suf
     const std::string time = DateTimeNow();
     std::string out;
     if (format_ == OutputFormat::kCsv && !csvHeaderDone_) {
-        out += "time,address,type,value\n";
+        out += "time,address,type,value,source\n";
         csvHeaderDone_ = true;
     }
     for (const ValueRead& read : values) {
         const std::string type = DataTypeName(read.dataType);
         if (format_ == OutputFormat::kCsv) {
-            out += time + "," + CsvField(read.address) + "," + type + "," + CsvField(PlainValue(read)) + "\n";
+            out += time + "," + CsvField(read.address) + "," + type + "," + CsvField(PlainValue(read)) + "," +
+                   Source(read) + "\n";
         } else {
             out += JsonLine(time, read);
         }

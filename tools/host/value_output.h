@@ -25,6 +25,7 @@ struct ValueRead {
     std::string address;  // the address alone (CSV, JSON: the type has its own column)
     int16_t dataType = 0;
     kelvora::RegisterValue value{};
+    bool fromCopy = false;  // the station's copy: the modem did not answer or refused the poll
 };
 
 class Output {
@@ -34,9 +35,11 @@ public:
     // A line for people.
     void Line(const std::string& text);
     // Values read at one moment: one line in text ("A = 1   B = 2", then
-    // suffix), one record per value in CSV (time,address,type,value, after a
-    // header) and JSON ({"time", "address", "type", "value"}). A note about
-    // them ends the text line; in CSV and JSON it is a line for people.
+    // suffix), one record per value in CSV (time,address,type,value,source,
+    // after a header) and JSON ({"time", "address", "type", "value",
+    // "source"}); the source is "reading", or "copy" for the station's copy.
+    // A note about them ends the text line; in CSV and JSON it is a line for
+    // people.
     void Values(const std::vector<ValueRead>& values, const std::string& suffix = std::string(),
                 const std::string& note = std::string());
 
