@@ -10,7 +10,7 @@
 namespace kelvora {
 
 // The value of `variable`, else (Windows) of the registry value
-// `registryValue`; empty when none is set.
+// `registryValue` (none: nullptr); empty when none is set.
 std::string SystemSetting(const char* variable, const char* registryValue);
 
 }  // namespace kelvora

@@ -31,6 +31,7 @@ std::string SystemSetting(const char* variable, const char* registryValue) {
     char value[kMaxSetting];
     const DWORD length = GetEnvironmentVariableA(variable, value, sizeof value);
     if (length > 0 && length < sizeof value) return std::string(value, length);
+    if (registryValue == nullptr) return std::string();
     std::string setting = RegistryString(HKEY_CURRENT_USER, "Software\\Kelvora", registryValue);
     if (setting.empty()) setting = RegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kelvora", registryValue);
     return setting;

@@ -3,7 +3,8 @@
 // driver made of it. Off unless a sink is attached; every place that traces
 // asks on() first, so that with the trace off an event costs that one test
 // and nothing is formatted. Each line carries the local time to the
-// millisecond and the station: its role, device address and port.
+// millisecond and its writer: the station's role, device address and port,
+// and the process ("[4242]"), since processes may share a trace file.
 #pragma once
 
 #include <cstddef>
@@ -15,18 +16,20 @@
 
 namespace kelvora {
 
-// Who wrote a line: the station's role, device address and port.
+// Who wrote a line: the station's role, device address and port, and its process.
 struct TraceWriter {
     std::string role = "station";
-    int32_t device = -1;  // not known yet
-    int port = 0;         // COM<n>; 0: not open yet
+    int32_t device = -1;   // not known yet
+    int port = 0;          // COM<n>; 0: not open yet
+    uint64_t process = 0;  // set as each line is written
 };
 
 class Trace {
 public:
     bool on() const { return sink_ != nullptr; }
 
-    void Attach(std::shared_ptr<TraceSink> sink) { sink_ = std::move(sink); }
+    // Lines go to sink and, when it is another, to also too.
+    void Attach(std::shared_ptr<TraceSink> sink, std::shared_ptr<TraceSink> also = nullptr);
     void SetRole(const char* role) { writer_.role = role; }
     void SetDevice(int32_t deviceAddress) { writer_.device = deviceAddress; }
     void SetPort(int portNumber) { writer_.port = portNumber; }
@@ -35,6 +38,7 @@ public:
 
 private:
     std::shared_ptr<TraceSink> sink_;
+    std::shared_ptr<TraceSink> also_;
     TraceWriter writer_;
 };
 

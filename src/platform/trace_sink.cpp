@@ -4,9 +4,12 @@
 #include <cstdio>
 #include <map>
 
+#include "platform/system_setting.h"
 #include "platform/trace_system.h"
 
 namespace kelvora {
+
+std::string OlderTraceFileName(const std::string& path) { return path + ".1"; }
 
 std::shared_ptr<TraceSink> TraceSink::Open(const std::string& destination, uint64_t fileBound) {
     if (destination.empty()) return nullptr;
@@ -46,7 +49,7 @@ void TraceSink::Append(const std::string& line) {
 
 void TraceSink::RollOver() {
     file_.Close();
-    const std::string older = path_ + ".1";
+    const std::string older = OlderTraceFileName(path_);
     std::string why;
     if (RenameTraceFile(path_, older, &why)) {
         std::string ignored;
@@ -69,8 +72,10 @@ void TraceSink::RollOver() {
     file_.Close();
 }
 
-std::shared_ptr<TraceSink> SystemTraceSink() {
-    const std::string destination = TraceDestinationFromSystem();
+namespace {
+
+// One sink for each destination, shared while a station holds it.
+std::shared_ptr<TraceSink> SharedSink(const std::string& destination) {
     if (destination.empty()) return nullptr;
     static std::mutex lock;
     static std::map<std::string, std::weak_ptr<TraceSink>> sinks;
@@ -82,5 +87,11 @@ std::shared_ptr<TraceSink> SystemTraceSink() {
     }
     return sink;
 }
+
+}  // namespace
+
+std::shared_ptr<TraceSink> SystemTraceSink() { return SharedSink(TraceDestinationFromSystem()); }
+
+std::shared_ptr<TraceSink> HostTraceSink() { return SharedSink(SystemSetting("KELVORA_HOST_TRACE", nullptr)); }
 
 }  // namespace kelvora

@@ -20,6 +20,9 @@ namespace kelvora {
 
 constexpr uint64_t kTraceFileBound = 10u * 1024 * 1024;
 
+// "<path>.1": where a trace file goes at its size bound.
+std::string OlderTraceFileName(const std::string& path);
+
 class TraceSink {
 public:
     // Opens a destination: "stderr", "debug" (where the platform has one), or
@@ -50,5 +53,11 @@ private:
 // nullptr when none is named or it cannot be opened. Read anew at each call,
 // that is, when a station is created.
 std::shared_ptr<TraceSink> SystemTraceSink();
+
+// The sink of a second destination that the program loading the driver
+// names for its own stations (KELVORA_HOST_TRACE, the environment only): a
+// host that reads back what its stations traced (kelvora-host) keeps a trace
+// of its own there, beside whatever KELVORA_TRACE or the registry names.
+std::shared_ptr<TraceSink> HostTraceSink();
 
 }  // namespace kelvora

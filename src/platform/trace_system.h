@@ -1,9 +1,10 @@
 // What the dialogue trace needs of the platform: where the user asked it to
 // go (the environment, and on Windows the registry, which hosts that run as
-// services can be given more easily), the debug-output channel, and the local
-// wall-clock time.
+// services can be given more easily), the debug-output channel, the local
+// wall-clock time and the process.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace kelvora {
@@ -20,5 +21,8 @@ void WriteDebugOutput(const std::string& line);
 
 // "YYYY-MM-DD hh:mm:ss.mmm", local time.
 std::string LocalTimestamp();
+
+// This process's identity, as the system shows it (each trace line names it).
+uint64_t CurrentProcessId();
 
 }  // namespace kelvora

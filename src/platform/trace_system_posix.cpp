@@ -1,6 +1,7 @@
 // The dialogue trace's platform part on POSIX: the environment only, no
-// debug-output channel, local time from the real-time clock.
+// debug-output channel, local time from the real-time clock, getpid.
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -25,5 +26,7 @@ std::string LocalTimestamp() {
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<long>(now.tv_nsec / 1000000));
     return text;
 }
+
+uint64_t CurrentProcessId() { return static_cast<uint64_t>(getpid()); }
 
 }  // namespace kelvora

@@ -1,5 +1,6 @@
 // The dialogue trace's platform part on Windows: its switch (a setting:
-// the environment, then the registry); OutputDebugString; GetLocalTime.
+// the environment, then the registry); OutputDebugString; GetLocalTime;
+// GetCurrentProcessId.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,5 +24,7 @@ std::string LocalTimestamp() {
                   now.wMinute, now.wSecond, now.wMilliseconds);
     return text;
 }
+
+uint64_t CurrentProcessId() { return GetCurrentProcessId(); }
 
 }  // namespace kelvora

@@ -23,7 +23,7 @@ bool ValidAddress(int32_t address) { return address >= 0 && address < kSiteRegis
 
 CentralStation::CentralStation() {
     trace.SetRole("central");
-    trace.Attach(SystemTraceSink());
+    trace.Attach(SystemTraceSink(), HostTraceSink());
     std::string setting;
     pollScope = PollScopeFromSystem(&setting);
     if (trace.on()) trace.Emit(DescribePollScope(pollScope, setting));

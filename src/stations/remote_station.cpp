@@ -34,7 +34,7 @@ uint32_t FloatToRegister(float value) {
 
 RemoteStation::RemoteStation() {
     trace.SetRole("remote");
-    trace.Attach(SystemTraceSink());
+    trace.Attach(SystemTraceSink(), HostTraceSink());
     AddRemoteRegisterTypes(*this);
     PresetSiteNumbers(numbers);
 }

@@ -1,6 +1,7 @@
 // The trace switch on Windows: the environment first, then the registry's
 // "Trace" value under HKCU\Software\Kelvora, then under HKLM\SOFTWARE\Kelvora
-// (the 32-bit view), read when a station is created.
+// (the 32-bit view), read when a station is created; a host's own trace
+// (KELVORA_HOST_TRACE) is added to it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -38,6 +39,10 @@ TEST(TraceSwitch, TheEnvironmentThenTheUsersThenTheMachinesRegistryValue) {
     EXPECT_EQ("machine.trace", TraceDestinationFromSystem());
     SetTraceValue(HKEY_CURRENT_USER, "Software\\Kelvora", path);
     EXPECT_EQ(path, TraceDestinationFromSystem());
+    // A host's own trace goes beside the registry's, not in its place.
+    const char* hostPath = "trace_switch_win32_host.trace";
+    std::remove(hostPath);
+    SetEnvironmentVariableA("KELVORA_HOST_TRACE", hostPath);
     {
         StationRig<RemoteStation> rig;  // reads the switch as it is created
         ASSERT_TRUE(rig->trace.on());
@@ -46,6 +51,7 @@ TEST(TraceSwitch, TheEnvironmentThenTheUsersThenTheMachinesRegistryValue) {
         on.bitValue = 1;
         rig->Write(nullptr, &flag, &on);
     }
+    SetEnvironmentVariableA("KELVORA_HOST_TRACE", nullptr);
     SetEnvironmentVariableA("KELVORA_TRACE", "environment.trace");
     EXPECT_EQ("environment.trace", TraceDestinationFromSystem());
 
@@ -56,9 +62,12 @@ TEST(TraceSwitch, TheEnvironmentThenTheUsersThenTheMachinesRegistryValue) {
     StationRig<RemoteStation> off;
     EXPECT_FALSE(off->trace.on());
 
-    const std::string text = ReadWholeFile(path);
-    EXPECT_NE(std::string::npos, text.find("remote - -  write COMFLAG (bit) = 1: status 0 (OK)")) << text;
-    std::remove(path);
+    const std::string line = "]  write COMFLAG (bit) = 1: status 0 (OK)";
+    for (const char* written : {path, hostPath}) {
+        const std::string text = ReadWholeFile(written);
+        EXPECT_NE(std::string::npos, text.find("remote - - [" + std::to_string(GetCurrentProcessId()) + line)) << text;
+        std::remove(written);
+    }
 }
 
 }  // namespace

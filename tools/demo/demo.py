@@ -134,7 +134,7 @@ class Simulator(SimulatorProcess):
 class TraceTail:
     """Follows a host's driver trace file and puts its lines on the timeline at their own times."""
 
-    STAMP = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)\.(\d{3}) \S+ \S+ \S+  (.*)$")
+    STAMP = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)\.(\d{3}) \S+ \S+ \S+ \[\d+\]  (.*)$")
     WIDTH = 160  # a listing's bytes make long lines: the file has them whole
 
     def __init__(self, path, who, timeline):

@@ -79,6 +79,9 @@ if(KELVORA_HOST_DRIVER_TARGET)
   kelvora_host_test(script_checked_whole 2 "central|--port|COM64|--script|${script}"
                     EXPECT "checked-whole.txt:4: 'raed' is not an operation.*checked-whole.txt:3: 'M5.12O' is not read as typed"
                     REJECT "first line ran|cannot open")
+  # A script that is not a readable file is an error, not an empty run.
+  kelvora_host_test(script_folder 2 "central|--port|COM64|--script|${CMAKE_CURRENT_SOURCE_DIR}/tests"
+                    EXPECT "--script: .*tests is a folder, not a file of operations" REJECT "cannot open")
   kelvora_host_test(verbose_before 0 "-v|central|types" EXPECT "central station from")
   kelvora_host_test(verbose_after 0 "remote|--device|5|types|-v" EXPECT "remote station from")
   kelvora_host_test(timestamps_with_date 0 "central|-T|echo|mark"
@@ -94,7 +97,7 @@ endif()
 # gone after SIGHUP (exit 129).
 if(KELVORA_HOST_DRIVER_TARGET AND NOT WIN32)
   kelvora_host_test(private_trace 129 "${CMAKE_CURRENT_SOURCE_DIR}/tests/private_trace.sh|$<TARGET_FILE:kelvora-host>"
-                    PROGRAM sh EXPECT "stale one removed, running one kept, gone after SIGHUP")
+                    PROGRAM sh EXPECT "in a folder of mode 700, stale one removed, running one kept, gone after SIGHUP")
 endif()
 if(WIN32)
   kelvora_host_test(probe_wrong_port 4 "probe|--port|COM63" EXPECT "cannot open COM63")
@@ -141,7 +144,7 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
   kelvora_host_test(write_outcomes 0
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/write-outcomes.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/write_outcomes.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
-                    EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*M5.124.3:bit <- 1  NOT sent: the driver refused it: the value of M5.124 is not known yet.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1")
+                    EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*M5.124.3:bit <- 1  NOT sent: the driver refused it: the value of M5.124 is not known yet.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1.*trace is not followed \\(--trace=debug\\).*M5.120 <- 5  NOT confirmed: the driver reports .*: it may have gone out.*M5.121,int,0,unknown\nexit 1")
   # The centre's view of its sites: reports applied and refused (by sender,
   # sent before, copies), writes held, silent or not; text, CSV and JSON. A
   # silent site's read fails: the station's copy shown, exit 5.
@@ -149,6 +152,12 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/status.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/status.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "applied  refused: sender  before  copies  held  silent\n +5  2023-11-06 12:34:50 \\+00:00 +[0-9.]+ s +[0-9.]+ s +1 +1 +1 +1 +1  -\n +7  2023-11-06 12:34:50 \\+00:00 +[0-9.]+ s +[0-9.]+ s +1 +0 +0 +0 +0  -\nsite 5 holds M5.121 = 3 \\([0-9.]+ s\\)\n.*exit 0\n.*M5.120,int,7,reading\n.*read failed: site 5 silent: no report of it applied for [0-9]+ s \\(stale after 1 s\\)\\; value from the station's copy.*M5.120,int,7,copy\n.*site,last_report_sent,ago_network_s,ago_here_s,applied,refused_sender,refused_sent_before,refused_copies,held_writes,silent,silent_why\n5,2023-11-06 12:34:50 \\+00:00,[0-9.]+,[0-9.]+,1,1,0,0,,yes,no report for [0-9]+ s\n7,[^\n]*,1,0,0,0,,yes,[^\n]*\n.*exit 5\n.*{\"site\":5,\"last_report_sent\":\"2023-11-06 12:34:50 \\+00:00\",\"ago_network_s\":[0-9.]+,\"ago_here_s\":[0-9.]+,\"applied\":1,\"refused_sender\":0,\"refused_sent_before\":0,\"refused_copies\":0,\"held_writes\":\\[{\"address\":\"M5.121\",\"value\":3,\"held_s\":[0-9.]+}\\],\"silent\":null,\"silent_why\":\"\"}\n{\"site\":7,[^\n]*\"held_writes\":\\[\\][^\n]*\nexit 0")
+  # Reasons from the station's own lines only: a trace file another process
+  # writes to as well, and the file's rollover during a write.
+  kelvora_host_test(trace_of_its_own 0
+                    "-n|1|--control|${CMAKE_CURRENT_BINARY_DIR}/own-trace.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/trace_of_its_own.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "M5.120 = 0  \\([0-9.]+ s\\)\nshared trace: exit 0.*M5.120 <- 1  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*rollover: exit 1\nrollover: between the send and its status")
   # A read whose poll the modem did not answer shows the station's copy and
   # fails the run; so does clearing a modem that says nothing.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/silent-read.sock)
@@ -218,6 +227,12 @@ if(TARGET kelvora-modemsim)
   kelvora_host_test(verbose_poll_summary 0
                     "-n|1|--control|${control}|--|sh|-c|rm -f ${trace} && ${sim} --control ${control} --request '{\"cmd\":\"inject\",\"modem\":0,\"text\":\"hello\",\"sender\":\"+8613700000000\",\"coding\":\"gsm7\"}' >/dev/null && $<TARGET_FILE:kelvora-host> central -v --trace=${trace} --port $KELVORA_MODEM0_DEVICE read M5.120 && grep -q message.1.from.8613700000000 ${trace}"
                     PROGRAM ${sim} EXPECT "poll: listed 1, applied 0, refused by the sender check 0, not a frame 1, .*deleted 1")
+  # KELVORA_TRACE works as in the driver: its file gets the lines beside the
+  # console's own trace, which -v still reads the poll from.
+  set(trace ${CMAKE_CURRENT_BINARY_DIR}/kelvora-trace-kept.trace)
+  kelvora_host_test(kelvora_trace_kept 0
+                    "-n|1|--|sh|-c|rm -f ${trace} && KELVORA_TRACE=${trace} $<TARGET_FILE:kelvora-host> central -v --port $KELVORA_MODEM0_DEVICE read M5.120 && grep -q 'poll done: listed 0' ${trace} && echo KELVORA_TRACE has the poll"
+                    PROGRAM ${sim} EXPECT "KELVORA_TRACE has the poll.*poll: listed 0, ")
   # A modem that answers ERROR to everything is told so, not taken for ATV0.
   set(control ${CMAKE_CURRENT_BINARY_DIR}/probe-error.sock)
   kelvora_host_test(probe_error_modem 5

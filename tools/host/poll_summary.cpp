@@ -1,48 +1,41 @@
 // PollSummaries (see the header).
 #include "poll_summary.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include "platform/trace_system.h"
 
 namespace kelvora_host {
 
 std::string PollSummaries::Follow(const std::string& userTrace) {
     if (userTrace == "stderr" || userTrace == "debug") return userTrace;
-    if (!userTrace.empty()) {
-        path_ = userTrace;
-        std::error_code error;
-        offset_ = std::filesystem::exists(path_, error) ? std::filesystem::file_size(path_, error) : 0;
-        if (error) offset_ = 0;
-        return userTrace;
-    }
-    path_ = private_.Begin();
-    return path_;
+    const std::string path = userTrace.empty() ? private_.Begin() : userTrace;
+    if (!path.empty()) follower_.Follow(path);
+    return path;
 }
 
-std::vector<std::string> PollSummaries::Take() {
-    std::vector<std::string> lines;
-    if (path_.empty()) return lines;
-    std::ifstream file(path_, std::ios::binary);
-    if (!file) return lines;
-    file.seekg(0, std::ios::end);
-    const uint64_t size = static_cast<uint64_t>(file.tellg());
-    if (size < offset_) {  // the driver began a new file at its size bound
-        offset_ = 0;
-        partial_.clear();
+bool PollSummaries::FileThere() const {
+    kelvora::TraceFileId ignored;
+    return kelvora::TraceFileIdOf(follower_.path(), &ignored);
+}
+
+void PollSummaries::SetWriter(const std::string& role, int32_t device, int port) {
+    writer_ = kelvora::TraceWriter{role, device, port, kelvora::CurrentProcessId()};
+}
+
+std::vector<std::string> PollSummaries::Take(std::vector<std::string>* everyLine) {
+    std::vector<std::string> lines = follower_.Take();
+    std::vector<std::string> own;
+    for (const std::string& line : lines) {
+        kelvora::TraceWriter writer;
+        std::string event;
+        if (!kelvora::ReadTraceLine(line, &writer, &event) || writer.process != writer_.process ||
+            writer.role != writer_.role || (writer.device != -1 && writer.device != writer_.device) ||
+            (writer.port != 0 && writer.port != writer_.port)) {
+            continue;
+        }
+        own.push_back(line);
     }
-    file.seekg(static_cast<std::streamoff>(offset_));
-    std::string data(static_cast<size_t>(size - offset_), '\0');
-    file.read(&data[0], static_cast<std::streamsize>(data.size()));
-    offset_ += static_cast<uint64_t>(file.gcount());
-    data.resize(static_cast<size_t>(file.gcount()));
-    partial_ += data;
-    size_t start = 0;
-    for (size_t end; (end = partial_.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(partial_.substr(start, end - start));
-    }
-    partial_.erase(0, start);
-    return lines;
+    if (everyLine != nullptr) *everyLine = std::move(lines);
+    return own;
 }
 
 }  // namespace kelvora_host

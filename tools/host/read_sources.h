@@ -12,6 +12,7 @@
 #include "driver/host_records.h"
 #include "driver_events.h"
 #include "station_loader.h"
+#include "value_output.h"
 
 namespace kelvora_host {
 
@@ -24,10 +25,12 @@ public:
     // registers (see the poll scope), so one poll serves every group.
     ReadSources(StationRole role, bool stationWidePoll) : role_(role), stationWide_(stationWidePoll) {}
 
-    // The note a value read carries after the events its read left, such as
-    // "(the modem did not answer the poll; value from the station's copy)";
-    // empty for a reading.
-    std::string After(const kelvora::RegisterRequest& request, const std::string& typeName, const DriverEvents& events);
+    // Where a value read comes from, after the events its read left (null:
+    // the driver's trace is not followed, so polls cannot be told); note: why
+    // it is the copy, such as "(the modem did not answer the poll; value from
+    // the station's copy)", empty for any other source.
+    ValueSource After(const kelvora::RegisterRequest& request, const std::string& typeName,
+                      const DriverEvents* events, std::string* note);
 
     // Why the first value from the station's copy was one ("the modem did not
     // answer a poll"), since the last Restart; empty when there was none.

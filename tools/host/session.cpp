@@ -71,11 +71,11 @@ std::string Session::WithPortNote(std::string notes) {
 }
 
 bool Session::ReadOne(Resolved& resolved, ValueRead* read, std::string* note) {
-    *read = ValueRead{resolved.label, resolved.address, resolved.dataType, {}, false};
+    *read = ValueRead{resolved.label, resolved.address, resolved.dataType, {}, ValueSource::kReading};
     readFailure_.clear();
     const bool done = driver_.Read(&deviceAddress_, &resolved.request, &read->value) != 0;
-    *note = sources_.After(resolved.request, resolved.typeName, TakeEvents());
-    read->fromCopy = !note->empty();
+    const DriverEvents events = TakeEvents();
+    read->source = sources_.After(resolved.request, resolved.typeName, takeTraceLines ? &events : nullptr, note);
     if (done) return true;
     const char* status = driver_.GetStatusText();
     // The centre fails a read of M only for its view (--stale-after): the
@@ -85,7 +85,7 @@ bool Session::ReadOne(Resolved& resolved, ValueRead* read, std::string* note) {
         readFailed_ = true;
         *note = "(read failed: " + (readFailure_.empty() ? DescribeStatusText(status) : readFailure_) +
                 "; value from the station's copy)";
-        read->fromCopy = true;
+        read->source = ValueSource::kCopy;
         return true;
     }
     Fail("read " + resolved.label + " failed: " + DescribeStatusText(status));
@@ -124,8 +124,12 @@ std::string Session::SendFailure(const DriverEvents& events, const char* statusT
             return "NOT confirmed: the serial port failed after the message was handed to the modem; it may have "
                    "gone out";
         default:
-            return "NOT sent: " + DescribeStatusText(statusText) +
-                   (takeTraceLines ? "" : "; why is in the driver's trace (not followed with --trace=debug)");
+            // No send line of this station's: nothing says the message did not go.
+            return "NOT confirmed: the driver reports " + DescribeStatusText(statusText) +
+                   (takeTraceLines ? "; its trace does not say what became of the message"
+                                   : "; what became of the message is in its trace, which the console does not "
+                                     "follow with --trace=debug") +
+                   ": it may have gone out";
     }
 }
 

@@ -63,9 +63,9 @@ public:
     // end of input (exit 0).
     int RunPrompt();
 
-    // The driver's trace lines since the last call; the session asks after
-    // every read and write. Unset: the trace is not followed, and what the
-    // driver did is known only from its status.
+    // The lines this session's station traced since the last call; the
+    // session asks after every read and write. Unset: the trace is not
+    // followed, and what the driver did is known only from its status.
     std::function<std::vector<std::string>()> takeTraceLines;
 
     // The operations' handlers (operation_table.cpp): each returns an exit code.

@@ -1,6 +1,7 @@
 // A station's session from the command line to the exit code.
 #include "station_command.h"
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -36,12 +37,64 @@ bool ReadScript(const std::string& script, std::vector<Operation>* operations) {
         std::istringstream input(text);
         return LoadScript(input, "stdin", operations);
     }
+    // A folder opens as a file on POSIX and reads as empty: it would run nothing and succeed.
+    std::error_code error;
+    if (std::filesystem::is_directory(script, error)) {
+        WriteErr("kelvora-host: --script: " + script + " is a folder, not a file of operations\n");
+        return false;
+    }
     std::ifstream file(script);
     if (!file) {
         WriteErr("kelvora-host: cannot read the script " + script + "\n");
         return false;
     }
-    return LoadScript(file, script, operations);
+    const bool loaded = LoadScript(file, script, operations);
+    if (file.bad()) {
+        WriteErr("kelvora-host: cannot read the script " + script + " to its end\n");
+        return false;
+    }
+    return loaded;
+}
+
+// What the driver did (each poll, what became of a message) is read from its
+// trace: the user's file, or a private one, given to the stations as the
+// host's own trace (KELVORA_HOST_TRACE), so that whatever KELVORA_TRACE or
+// the registry names gets the lines too. A trace the user wants on standard
+// error is copied there from the private file as it grows. destination: what
+// the stations trace to; false when the user's file cannot be opened.
+bool StartTrace(const std::string& userTrace, PollSummaries* polls, std::string* destination) {
+    const bool userFile = !userTrace.empty() && userTrace != "stderr" && userTrace != "debug";
+    kelvora::TraceFile check;
+    std::string whyNot;
+    if (userFile && !check.Open(userTrace, &whyNot)) {
+        UsageError("--trace: cannot open " + userTrace + " for writing: " + whyNot);
+        return false;
+    }
+    check.Close();
+    *destination = userTrace == "debug" ? userTrace : polls->Follow(userFile ? userTrace : "");
+    if (!destination->empty()) RequestSetting("KELVORA_HOST_TRACE", *destination);
+    return true;
+}
+
+// Has the session read what its station traced, or says why it cannot.
+void FollowTrace(bool toStderr, const std::string& destination, PollSummaries& polls, Session* session) {
+    if (destination.empty() || destination == "debug" || !polls.FileThere()) {
+        const std::string why = destination == "debug" ? "--trace=debug"
+                                : destination.empty()   ? "no private folder for it could be made in the temporary folder"
+                                                        : "the driver did not open " + destination;
+        WriteErr("kelvora-host: note: the driver's trace is not followed (" + why +
+                 "): a read cannot tell whether the modem answered its poll (CSV and JSON say \"unknown\"), "
+                 "nor a failed write why\n");
+        return;
+    }
+    session->takeTraceLines = [&polls, toStderr] {
+        std::vector<std::string> every;
+        std::vector<std::string> own = polls.Take(&every);
+        if (toStderr) {
+            for (const std::string& line : every) WriteErr(line + "\n");
+        }
+        return own;
+    };
 }
 
 }  // namespace
@@ -78,20 +131,9 @@ int RunStation(StationRole role, StationOptions& options) {
     if (options.session.intervalMs == 0) return UsageError("--interval must be at least 1 ms");
     options.session.modemTimeoutMs = options.port.timeoutMs;
 
-    // What the driver did (each poll, what became of a message) is read from
-    // its trace: the user's file, or a private one. A trace the user wants on
-    // standard error is copied there from the private file as it grows.
-    const bool traceToStderr = options.trace == "stderr";
-    const bool traceFile = !options.trace.empty() && !traceToStderr && options.trace != "debug";
-    kelvora::TraceFile traceCheck;
-    std::string whyNot;
-    if (traceFile && !traceCheck.Open(options.trace, &whyNot)) {
-        return UsageError("--trace: cannot open " + options.trace + " for writing: " + whyNot);
-    }
-    traceCheck.Close();
     PollSummaries polls;
-    const std::string trace = options.trace == "debug" ? options.trace : polls.Follow(traceFile ? options.trace : "");
-    if (!trace.empty()) RequestSetting("KELVORA_TRACE", trace);
+    std::string trace;
+    if (!StartTrace(options.trace, &polls, &trace)) return kExitUsage;
     if (!options.pollScope.empty()) RequestSetting("KELVORA_POLL_SCOPE", options.pollScope);
     if (options.holdWrites) RequestSetting("KELVORA_HOLD_WRITES", "1");
     if (options.staleAfterSeconds != 0) {
@@ -117,15 +159,8 @@ int RunStation(StationRole role, StationOptions& options) {
 
     options.session.verbose = options.verbose;
     Session session(driver, role, deviceAddress, options.session, !options.port.port.empty());
-    if (!trace.empty() && trace != "debug") {
-        session.takeTraceLines = [&polls, traceToStderr] {
-            std::vector<std::string> lines = polls.Take();
-            if (traceToStderr) {
-                for (const std::string& line : lines) WriteErr(line + "\n");
-            }
-            return lines;
-        };
-    }
+    polls.SetWriter(RoleName(role), deviceAddress, options.port.port.empty() ? 0 : port.comNumber);
+    FollowTrace(options.trace == "stderr", trace, polls, &session);
     // Lines of the driver's trace that no read or write took (opening,
     // parsing) reach a trace on standard error all the same.
     struct TraceFlush {

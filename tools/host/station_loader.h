@@ -36,7 +36,7 @@ protected:
 };
 
 // Gives the stations this process creates from now on one of the driver's
-// settings, as the user's environment does: KELVORA_TRACE (a file path,
+// settings, as the user's environment does: KELVORA_HOST_TRACE (a file path,
 // "stderr" or, on Windows, "debug"), KELVORA_POLL_SCOPE ("group", "station").
 void RequestSetting(const char* variable, const std::string& value);
 

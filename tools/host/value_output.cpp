@@ -15,7 +15,13 @@
 namespace kelvora_host {
 namespace {
 
-const char* Source(const ValueRead& read) { return read.fromCopy ? "copy" : "reading"; }
+const char* Source(const ValueRead& read) {
+    switch (read.source) {
+        case ValueSource::kCopy: return "copy";
+        case ValueSource::kUnknown: return "unknown";
+        default: return "reading";
+    }
+}
 
 // The value alone, unquoted: numbers as text, a text as the driver's code
 // page gives it back in UTF-8.

@@ -3,7 +3,8 @@
 # words (the destination missing, the network refusing with its error
 # number, the modem not answering, the port failing); a "0086" number sends;
 # a text keeps its colons; a bit write before the register's value is known
-# sends nothing. Runs inside the modem simulator (two modems,
+# sends nothing; without the trace followed, a message not confirmed is
+# never called not sent. Runs inside the modem simulator (two modems,
 # control socket).
 #   write_outcomes.sh HOST SIMULATOR
 host=$1
@@ -24,4 +25,10 @@ echo "exit $?"
 fault close_line 0 AT+CMGS || exit 1
 "$host" central --port "$KELVORA_MODEM0_DEVICE" --timeout 1000 \
     write "DETC5=$KELVORA_MODEM1_NUMBER" M5.123=4 2>&1
+echo "exit $?"
+# With --trace=debug the trace is not followed: a send that timed out is not
+# called "NOT sent", and a read does not claim its poll was answered.
+fault silence 1 PDU || exit 1
+"$host" central --port "$KELVORA_MODEM1_DEVICE" --timeout 1000 --trace=debug --keep-going --format csv \
+    write "DETC5=$KELVORA_MODEM0_NUMBER" M5.120=5 read M5.121 2>&1
 echo "exit $?"
