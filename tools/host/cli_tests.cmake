@@ -239,6 +239,12 @@ if(TARGET kelvora-modemsim)
                     "-n|1|--control|${control}|--|sh|-c|${sim} --control ${control} --request '{\"cmd\":\"fault\",\"modem\":0,\"kind\":\"error\",\"times\":-1}' >/dev/null && $<TARGET_FILE:kelvora-host> probe --fix --port $KELVORA_MODEM0_DEVICE"
                     PROGRAM ${sim} EXPECT "warn +sent ATE0: refused \\(ERROR\\).*FAIL +the modem answers ERROR even to AT.*NOT READY"
                     REJECT "numeric|info +sent")
+  # Quiet mode (no result codes) and a listing that never ends: each named,
+  # with its mend; probe --fix mends the first.
+  kelvora_host_test(probe_mends 0
+                    "-n|1|--control|${CMAKE_CURRENT_BINARY_DIR}/probe-mends.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/probe_mends.sh|$<TARGET_FILE:kelvora-host>|${sim}"
+                    PROGRAM ${sim}
+                    EXPECT "FAIL +the modem gives no result codes \\(quiet mode, ATQ1\\).*send ATQ0 and save with AT&W.*NOT READY.*quiet: exit 5.*info +sent ATQ0: OK.*result: ready for Kelvora.*fixed: exit 0.*FAIL +the listing never ends: AT\\+CMGL=4 gave 40 bytes and no OK within 1000 ms.*modem clear, which sends AT\\+CMGD=1,4.*NOT READY.*endless listing: exit 5")
   # A port another program holds: locked (busy at once), or open unlocked
   # (named when nothing answers; the simulator stays silent, as it would be
   # when that program takes the answers first).

@@ -162,7 +162,7 @@ int Main(int argc, char** argv) {
     CLI::App* probe = app.add_subcommand("probe", "check the modem on a port: what the driver needs of it");
     probe->footer(kModemFooter);
     AddPortOptions(probe, &probePort, true);
-    probe->add_flag("--fix", probeSettings.fix, "first send ATE0, ATV1, AT+CMGF=0 and save them with AT&W");
+    probe->add_flag("--fix", probeSettings.fix, "first send ATQ0, ATE0, ATV1, AT+CMGF=0 and save them with AT&W");
     probe->add_option("--answer-timeout", probeSettings.answerMs, "reply time-out of each command in ms (default 3000)");
     probe->add_option("--send-test", probeSettings.testNumber, "send one test message to this number");
     probe->add_flag("-v,--verbose", probeSettings.showDialogue, "show every command and answer");

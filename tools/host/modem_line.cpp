@@ -196,7 +196,8 @@ void ModemLine::Close() {
     port_.reset();
 }
 
-kelvora::GsmModem ModemLine::Modem(uint32_t timeoutMs) {
+kelvora::GsmModem ModemLine::Modem(uint32_t timeoutMs, const char* waitingFor) {
+    if (waitingFor != nullptr) clock_->Begin(waitingFor);
     kelvora::SerialLine line;
     line.port = port_.get();
     line.clock = clock_.get();

@@ -67,8 +67,9 @@ public:
     Answer Send(const std::string& bytes);
 
     // The driver's modem on this line, with the reply time-out given (0: the
-    // line's own): for listing, deleting and sending.
-    kelvora::GsmModem Modem(uint32_t timeoutMs = 0);
+    // line's own): for listing, deleting and sending. waitingFor: what a
+    // wait of it is shown as ("AT+CMGL=4").
+    kelvora::GsmModem Modem(uint32_t timeoutMs = 0, const char* waitingFor = nullptr);
 
     // Called once per wait that passes a second, so a person sees why.
     void SetProgress(std::function<void(const std::string& waitingFor)> progress);

@@ -27,7 +27,7 @@ std::string AnswerText(const Answer& answer) {
 }
 
 void SendFixes(ModemLine& line, ProbeFindings& findings) {
-    for (const char* command : {"ATE0", "ATV1", "AT+CMGF=0", "AT&W"}) {
+    for (const char* command : {"ATQ0", "ATE0", "ATV1", "AT+CMGF=0", "AT&W"}) {
         const Answer answer = line.Ask(command);
         if (answer.ok()) {
             findings.Info(std::string("sent ") + command + ": OK");
@@ -37,11 +37,33 @@ void SendFixes(ModemLine& line, ProbeFindings& findings) {
     }
 }
 
+// Text a person can read: no control bytes beyond the line ends.
+bool Readable(const std::string& text) {
+    for (unsigned char c : text) {
+        if ((c < 0x20 && c != '\r' && c != '\n') || c > 0x7E) return false;
+    }
+    return true;
+}
+
+// A modem in quiet mode (ATQ1) gives no result code at all: it echoes a
+// command (when echo is on) and answers an identification with its text,
+// but never says OK, which every exchange of the driver waits for.
+bool InQuietMode(ModemLine& line, const Answer& toAt) {
+    if (toAt.kind == AnswerKind::kUnclear && toAt.Lines().empty()) return true;  // the echo alone
+    const Answer toAti = line.Ask("ATI");
+    return toAti.kind == AnswerKind::kUnclear && !toAti.Lines().empty() && Readable(toAti.raw);
+}
+
 // The first and most telling question. Returns false when the probe cannot
 // go on: nothing answers, or the modem refuses everything.
 bool CheckAnswers(ModemLine& line, ProbeFindings& findings, const ResolvedPort& port) {
     Answer answer;
     for (int attempt = 0; attempt < 3 && answer.kind == AnswerKind::kNone; ++attempt) answer = line.Ask("AT");
+    if ((answer.kind == AnswerKind::kNone || answer.kind == AnswerKind::kUnclear) && InQuietMode(line, answer)) {
+        findings.Problem("the modem gives no result codes (quiet mode, ATQ1): it hears commands but never says OK, "
+                         "and the driver waits for OK; send ATQ0 and save with AT&W (or run probe --fix)");
+        return false;
+    }
     switch (answer.kind) {
         case AnswerKind::kNone: {
             const std::string users = OtherPortUsers(port);
@@ -129,6 +151,7 @@ int ProbeModem(const PortOptions& options, const ResolvedPort& resolved, const P
     CheckSim(line, findings);
     CheckMessageFormat(line, findings);
     CheckStorage(line, findings);
+    CheckListing(line, findings, static_cast<uint32_t>(options.timeoutMs));
     const std::string serviceCentre = CheckServiceCentre(line, findings);
     CheckNetwork(line, findings);
     if (!settings.testNumber.empty()) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "console_text.h"
+#include "driver_events.h"
+#include "stored_messages.h"
 
 namespace kelvora_host {
 namespace {
@@ -104,6 +106,32 @@ void CheckStorage(ModemLine& line, ProbeFindings& findings) {
                       "(modem storage shows them, modem clear deletes them)");
     } else {
         findings.Ok(text);
+    }
+}
+
+void CheckListing(ModemLine& line, ProbeFindings& findings, uint32_t timeoutMs) {
+    kelvora::ExchangeResult listing;
+    const size_t listed = ListStored(line, &listing, timeoutMs).size();
+    const std::string waited = std::to_string(timeoutMs) + " ms (--timeout)";
+    switch (listing.outcome) {
+        case kelvora::ExchangeOutcome::kAnswered:
+            findings.Ok("the listing ends with OK (AT+CMGL=4: " + std::to_string(listed) + " message(s))");
+            return;
+        case kelvora::ExchangeOutcome::kRefused:
+            findings.Problem("the modem refuses to list its messages (AT+CMGL=4 answered " +
+                             (listing.errorNumber >= 0 ? DescribeSmsError(listing.errorNumber) : std::string("ERROR")) +
+                             "): every poll of the driver reads nothing; check the SIM (AT+CPIN?), PDU mode "
+                             "(AT+CMGF=0) and the message storage (AT+CPMS?)");
+            return;
+        default:
+            findings.Problem(
+                (listing.received > 0 ? "the listing never ends: AT+CMGL=4 gave " + std::to_string(listing.received) +
+                                            " bytes and no OK within "
+                                      : std::string("no answer to the listing (AT+CMGL=4) within ")) +
+                waited + ", and every poll of the driver would end the same way, its messages never deleted; delete "
+                "the stored messages (kelvora-host modem clear, which sends AT+CMGD=1,4) and probe again, or, if the "
+                "listing is only slow, raise the reply time-out here and in the host");
+            return;
     }
 }
 

@@ -2,6 +2,7 @@
 // SIM, message storage, service centre, network.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "modem_line.h"
@@ -36,6 +37,9 @@ void CheckIdentity(ModemLine& line, ProbeFindings& findings);
 // PIN state and the subscriber number the SIM holds.
 void CheckSim(ModemLine& line, ProbeFindings& findings);
 void CheckStorage(ModemLine& line, ProbeFindings& findings);
+// Whether the modem lists its messages to the end, as every poll of the
+// driver needs, within the driver's reply time-out (timeoutMs).
+void CheckListing(ModemLine& line, ProbeFindings& findings, uint32_t timeoutMs);
 // Returns the service-centre number the modem holds, or "".
 std::string CheckServiceCentre(ModemLine& line, ProbeFindings& findings);
 void CheckNetwork(ModemLine& line, ProbeFindings& findings);

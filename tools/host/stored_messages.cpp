@@ -68,11 +68,11 @@ std::string FrameMeaning(const char* text) {
 
 }  // namespace
 
-std::vector<StoredMessage> ListStored(ModemLine& line, kelvora::ExchangeResult* result) {
+std::vector<StoredMessage> ListStored(ModemLine& line, kelvora::ExchangeResult* result, uint32_t timeoutMs) {
     std::vector<kelvora::SmsRecord> records(kelvora::kMaxListedRecords);
     std::vector<int32_t> statuses(kelvora::kMaxListedRecords, -1);
     kelvora::ExchangeResult local;
-    const int count = line.Modem().ListMessages(records.data(), records.size(), kelvora::ListFilter::kAll,
+    const int count = line.Modem(timeoutMs, "AT+CMGL=4").ListMessages(records.data(), records.size(), kelvora::ListFilter::kAll,
                                                 result != nullptr ? result : &local, statuses.data());
     std::vector<StoredMessage> messages;
     for (int i = 0; i < count; ++i) messages.push_back(StoredMessage{records[i], statuses[i]});

@@ -19,7 +19,8 @@ struct StoredMessage {
 };
 
 // Every whole entry the modem lists (at most the driver's 128).
-std::vector<StoredMessage> ListStored(ModemLine& line, kelvora::ExchangeResult* result = nullptr);
+std::vector<StoredMessage> ListStored(ModemLine& line, kelvora::ExchangeResult* result = nullptr,
+                                      uint32_t timeoutMs = 0);
 
 // One line: "  3  read    from +8613900000001  2024-05-01 14:03:07  \"BEGINWM...\"  write command: M5.120 = 42".
 std::string DescribeStoredMessage(const StoredMessage& message);
