@@ -94,10 +94,13 @@ if(KELVORA_HOST_DRIVER_TARGET)
   endif()
 endif()
 # The console's private trace: cleaned at start when an ended run left it,
-# gone after SIGHUP (exit 129).
+# gone after SIGHUP (exit 129); standard output on a full disk.
 if(KELVORA_HOST_DRIVER_TARGET AND NOT WIN32)
   kelvora_host_test(private_trace 129 "${CMAKE_CURRENT_SOURCE_DIR}/tests/private_trace.sh|$<TARGET_FILE:kelvora-host>"
                     PROGRAM sh EXPECT "in a folder of mode 700, stale one removed, running one kept, gone after SIGHUP")
+  # Output that cannot be written (a full disk) is not a success.
+  kelvora_host_test(output_lost 1 "-c|$<TARGET_FILE:kelvora-host> central types >/dev/full"
+                    PROGRAM sh EXPECT "standard output could not be written")
 endif()
 if(WIN32)
   kelvora_host_test(probe_wrong_port 4 "probe|--port|COM63" EXPECT "cannot open COM63")
@@ -144,7 +147,7 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
   kelvora_host_test(write_outcomes 0
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/write-outcomes.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/write_outcomes.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
-                    EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*M5.124.3:bit <- 1  NOT sent: the driver refused it: the value of M5.124 is not known yet.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1.*trace is not followed \\(--trace=debug\\).*M5.120 <- 5  NOT confirmed: the driver reports .*: it may have gone out.*M5.121,int,0,unknown\nexit 1")
+                    EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*M5.124.3:bit <- 1  NOT sent: the driver refused it: the value of M5.124 is not known yet.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1.*trace is not followed \\(--trace=debug\\).*M5.120 <- 5  NOT confirmed: the driver reports .*: it may have gone out.*M5.121,int,0,unknown\nexit 1.*M120: the report of its group NOT sent: the driver refused it: the destination has fewer than 11 characters\nM120 = 0 [^\n]*\nexit 0")
   # The centre's view of its sites: reports applied and refused (by sender,
   # sent before, copies), writes held, silent or not; text, CSV and JSON. A
   # silent site's read fails: the station's copy shown, exit 5.

@@ -3,6 +3,7 @@
 // driver_text.h's.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,9 @@ namespace kelvora_host {
 // Output for the terminal: UTF-8 to pipes and files, wide text to a console.
 void WriteOut(const std::string& utf8);
 void WriteErr(const std::string& utf8);
+// Whether writing standard output (to a file or a pipe) failed at some point:
+// what the program showed there is not whole.
+inline bool OutputFailed() { return std::ferror(stdout) != 0; }
 
 // The command line as UTF-8 (on Windows from the wide command line).
 std::vector<std::string> CommandLineUtf8(int argc, char** argv);

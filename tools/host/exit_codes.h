@@ -4,7 +4,7 @@
 namespace kelvora_host {
 
 constexpr int kExitOk = 0;
-constexpr int kExitOperationFailed = 1;  // an address or value refused, a read or write failed
+constexpr int kExitOperationFailed = 1;  // an address or value refused, a read or write failed, output lost
 constexpr int kExitUsage = 2;            // the command line or a script line is wrong
 constexpr int kExitNoDriver = 3;         // the driver could not be loaded or the station created
 constexpr int kExitPortFailed = 4;       // the serial port could not be opened or set up

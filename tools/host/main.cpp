@@ -27,16 +27,17 @@ Examples:
   kelvora-host probe --port COM3 --baud 9600
   kelvora-host modem storage --port COM3
 
-Exit codes: 0 done; 1 an address, value, read or write refused; 2 usage error;
-3 driver not loadable; 4 port cannot be opened; 5 await timed out, the modem
-did not answer a poll or a read failed for --stale-after (values from the
-station's copy), or probe found the modem not ready; 130 stopped by Ctrl-C.)";
+Exit codes: 0 done; 1 an address, value, read or write refused, or the output
+not written; 2 usage error; 3 driver not loadable; 4 port cannot be opened;
+5 await timed out, the modem did not answer or refused a poll or a read failed
+for --stale-after (values from the station's copy), or probe found the modem
+not ready; 130 stopped by Ctrl-C.)";
 
 const char kModemFooter[] = R"(
 Through the serial port with the driver's modem code, no station: the port must
 be free, so stop the host's program first.
-Exit codes: 0 done; 1 the modem refused; 2 usage error; 4 port cannot be opened;
-5 no answer, or (probe) the modem is not ready.)";
+Exit codes: 0 done; 1 the modem refused, or the output not written; 2 usage
+error; 4 port cannot be opened; 5 no answer, or (probe) the modem is not ready.)";
 
 void AddPortOptions(CLI::App* command, PortOptions* port, bool required) {
     auto* option = command->add_option("-p,--port", port->port,
@@ -226,4 +227,14 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace kelvora_host
 
-int main(int argc, char** argv) { return kelvora_host::Main(argc, argv); }
+int main(int argc, char** argv) {
+    int code = kelvora_host::Main(argc, argv);
+    std::fflush(stdout);
+    if (kelvora_host::OutputFailed()) {
+        // Values that never reached their file are no success.
+        kelvora_host::WriteErr("kelvora-host: standard output could not be written to its end (a full disk?): "
+                               "what it shows is not whole\n");
+        if (code == kelvora_host::kExitOk) code = kelvora_host::kExitOperationFailed;
+    }
+    return code;
+}

@@ -76,6 +76,11 @@ bool Session::ReadOne(Resolved& resolved, ValueRead* read, std::string* note) {
     const bool done = driver_.Read(&deviceAddress_, &resolved.request, &read->value) != 0;
     const DriverEvents events = TakeEvents();
     read->source = sources_.After(resolved.request, resolved.typeName, takeTraceLines ? &events : nullptr, note);
+    // A site that reports sends its group at the read's poll: a report that
+    // did not go is told, though the read itself succeeded.
+    if (events.send != SendFate::kUnknown && events.send != SendFate::kAccepted) {
+        Fail(resolved.label + ": the report of its group " + SendFailure(events, ""));
+    }
     if (done) return true;
     const char* status = driver_.GetStatusText();
     // The centre fails a read of M only for its view (--stale-after): the

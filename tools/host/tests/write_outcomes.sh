@@ -4,7 +4,7 @@
 # number, the modem not answering, the port failing); a "0086" number sends;
 # a text keeps its colons; a bit write before the register's value is known
 # sends nothing; without the trace followed, a message not confirmed is
-# never called not sent. Runs inside the modem simulator (two modems,
+# never called not sent; a site's read whose report did not go says so. Runs inside the modem simulator (two modems,
 # control socket).
 #   write_outcomes.sh HOST SIMULATOR
 host=$1
@@ -31,4 +31,7 @@ echo "exit $?"
 fault silence 1 PDU || exit 1
 "$host" central --port "$KELVORA_MODEM1_DEVICE" --timeout 1000 --trace=debug --keep-going --format csv \
     write "DETC5=$KELVORA_MODEM0_NUMBER" M5.120=5 read M5.121 2>&1
+echo "exit $?"
+# COMFLAG on without DETC: the read's report does not go, and the read says so.
+"$host" remote --device 5 --port "$KELVORA_MODEM1_DEVICE" write COMFLAG=1 read M120 2>&1
 echo "exit $?"
