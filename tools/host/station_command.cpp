@@ -97,6 +97,25 @@ void FollowTrace(bool toStderr, const std::string& destination, PollSummaries& p
     };
 }
 
+// Opens the station's port; on failure says why, from the port itself.
+bool OpenPort(kelvora::IDeviceDriver& driver, const StationOptions& options, const ResolvedPort& port,
+              kelvora::PortConfig* config) {
+    BindDevicePath(port);
+    if (driver.Open(config) == 0) {
+        // The driver tells only that it failed; the port itself tells why.
+        ModemLine line;
+        std::string why = PortOpenHint(port);
+        std::string opening;
+        if (!line.Open(options.port, port, 0, &opening)) why = opening;
+        WriteErr("kelvora-host: cannot open the port " + port.display + ": " +
+                 DescribeStatusText(driver.GetStatusText()) + "\n  " + why + "\n");
+        return false;
+    }
+    SetPortForCancel(config->sharedHandle);
+    if (options.verbose) WriteErr("kelvora-host: port " + port.display + " open\n");
+    return true;
+}
+
 }  // namespace
 
 int RunStation(StationRole role, StationOptions& options) {
@@ -175,23 +194,8 @@ int RunStation(StationRole role, StationOptions& options) {
 
     kelvora::PortConfig config{};
     config.lineSettings = &lineSettings;
-    bool opened = false;
-    if (!options.port.port.empty()) {
-        BindDevicePath(port);
-        if (driver.Open(&config) == 0) {
-            // The driver tells only that it failed; the port itself tells why.
-            ModemLine line;
-            std::string why = PortOpenHint(port);
-            std::string opening;
-            if (!line.Open(options.port, port, 0, &opening)) why = opening;
-            WriteErr("kelvora-host: cannot open the port " + port.display + ": " +
-                     DescribeStatusText(driver.GetStatusText()) + "\n  " + why + "\n");
-            return kExitPortFailed;
-        }
-        opened = true;
-        SetPortForCancel(config.sharedHandle);
-        if (options.verbose) WriteErr("kelvora-host: port " + port.display + " open\n");
-    }
+    const bool opened = !options.port.port.empty();
+    if (opened && !OpenPort(driver, options, port, &config)) return kExitPortFailed;
 
     code = session.RunBatch(operations);
     if (code == kExitOk && prompt) code = session.RunPrompt();
