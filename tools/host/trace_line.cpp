@@ -1,8 +1,11 @@
-// Reading the driver's trace lines back (see the header).
+// Reading the driver's trace lines back (see the header); where the event
+// begins is the trace's own reading of its lines.
 #include "trace_line.h"
 
 #include <cstdio>
 #include <ctime>
+
+#include "platform/trace.h"
 
 namespace kelvora_host {
 namespace {
@@ -65,11 +68,9 @@ bool Unquote(const std::string& text, size_t at, std::string* bytes, size_t* aft
 }  // namespace
 
 bool ReadTraceLine(const std::string& line, TraceLine* parsed) {
-    if (line.size() <= kTimeLength || line[kTimeLength] != ' ') return false;
-    const size_t event = line.find("  ", kTimeLength + 1);
-    if (event == std::string::npos) return false;
+    kelvora::TraceWriter writer;
+    if (!kelvora::ReadTraceLine(line, &writer, &parsed->event)) return false;
     parsed->timeMs = LocalTimeMs(line.substr(0, kTimeLength));
-    parsed->event = line.substr(event + 2);
     return true;
 }
 

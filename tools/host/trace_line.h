@@ -1,8 +1,8 @@
 // One line of the driver's trace as the console reads it back: when it was
 // written (the local time it begins with), the event after the station's
-// role, device and port, and for a message taken at a poll its sender, time
-// stamp, text and what became of it (the mailbox's "message 3 from ... sent
-// ... \"...\": detail").
+// role, device, port and process, and for a message taken at a poll its
+// sender, time stamp, text and what became of it (the mailbox's "message 3
+// from ... sent ... \"...\": detail").
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@ namespace kelvora_host {
 
 struct TraceLine {
     int64_t timeMs = 0;   // the local time, in milliseconds since 1970; 0 when unreadable
-    std::string event;    // after "role device port  "
+    std::string event;    // after "role device port [process]  "
 };
 
 struct TraceMessage {
