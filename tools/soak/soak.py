@@ -422,10 +422,15 @@ def run(args, workdir, seed):
     boot = {}
     for f in records.faults:
         for r in f["requests"]:
-            if r["cmd"] == "restart":
+            if r["cmd"] in ("restart", "unplug"):  # an unplugged modem restarts when it is back
                 boot[f["modem"]] = max(boot.get(f["modem"], 0.0), r.get("boot_ms", 0) / 1000.0)
     ledger.check_bounds(boot)
     converged = records.drain_complete and ledger.check_end(soak.final_values, args.sites, args.groups)
+    if not records.drain_complete:
+        # A drain that never ended is the run not converging, whatever held it (a station that never got
+        # its line back, a message never delivered): the ledger says so, as it does for a wrong value.
+        ledger.violation("not converged", records.drained, [],
+                         [soak.failure or error or "the drain did not end"])
     warm_up = records.started + min(120.0, (records.ended - records.started) / 3)
     ledger.check_resources(None if args.memory_unjudged else soak.memory, soak.traces, warm_up)
     if soak.first_violation and soak.first_violation not in ledger.violations:

@@ -5,7 +5,9 @@ off, silent with and without echo, interrupted by unsolicited lines, noise,
 ERROR), on the network's handling of what a modem sends (delivered twice,
 held back so a later one overtakes it), on its store (full, the network
 keeping what comes until there is room; a place whose deletes are refused
-for good) and on the modem itself (a restart).
+for good) and on the modem itself (a restart) and its line (unplugged for a
+while, then back at the same path with the modem restarted; hung up and back
+at once).
 A schedule is a list of (offset in seconds, modem, kind, requests), fixed by
 the seed before the run starts, so that a seed replays the same faults at the
 same moments; the hosts' own timing is the real clock's.
@@ -74,12 +76,18 @@ def draw(kind, rng, timeout_ms, one_slot=False):
         return [{"cmd": "fill_store", "sender": "+8610086"}]
     if kind == "restart":
         return [{"cmd": "restart", "boot_ms": rng.randint(500, 3000)}]
+    # The line goes away: for longer than a reopen spacing or two, or for a moment.
+    if kind == "unplugged":
+        return [{"cmd": "unplug", "away_ms": rng.randint(1000, 15000), "boot_ms": rng.randint(500, 3000)}]
+    if kind == "hung up":
+        return [{"cmd": "hang_up"}]
     raise ValueError(kind)
 
 
 KINDS = ("send refused (command)", "send refused (PDU)", "delete refused", "delete refused for good",
          "answer past the time-out", "answer late", "listing cut off", "silence", "silence with echo",
-         "unsolicited lines", "noise", "ERROR", "delivered twice", "held back", "store full", "restart")
+         "unsolicited lines", "noise", "ERROR", "delivered twice", "held back", "store full", "restart",
+         "unplugged", "hung up")
 HOLD_S = (30, 60)
 # The network's faults (and the silences, which a poll's time-out check needs) are
 # drawn this many times as often as the others; the network's go mostly to

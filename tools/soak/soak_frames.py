@@ -117,17 +117,22 @@ def ends(response, prompt):
     return "OK\r\n" in response or "ERROR" in response or (prompt and "> " in response)
 
 
+# What a modem's log says when what was on its line was lost: a restart, and
+# its line unplugged (it restarts when plugged back) or hung up.
+LINE_LOST = ("<restart>", "<unplugged>", "<hang-up>")
+
+
 def answer_times(log, baud, timeout_s):
     """For each logged command (a log with its restarts): e["wait_s"], how long after it its own answer began
     to leave (its delay, or longer when an earlier answer still held the line: a modem answers in order),
     and e["answered_s"], how long after it a final result was whole on the line, or None when none came
     within the time-out. An answer that came too late for its own command answers the next one: the host
     takes the first answer that ends its exchange while it waits (a prompt ends only a send's command).
-    A restart drops every answer not yet out."""
+    A restart, an unplug or a hang-up drops every answer not yet out."""
     free, waiting = 0.0, []  # (time an answer was whole on the line, the answer) not yet taken
     for e in log:
         asked = e["time_ms"] / 1000.0
-        if e["command"] == "<restart>":
+        if e["command"] in LINE_LOST:
             waiting = [w for w in waiting if w[0] <= asked]
             free = min(free, asked)
             continue
@@ -149,8 +154,8 @@ def answer_times(log, baud, timeout_s):
 
 def carrying_listings(log, baud, timeout_s):
     """[(time the listing was asked for, its answer)] of the listings whose answer reached the host: it began
-    before the time-out and no restart of the modem cut it off."""
-    restarts = [e["time_ms"] / 1000.0 for e in log if e["command"] == "<restart>"]
+    before the time-out and no restart of the modem, nor its line going, cut it off."""
+    restarts = [e["time_ms"] / 1000.0 for e in log if e["command"] in LINE_LOST]
     answer_times(log, baud, timeout_s)
     commands = [e for e in log if not e["command"].startswith("<")]
     out = []
