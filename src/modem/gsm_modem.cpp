@@ -201,17 +201,18 @@ bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {
                   reference);
 }
 
-bool GsmModem::SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result) {
+bool GsmModem::SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result,
+                       SmsCoding coding) {
     if (serviceCentre == nullptr || serviceCentre[0] == '\0') serviceCentre = kDefaultServiceCentre;
     SmsRecord record;
     std::memset(&record, 0, sizeof record);
     SendRefusal why = CheckDestination(destination, record.peerNumber);
-    if (why == SendRefusal::kNone) why = CheckMessageText(text);
+    if (why == SendRefusal::kNone) why = coding == SmsCoding::kSevenBit ? CheckSevenBitText(text) : CheckMessageText(text);
     if (why == SendRefusal::kNone) why = InternationalDigits(serviceCentre, record.serviceCentre);
     if (why != SendRefusal::kNone) return NotSent(Line().TraceOrOff(), destination, text, why, result);
     std::memcpy(record.text, text, std::strlen(text));
     record.protocolId = 0;
-    record.codingScheme = 8;
+    record.codingScheme = coding == SmsCoding::kSevenBit ? 0 : 8;
     return SendPdu(record, result);
 }
 

@@ -61,7 +61,10 @@ public:
     bool SendPdu(const SmsRecord& record, SendResult* result = nullptr);
     // false when a number or the text is refused (nothing is sent then), or
     // when SendPdu fails.
-    bool SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result = nullptr);
+    // coding: UCS2, or 7-bit for a text of the characters the default
+    // alphabet shares with ASCII.
+    bool SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result = nullptr,
+                 SmsCoding coding = SmsCoding::kUcs2);
     // A message its caller refuses before sending, for a reason of its own
     // (a free text that reads as a frame): told to the result and the trace
     // as SendSms tells its own refusals. Always false.

@@ -97,6 +97,29 @@ int SemiOctetsToDigits(const char* semiOctets, int count, char* output) {
     return n;
 }
 
+bool IsGsm7Ascii(char c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
+    return c == ' ' || c == '\n' || c == '\r' || (c >= '!' && c <= '/' && c != '$') ||
+           (c >= ':' && c <= '?');
+}
+
+int Pack7Bit(const char* text, int count, uint8_t* output) {
+    int octets = 0;
+    uint32_t bits = 0;
+    int held = 0;
+    for (int i = 0; i < count; ++i) {
+        bits |= static_cast<uint32_t>(static_cast<uint8_t>(text[i]) & 0x7F) << held;
+        held += 7;
+        while (held >= 8) {
+            output[octets++] = static_cast<uint8_t>(bits & 0xFF);
+            bits >>= 8;
+            held -= 8;
+        }
+    }
+    if (held > 0) output[octets++] = static_cast<uint8_t>(bits & 0xFF);
+    return octets;
+}
+
 int Unpack7Bit(const uint8_t* octets, int count, char* output) {
     int n = 0;
     unsigned shift = 0;

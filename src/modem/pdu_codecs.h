@@ -36,6 +36,16 @@ int DigitsToSemiOctets(const char* digits, int count, char* output);
 // output: room for 2 * kMaxUcs2Units. Returns the number of bytes written.
 int TextToUcs2(const char* text, int byteCount, uint8_t* output);
 
+// Whether a character has the same code in the GSM 7-bit default alphabet
+// (TS 23.038) as in ASCII: letters, digits, the space, line feed, carriage
+// return and !"#%&'()*+,-./:;<=>? ("@", "$", "_" and the brackets differ).
+bool IsGsm7Ascii(char c);
+
+// GSM 7-bit packing (least significant bits first) of count characters that
+// IsGsm7Ascii takes, as their septets. output: room for (7 * count + 7) / 8.
+// Returns the number of octets written.
+int Pack7Bit(const char* text, int count, uint8_t* output);
+
 // The reverse of DigitsToSemiOctets: each pair swapped; a trailing filler 'F'
 // (or 'f') is dropped. A NUL follows. output: room for count + 1. Returns the
 // number of characters written.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "modem/pdu_codecs.h"
 #include "platform/code_page.h"
 
 namespace kelvora {
@@ -29,6 +30,8 @@ const char* RefusalText(SendRefusal refusal) {
         case SendRefusal::kTextNotConvertible: return "the text is not text of the code page";
         case SendRefusal::kTextReadsAsAFrame:
             return "the text reads as a telemetry frame (a write command or a report), which a station would apply";
+        case SendRefusal::kTextNotSevenBit:
+            return "the text holds a character the GSM 7-bit alphabet does not share with ASCII, or more than 160";
     }
     return "?";
 }
@@ -98,6 +101,20 @@ TextFit FitText(const char* text, size_t bytes, int maxUnits, size_t maxBytes) {
         i += width;
     }
     return fit;
+}
+
+}  // namespace kelvora
+
+namespace kelvora {
+
+SendRefusal CheckSevenBitText(const char* text) {
+    if (text == nullptr || text[0] == '\0') return SendRefusal::kTextEmpty;
+    const size_t length = std::strlen(text);
+    if (length > static_cast<size_t>(kMaxSevenBitCharacters)) return SendRefusal::kTextNotSevenBit;
+    for (size_t i = 0; i < length; ++i) {
+        if (!IsGsm7Ascii(text[i])) return SendRefusal::kTextNotSevenBit;
+    }
+    return SendRefusal::kNone;
 }
 
 }  // namespace kelvora

@@ -29,7 +29,14 @@ enum class SendRefusal : uint8_t {
     kTextTooLong,          // more than 69 UTF-16 code units, or 130 bytes
     kTextNotConvertible,   // not text of the code page
     kTextReadsAsAFrame,    // a free text a station would apply as a frame (the stations decide)
+    kTextNotSevenBit,      // for 7-bit: a character the default alphabet does not share with ASCII
 };
+
+// How a text travels: UCS2 (the stations' frames and free texts), or the GSM
+// 7-bit default alphabet (authenticated frames, of up to 160 characters).
+enum class SmsCoding : uint8_t { kUcs2, kSevenBit };
+
+constexpr int kMaxSevenBitCharacters = 160;
 
 // "the destination has fewer than 11 characters", ...
 const char* RefusalText(SendRefusal refusal);
@@ -45,6 +52,9 @@ SendRefusal CheckDestination(const char* destination, char (&field)[kNumberField
 
 // A text in the code page as SendSms takes it; units gets its UTF-16 length.
 SendRefusal CheckMessageText(const char* text, int* units = nullptr);
+// A text as SendSms takes it for 7-bit: 1 to 160 characters, each one
+// IsGsm7Ascii takes.
+SendRefusal CheckSevenBitText(const char* text);
 
 // A text of the code page in characters, for telling a person what the
 // limits above mean for it: how many characters it has (a surrogate pair is

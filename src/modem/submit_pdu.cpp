@@ -1,6 +1,7 @@
 // SMS-SUBMIT encoding (TS 23.040 9.2.2.2 with the TS 27.005 service-centre
 // prefix): fixed first octet 0x11, message reference 0, international numbers,
-// relative validity period 0 and UCS2 user data.
+// relative validity period 0, and user data in UCS2 or, for texts of the
+// characters the GSM 7-bit default alphabet shares with ASCII, in 7-bit.
 #include "modem/submit_pdu.h"
 
 #include <cstdint>
@@ -15,6 +16,8 @@ constexpr uint8_t kTypeInternational = 0x91;
 constexpr uint8_t kFirstOctetSubmit = 0x11;  // TP-MTI 01, TP-VPF 10 (relative)
 constexpr uint8_t kMessageReference = 0x00;
 constexpr uint8_t kValidityPeriod = 0x00;
+constexpr uint8_t kCodingSevenBit = 0x00;
+constexpr int kMaxSeptets = 160;
 static_assert((kValidityPeriod + 1) * 5 * 60 == kMessageValiditySeconds, "TP-VP 0 to 143: (VP + 1) x 5 minutes");
 
 // Length of a NUL-terminated field, never past its width less the NUL.
@@ -45,7 +48,7 @@ private:
     int pos_ = 0;
 };
 
-// The user data is always UCS2, so TP-DCS must say so (TS 23.038): the
+// UCS2 user data: TP-DCS must say so (TS 23.038): the
 // general data coding groups 00xx and 01xx, uncompressed, alphabet bits 10
 // (0x08 and its variants with a message class or automatic deletion), or the
 // message-waiting group 1110. Another value would have the peer read the
@@ -54,16 +57,35 @@ bool SelectsUcs2(uint8_t codingScheme) {
     return (codingScheme & 0xAC) == 0x08 || (codingScheme & 0xF0) == 0xE0;
 }
 
+// 7-bit user data: every character one the default alphabet shares with
+// ASCII, 160 at the most. The octets into userData; TP-UDL counts septets.
+bool SevenBitUserData(const char* text, int length, uint8_t* userData, int* octets) {
+    if (length > kMaxSeptets) return false;
+    for (int i = 0; i < length; ++i) {
+        if (!IsGsm7Ascii(text[i])) return false;
+    }
+    *octets = Pack7Bit(text, length, userData);
+    return true;
+}
+
 }  // namespace
 
 int EncodeSubmitPdu(const SmsRecord& record, char* output) {
     output[0] = '\0';
-    if (!SelectsUcs2(record.codingScheme)) return 0;
+    const bool sevenBit = record.codingScheme == kCodingSevenBit;
+    if (!sevenBit && !SelectsUcs2(record.codingScheme)) return 0;
     uint8_t userData[2 * kMaxUcs2Units];
     const int textBytes = FieldLength(record.text, sizeof record.text);
-    const int userDataLength = TextToUcs2(record.text, textBytes, userData);
-    // A text that converts to nothing (too long, or broken) is not sent as an empty message.
-    if (userDataLength > kMaxUserDataOctets || (textBytes > 0 && userDataLength == 0)) return 0;
+    int octets = 0;
+    int userDataLength = 0;
+    if (sevenBit) {
+        if (!SevenBitUserData(record.text, textBytes, userData, &octets)) return 0;
+        userDataLength = textBytes;
+    } else {
+        octets = userDataLength = TextToUcs2(record.text, textBytes, userData);
+        // A text that converts to nothing (too long, or broken) is not sent as an empty message.
+        if (userDataLength > kMaxUserDataOctets || (textBytes > 0 && userDataLength == 0)) return 0;
+    }
 
     const int d = FieldLength(record.serviceCentre, sizeof record.serviceCentre);
     const int p = FieldLength(record.peerNumber, sizeof record.peerNumber);
@@ -82,7 +104,7 @@ int EncodeSubmitPdu(const SmsRecord& record, char* output) {
     out.Octet(record.codingScheme);
     out.Octet(kValidityPeriod);
     out.Octet(static_cast<uint8_t>(userDataLength));
-    out.Octets(userData, userDataLength);
+    out.Octets(userData, octets);
     return out.Length();
 }
 

@@ -1,5 +1,6 @@
 // The SMS-SUBMIT encoder: an SmsRecord as the hexadecimal PDU text that
-// follows "AT+CMGS", service-centre part included, user data in UCS2.
+// follows "AT+CMGS", service-centre part included, user data in UCS2 or
+// (coding scheme 0) GSM 7-bit.
 #pragma once
 
 #include <cstddef>
@@ -22,8 +23,10 @@ constexpr uint32_t kMessageValiditySeconds = 5 * 60;
 // A record whose text needs more than 140 octets of UCS2, or does not convert
 // from the code page, does not fit one message; one whose numbers hold
 // anything but the digits 0 to 9 cannot be written as semi-octets, and one
-// whose coding scheme does not name UCS2 would be misread: nothing is encoded
-// then, output is empty and the result is 0.
+// whose coding scheme names neither UCS2 nor the 7-bit default alphabet (0)
+// would be misread, and a 7-bit one of more than 160 characters or with a
+// character IsGsm7Ascii refuses cannot be written: nothing is encoded then,
+// output is empty and the result is 0.
 int EncodeSubmitPdu(const SmsRecord& record, char* output);
 
 }  // namespace kelvora

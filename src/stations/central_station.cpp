@@ -34,6 +34,9 @@ CentralStation::CentralStation() {
         trace.Emit(DescribeStaleAfter(view.options(), stale));
     }
     view.Start(clock().TickCount());
+    for (const std::string& line : LoadKeysFromSystem(true, &keys)) {
+        if (trace.on()) trace.Emit(line);
+    }
     AddCentralRegisterTypes(*this);
     for (SiteNumbers& site : numbers) PresetSiteNumbers(site);
 }
@@ -125,8 +128,19 @@ uint32_t CentralStation::Poll(const RegisterRequest& request, bool* failed) {
 }
 
 MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* detail) {
+    SignedFrame signedFrame;
+    const SignedShape shape = SplitSignedFrame(record.text, &signedFrame);
     Report report{};
-    if (!ParseReport(record.text, &report)) return TakeFreeText(record, detail);
+    if (!ParseReport(shape == SignedShape::kNone ? record.text : signedFrame.frame.c_str(), &report)) {
+        if (shape == SignedShape::kNone) return TakeFreeText(record, detail);
+        // A signed write command (sent the other way) or a garbled frame.
+        if (!keys.AnyKeyed()) {
+            if (detail != nullptr) *detail = "not a report: an authenticated frame, and this station has no key";
+            return MessageFate::kNotAFrame;
+        }
+        if (detail != nullptr) *detail = DescribeKeyRefusal(KeyRefusal::kMalformed, "no report");
+        return MessageFate::kRefusedByKey;
+    }
     // The five values must all fall inside the site's registers: a report
     // starting above 996 comes only from a foreign text and is dropped whole.
     if (!ValidSite(report.site) || report.firstAddress < 0 || report.firstAddress > kSiteRegisters - kGroupSize) {
@@ -135,13 +149,38 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
         }
         return MessageFate::kNotForStation;
     }
-    if (!SenderAccepted(numbers[report.site].detc, record)) {
+    const size_t site = static_cast<size_t>(report.site);
+    const std::string what = std::to_string(report.site) + ", addresses " +
+                             std::to_string(report.firstAddress) + ".." +
+                             std::to_string(report.firstAddress + kGroupSize - 1);
+    bool noKey = false;
+    const KeyRefusal refusal = keys.Gate(site, FrameDirection::kSiteToCentre, shape, signedFrame, &noKey);
+    if (noKey) {
+        if (detail != nullptr) *detail = "an authenticated report for site " + what + ", and no key for it: ignored";
+        return MessageFate::kNotAFrame;
+    }
+    if (refusal != KeyRefusal::kNone) {
+        if (detail != nullptr) *detail = DescribeKeyRefusal(refusal, "report for site " + what, keys.Problem(site));
+        return MessageFate::kRefusedByKey;
+    }
+    if (!SenderAccepted(numbers[site].detc, record)) {
         if (detail != nullptr) {
             *detail = view_events::kReportRefusedBySender + std::to_string(report.site) + " is " +
-                      Printable(FieldText(numbers[report.site].detc, sizeof numbers[report.site].detc));
+                      Printable(FieldText(numbers[site].detc, sizeof numbers[site].detc));
         }
         return MessageFate::kRefusedBySender;
     }
+    const bool keyed = shape == SignedShape::kWhole;
+    std::string why;
+    if (keyed && keys.Accept(site, signedFrame.counter, &why) != KeyRefusal::kNone) {
+        if (detail != nullptr) *detail = DescribeKeyRefusal(KeyRefusal::kNotKept, "report for site " + what, why);
+        return MessageFate::kRefusedByKey;
+    }
+    return ApplyReport(record, report, keyed ? &signedFrame.counter : nullptr, what, detail);
+}
+
+MessageFate CentralStation::ApplyReport(const SmsRecord& record, const Report& report, const uint64_t* counter,
+                                        const std::string& what, std::string* detail) {
     const uint32_t tick = clock().TickCount();
     const uint64_t nowMs = view.Now(tick);
     int64_t sentSeconds = 0;
@@ -154,19 +193,22 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
     int64_t before = 0;
     for (size_t g = firstGroup; g <= lastGroup && verdict != SendingVerdict::kSentBefore; ++g) {
         int64_t b = 0;
-        const SendingVerdict v = reportOrder_.Judge(site * kGroupsPerSite + g, record.timestamp, &b);
+        const size_t slot = site * kGroupsPerSite + g;
+        // A keyed site's counters give the order; its stamps are not signed.
+        const SendingVerdict v = counter != nullptr ? reportCounterOrder_.JudgeCounter(slot, *counter)
+                                                    : reportOrder_.Judge(slot, record.timestamp, &b);
         if (v != SendingVerdict::kInOrder) {
             verdict = v;
             before = b;
         }
     }
-    const std::string what = std::to_string(report.site) + ", addresses " +
-                             std::to_string(report.firstAddress) + ".." +
-                             std::to_string(report.firstAddress + kGroupSize - 1);
     if (verdict == SendingVerdict::kSentBefore) {
         view.ReportHeard(report.site, sent, nowMs);
         if (detail != nullptr) {
-            *detail = view_events::kReportSentBefore + what + " " + DescribeVerdict(verdict, before);
+            *detail = view_events::kReportSentBefore + what + " " +
+                      (counter != nullptr ? std::string("sent before the report applied last to these registers (by "
+                                                        "its counter): not applied")
+                                          : DescribeVerdict(verdict, before));
         }
         return MessageFate::kSentBeforeApplied;
     }
@@ -180,10 +222,13 @@ MessageFate CentralStation::TakeMessage(const SmsRecord& record, std::string* de
         image[site][static_cast<size_t>(report.firstAddress + i)].value = report.values[i];
         known_[site].set(static_cast<size_t>(report.firstAddress + i));
     }
-    for (size_t g = firstGroup; g <= lastGroup; ++g) reportOrder_.Applied(site * kGroupsPerSite + g, record.timestamp);
+    for (size_t g = firstGroup; g <= lastGroup; ++g) {
+        if (counter != nullptr) reportCounterOrder_.AppliedCounter(site * kGroupsPerSite + g, *counter);
+        else reportOrder_.Applied(site * kGroupsPerSite + g, record.timestamp);
+    }
     view.ReportApplied(report.site, nowMs, tick);
     if (detail != nullptr) {
-        *detail = view_events::kReportApplied + what;
+        *detail = view_events::kReportApplied + what + (counter != nullptr ? ", authenticated" : "");
         if (verdict != SendingVerdict::kInOrder) *detail += " (" + DescribeVerdict(verdict, before) + ")";
     }
     return MessageFate::kApplied;
@@ -199,9 +244,13 @@ MessageFate CentralStation::TakeFreeText(const SmsRecord& record, std::string* d
     for (int32_t site = 0; site < kSiteCount; ++site) {
         const char* detc = numbers[site].detc;
         if (detc[0] == '\0' || !SenderAccepted(detc, record)) continue;
-        const bool taken = freeTexts_[site].Keep(record);
+        // Free texts are not signed: one from a keyed site is marked, for
+        // anyone could have sent it.
+        const bool keyed = keys.Keyed(static_cast<size_t>(site));
+        const bool taken = freeTexts_[site].Keep(record, keyed);
         if (detail == nullptr) continue;
         kept += std::string(kept.empty() ? "" : "; ") + view_events::kFreeTextKept + "site " + std::to_string(site) +
+                (keyed ? view_events::kUnauthenticated : "") +
                 (taken ? ", kept for SEND_MSG" + std::to_string(site)
                        : ": not kept, SEND_MSG" + std::to_string(site) + " holds one sent after it");
     }
@@ -243,7 +292,13 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
             return kStatusOk;
     }
 
-    const std::string command = FormatWriteCommand(site, address, v);
+    std::string command = FormatWriteCommand(site, address, v);
+    const bool keyed = keys.Keyed(static_cast<size_t>(site));
+    std::string why;
+    if (keyed && !keys.Sign(static_cast<size_t>(site), FrameDirection::kCentreToSite, command, &command, &why)) {
+        if (trace.on()) trace.Emit("send " + command + " to site " + std::to_string(site) + ": not sent: " + why);
+        return kStatusWriteError;
+    }
     const SiteNumbers copy = numbers[site];
     // A line that is down fails the send at once: no pause for it.
     const bool lineUp = LineReady();
@@ -253,7 +308,8 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
     }
     if (lineUp) clock().Sleep(kModemPauseMs);
     SendResult sent;
-    GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str(), &sent);
+    GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str(), &sent,
+                            keyed ? SmsCoding::kSevenBit : SmsCoding::kUcs2);
     // The image shows what the site has been told: a value that never left
     // does not stand in it.
     if (sent.outcome == SendOutcome::kAccepted) {

@@ -9,6 +9,7 @@
 
 #include "driver/driver_base.h"
 #include "stations/centre_view.h"
+#include "stations/frame_keys.h"
 #include "stations/free_text.h"
 #include "stations/image_entry.h"
 #include "stations/poll_scope.h"
@@ -44,6 +45,9 @@ public:
     // reads: options read from the user's settings at construction; tests
     // set them with view.SetOptions.
     CentreView view;
+    // The sites' keys, read from the user's settings at construction: a
+    // keyed site's frames are signed both ways (see FrameKeys).
+    FrameKeys keys{kSiteCount};
 
     // The clock seam (see DriverBase); a site never heard from counts as
     // silent from the station's beginning on the new clock.
@@ -59,6 +63,10 @@ private:
     // the port failed.
     uint32_t Poll(const RegisterRequest& request, bool* failed);
     MessageFate TakeMessage(const SmsRecord& record, std::string* detail);
+    // Applies a report that passed the checks, unless one sent after it was
+    // applied to its registers; counter: a keyed site's, which gives the order.
+    MessageFate ApplyReport(const SmsRecord& record, const Report& report, const uint64_t* counter,
+                            const std::string& what, std::string* detail);
     // A message that is no report: the last free text of each site whose
     // DETC it comes from is kept for SEND_MSG<site>.
     MessageFate TakeFreeText(const SmsRecord& record, std::string* detail);
@@ -71,6 +79,7 @@ private:
     // The sending time of the report last applied to each site's group.
     static constexpr size_t kGroupsPerSite = CentreView::kGroupsPerSite;
     SendingOrder reportOrder_{kSiteCount * kGroupsPerSite};
+    SendingOrder reportCounterOrder_{kSiteCount * kGroupsPerSite};
     // Per site, the registers whose value the centre knows: a report covered
     // it, or the host wrote it whole. Only these take a bit write.
     std::array<std::bitset<kSiteRegisters>, kSiteCount> known_{};

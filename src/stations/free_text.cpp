@@ -5,6 +5,7 @@
 
 #include "platform/code_page.h"
 #include "stations/sending_time.h"
+#include "stations/signed_frame.h"
 #include "stations/telemetry_frame.h"
 
 namespace kelvora {
@@ -27,16 +28,17 @@ size_t FittingLength(const std::string& text, size_t limit) {
 bool IsFreeText(const char* text) {
     Report report{};
     WriteCommand command{};
-    return !ParseReport(text, &report) && !ParseWriteCommand(text, &command);
+    return !ParseReport(text, &report) && !ParseWriteCommand(text, &command) &&
+           SplitSignedFrame(text, nullptr) == SignedShape::kNone;
 }
 
-bool FreeText::Keep(const SmsRecord& record) {
+bool FreeText::Keep(const SmsRecord& record, bool unauthenticated) {
     int64_t sent = INT64_MIN;
     int64_t seconds = 0;
     if (SendingTime(record.timestamp, &seconds)) sent = seconds;
     if (kept_ && sent != INT64_MIN && sent < sent_) return false;
     kept_ = true;
-    text_ = FieldText(record.text, sizeof record.text);
+    text_ = (unauthenticated ? kUnauthenticatedMark : "") + FieldText(record.text, sizeof record.text);
     timestamp_ = FieldText(record.timestamp, sizeof record.timestamp);
     if (sent != INT64_MIN) sent_ = sent;
     return true;

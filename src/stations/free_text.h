@@ -13,14 +13,19 @@
 
 namespace kelvora {
 
-// Neither a report nor a write command, by their formats alone.
+// What the host reads before a free text from a keyed peer: free texts are
+// not signed, so anyone could have sent it.
+constexpr char kUnauthenticatedMark[] = "[unauthenticated] ";
+
+// Neither a report nor a write command, signed or not, by their formats alone.
 bool IsFreeText(const char* text);
 
 class FreeText {
 public:
     // Keeps the message's text unless the text kept was sent after it.
-    // false when it was not kept.
-    bool Keep(const SmsRecord& record);
+    // false when it was not kept. unauthenticated: it came from a keyed
+    // peer, and the host reads it behind kUnauthenticatedMark.
+    bool Keep(const SmsRecord& record, bool unauthenticated = false);
     bool empty() const { return !kept_; }
     const std::string& timestamp() const { return timestamp_; }
     // Copies the text into the host's field of size bytes, NUL-terminated

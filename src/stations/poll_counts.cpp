@@ -22,6 +22,8 @@ std::string DescribePollCounts(const PollCounts& c) {
             ", sent before one applied " + std::to_string(c.sentBeforeApplied) + ", seen before " +
             std::to_string(c.seenBefore) + ", deleted " + std::to_string(c.deleted) + ", left for a later poll " +
             std::to_string(c.notDeleted);
+    // Told only where a key refused something: without keys the line is as it was.
+    if (c.refusedByKey != 0) text += ", refused by the key check " + std::to_string(c.refusedByKey);
     if (c.modemSilent) {
         text += kSilent;
     } else if (c.listingRefused) {

@@ -17,6 +17,7 @@ struct PollCounts {
     int notForStation = 0;
     int seenBefore = 0;
     int sentBeforeApplied = 0;
+    int refusedByKey = 0;         // not signed, or signed and its code or counter did not check
     int deleted = 0;
     int notDeleted = 0;           // remembered for a later poll
     bool modemSilent = false;     // the poll stopped at an exchange that ended by the time-out

@@ -35,6 +35,9 @@ uint32_t FloatToRegister(float value) {
 RemoteStation::RemoteStation() {
     trace.SetRole("remote");
     trace.Attach(SystemTraceSink(), HostTraceSink());
+    for (const std::string& line : LoadKeysFromSystem(false, &keys)) {
+        if (trace.on()) trace.Emit(line);
+    }
     AddRemoteRegisterTypes(*this);
     PresetSiteNumbers(numbers);
 }
@@ -116,38 +119,86 @@ void RemoteStation::PollAndReport(int32_t own, int32_t first) {
     }
     uint32_t values[kGroupSize];
     for (int i = 0; i < kGroupSize; ++i) values[i] = image[first + i].value;
-    const std::string report = FormatReport(own, first, values);
+    std::string report = FormatReport(own, first, values);
+    const bool keyed = keys.Keyed(0);
+    std::string why;
+    if (keyed && !keys.Sign(0, FrameDirection::kSiteToCentre, report, &report, &why)) {
+        if (trace.on()) trace.Emit("send " + report + ": not sent: " + why);
+        return;
+    }
     const SiteNumbers copy = numbers;
     if (trace.on()) trace.Emit("report of group " + std::to_string(first) + " after the pause");
     clock().Sleep(kModemPauseMs);
-    modem.SendSms(copy.smsc, copy.detc, report.c_str());  // not the read's failure when it is not accepted
+    // Not the read's failure when it is not accepted.
+    modem.SendSms(copy.smsc, copy.detc, report.c_str(), nullptr, keyed ? SmsCoding::kSevenBit : SmsCoding::kUcs2);
 }
 
 MessageFate RemoteStation::TakeMessage(const SmsRecord& record, int32_t own, std::string* detail) {
+    SignedFrame signedFrame;
+    const SignedShape shape = SplitSignedFrame(record.text, &signedFrame);
     WriteCommand command{};
-    if (!ParseWriteCommand(record.text, &command)) return TakeFreeText(record, detail);
+    if (!ParseWriteCommand(shape == SignedShape::kNone ? record.text : signedFrame.frame.c_str(), &command)) {
+        if (shape == SignedShape::kNone) return TakeFreeText(record, detail);
+        // A signed report (sent the other way) or a garbled frame.
+        if (!keys.Keyed(0)) {
+            if (detail != nullptr) *detail = "not a write command: an authenticated frame, and this station has no key";
+            return MessageFate::kNotAFrame;
+        }
+        if (detail != nullptr) *detail = DescribeKeyRefusal(KeyRefusal::kMalformed, "no write command");
+        return MessageFate::kRefusedByKey;
+    }
     // A station without a site number of 0 to 31 owns no site: a frame's
     // site field can read "-1" or "40" as well.
     if (!IsSiteNumber(own) || command.site != own || !ValidAddress(command.address)) {
         if (detail != nullptr) *detail = "a write command for another site or address: ignored";
         return MessageFate::kNotForStation;
     }
+    const std::string what = "write command M" + std::to_string(command.address) + " = " + std::to_string(command.value);
+    bool noKey = false;
+    const KeyRefusal refusal = keys.Gate(0, FrameDirection::kCentreToSite, shape, signedFrame, &noKey);
+    if (noKey) {
+        if (detail != nullptr) *detail = "an authenticated " + what + ", and this station has no key: ignored";
+        return MessageFate::kNotAFrame;
+    }
+    if (refusal != KeyRefusal::kNone) {
+        if (detail != nullptr) *detail = DescribeKeyRefusal(refusal, what, keys.Problem(0));
+        return MessageFate::kRefusedByKey;
+    }
     if (!SenderAccepted(numbers.detc, record)) {
         if (detail != nullptr) *detail = "refused by the sender check: DETC is " + Printable(FieldText(numbers.detc, sizeof numbers.detc));
         return MessageFate::kRefusedBySender;
     }
+    const bool keyed = shape == SignedShape::kWhole;
+    std::string why;
+    if (keyed && keys.Accept(0, signedFrame.counter, &why) != KeyRefusal::kNone) {
+        if (detail != nullptr) *detail = DescribeKeyRefusal(KeyRefusal::kNotKept, what, why);
+        return MessageFate::kRefusedByKey;
+    }
+    return ApplyCommand(record, command, keyed ? &signedFrame.counter : nullptr, detail);
+}
+
+MessageFate RemoteStation::ApplyCommand(const SmsRecord& record, const WriteCommand& command, const uint64_t* counter,
+                                        std::string* detail) {
     const size_t address = static_cast<size_t>(command.address);
     int64_t before = 0;
-    const SendingVerdict verdict = commandOrder_.Judge(address, record.timestamp, &before);
+    // A keyed centre's counters give the order; its stamps are not signed.
+    const SendingVerdict verdict = counter != nullptr ? commandCounterOrder_.JudgeCounter(address, *counter)
+                                                      : commandOrder_.Judge(address, record.timestamp, &before);
     const std::string what = "M" + std::to_string(command.address) + " = " + std::to_string(command.value);
     if (verdict == SendingVerdict::kSentBefore) {
-        if (detail != nullptr) *detail = "write command " + what + " " + DescribeVerdict(verdict, before);
+        if (detail != nullptr) {
+            *detail = "write command " + what + " " +
+                      (counter != nullptr ? std::string("sent before the one applied last to it (by its counter): "
+                                                        "not applied")
+                                          : DescribeVerdict(verdict, before));
+        }
         return MessageFate::kSentBeforeApplied;
     }
     image[address].value = command.value;
-    commandOrder_.Applied(address, record.timestamp);
+    if (counter != nullptr) commandCounterOrder_.AppliedCounter(address, *counter);
+    else commandOrder_.Applied(address, record.timestamp);
     if (detail != nullptr) {
-        *detail = "write command applied to " + what;
+        *detail = "write command applied to " + what + (counter != nullptr ? ", authenticated" : "");
         if (verdict != SendingVerdict::kInOrder) *detail += " (" + DescribeVerdict(verdict, before) + ")";
     }
     return MessageFate::kApplied;
@@ -165,10 +216,13 @@ MessageFate RemoteStation::TakeFreeText(const SmsRecord& record, std::string* de
         }
         return MessageFate::kNotAFrame;
     }
-    const bool kept = freeText_.Keep(record);
+    // Free texts are not signed: one from a keyed centre is marked, for
+    // anyone could have sent it.
+    const bool keyed = keys.Keyed(0);
+    const bool kept = freeText_.Keep(record, keyed);
     if (detail != nullptr) {
         const char* from = numbers.detc[0] != '\0' ? "the centre" : "anyone (DETC is empty)";
-        *detail = std::string(view_events::kFreeTextKept) + from +
+        *detail = std::string(view_events::kFreeTextKept) + from + (keyed ? view_events::kUnauthenticated : "") +
                   (kept ? ", kept for SEND_MSG" : ": not kept, SEND_MSG holds one sent after it");
     }
     return MessageFate::kNotAFrame;

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "driver/driver_base.h"
+#include "stations/frame_keys.h"
 #include "stations/free_text.h"
 #include "stations/image_entry.h"
 #include "stations/sending_order.h"
@@ -31,18 +32,27 @@ public:
     // The messages taken whose delete the modem has not confirmed, and the
     // last ones applied (a second copy of one is only deleted).
     StationMailbox mailbox;
+    // The key this site shares with its centre, read from the user's
+    // settings at construction (peer 0): with it, frames are signed both
+    // ways (see FrameKeys).
+    FrameKeys keys{1};
 
 private:
     // Lists the modem's messages, applies the write commands for this site,
     // deletes every listed message and, with comFlag set, reports the group.
     void PollAndReport(int32_t own, int32_t first);
     MessageFate TakeMessage(const SmsRecord& record, int32_t own, std::string* detail);
+    // Applies a write command that passed the checks, unless one sent after
+    // it was applied; counter: a keyed centre's, which gives the order.
+    MessageFate ApplyCommand(const SmsRecord& record, const WriteCommand& command, const uint64_t* counter,
+                             std::string* detail);
     // A message that is no write command: the last free text from DETC is
     // kept for SEND_MSG.
     MessageFate TakeFreeText(const SmsRecord& record, std::string* detail);
 
     // The sending time of the write command last applied to each register.
     SendingOrder commandOrder_{kSiteRegisters};
+    SendingOrder commandCounterOrder_{kSiteRegisters};
     FreeText freeText_;
 };
 

@@ -20,6 +20,15 @@ void SendingOrder::Applied(size_t slot, const char* timestamp) {
     if (slot < last_.size() && SendingTime(timestamp, &sent)) last_[slot] = sent;
 }
 
+SendingVerdict SendingOrder::JudgeCounter(size_t slot, uint64_t counter) const {
+    if (slot >= last_.size() || last_[slot] == kNone) return SendingVerdict::kInOrder;
+    return static_cast<int64_t>(counter) < last_[slot] ? SendingVerdict::kSentBefore : SendingVerdict::kInOrder;
+}
+
+void SendingOrder::AppliedCounter(size_t slot, uint64_t counter) {
+    if (slot < last_.size()) last_[slot] = static_cast<int64_t>(counter);  // 48 bits at most
+}
+
 std::string DescribeVerdict(SendingVerdict verdict, int64_t secondsBefore) {
     switch (verdict) {
         case SendingVerdict::kSentBefore:

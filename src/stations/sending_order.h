@@ -35,6 +35,12 @@ public:
     // The frame was applied to the slot: its time becomes the last.
     void Applied(size_t slot, const char* timestamp);
 
+    // The same for a keyed peer's frames, by their counters (an order of
+    // their own, kept apart from time stamps): kInOrder or kSentBefore, no
+    // clock to correct.
+    SendingVerdict JudgeCounter(size_t slot, uint64_t counter) const;
+    void AppliedCounter(size_t slot, uint64_t counter);
+
 private:
     static constexpr int64_t kNone = INT64_MIN;
     std::vector<int64_t> last_;  // seconds since 2000 UTC; sized once, never grows

@@ -48,6 +48,7 @@ void Count(PollCounts& counts, MessageFate fate) {
         case MessageFate::kNotForStation: ++counts.notForStation; break;
         case MessageFate::kSeenBefore: ++counts.seenBefore; break;
         case MessageFate::kSentBeforeApplied: ++counts.sentBeforeApplied; break;
+        case MessageFate::kRefusedByKey: ++counts.refusedByKey; break;
     }
 }
 

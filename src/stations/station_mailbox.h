@@ -40,6 +40,7 @@ enum class MessageFate : uint8_t {
     kSeenBefore,       // listed again after an unconfirmed delete, or a second copy of one
                        // applied: only deleted
     kSentBeforeApplied,  // a frame sent before one the station already applied for the same registers
+    kRefusedByKey,     // from or for a keyed peer, and not a signed frame whose code and counter check
 };
 
 // Remembered messages at the most: those whose delete is not confirmed, and

@@ -28,6 +28,11 @@ constexpr char kReportApplied[] = "report applied for site ";       // "... 5, a
 constexpr char kReportRefusedBySender[] = "refused by the sender check: DETC";  // "...5 is ..."
 constexpr char kReportSentBefore[] = "report for site ";            // "... 5, addresses ... sent 4 s before ..."
 constexpr char kReportForNoSite[] = "a report for no site";
+// A frame refused by the key check, at either station: "refused by the key
+// check: report for site 5: a replay: ...".
+constexpr char kRefusedByKey[] = "refused by the key check: ";
+// A free text from a keyed peer: "free text from site 5 (unauthenticated)".
+constexpr char kUnauthenticated[] = " (unauthenticated)";
 
 // A free text kept for the host: "free text from site 5, kept for SEND_MSG5".
 constexpr char kFreeTextKept[] = "free text from ";

@@ -92,9 +92,10 @@ TEST(SubmitPdu, RefusesRecordsItCannotWriteFaithfully) {
         EXPECT_EQ(0, EncodeSubmitPdu(SubmitRecord("8613800100500", number, "abc"), out)) << number;
         EXPECT_EQ(0, EncodeSubmitPdu(SubmitRecord(number, "8613900000001", "abc"), out)) << number;
     }
-    // The user data is UCS2: a coding scheme that names 7-bit or 8-bit data would have it misread.
+    // The user data is UCS2 or 7-bit: a coding scheme that names 8-bit data, or 7-bit data
+    // with a message class or compression, would have it misread.
     SmsRecord record = SubmitRecord("8613800100500", "8613900000001", "abc");
-    for (uint8_t scheme : {0x00, 0x04, 0x28, 0xF0, 0xF4}) {
+    for (uint8_t scheme : {0x04, 0x28, 0xF0, 0xF4}) {
         record.codingScheme = scheme;
         EXPECT_EQ(0, EncodeSubmitPdu(record, out)) << int{scheme};
     }
@@ -102,6 +103,21 @@ TEST(SubmitPdu, RefusesRecordsItCannotWriteFaithfully) {
         record.codingScheme = scheme;
         EXPECT_EQ(60, EncodeSubmitPdu(record, out)) << int{scheme};
     }
+}
+
+TEST(SubmitPdu, WritesSevenBitUserDataForTheCharactersTheAlphabetSharesWithAscii) {
+    char out[kSubmitPduCapacity];
+    SmsRecord record = SubmitRecord("8613800100500", "8613900000001", "hello");
+    record.codingScheme = 0x00;
+    // TP-DCS 00, TP-UDL 5 septets in 5 octets (the user data of the deliver PDU below).
+    EXPECT_EQ(2 * 29, EncodeSubmitPdu(record, out));
+    EXPECT_STREQ("0891683108100005F011000D91683109000000F1000000" "05E8329BFD06", out);
+    for (const char* text : {"a@b", "a$b", "a_b", "[x]"}) {  // other septets than in ASCII
+        std::strcpy(record.text, text);
+        EXPECT_EQ(0, EncodeSubmitPdu(record, out)) << text;
+    }
+    std::memset(record.text, 'A', 160);  // 160 septets fill the 140 octets
+    EXPECT_EQ(2 * (24 + 140), EncodeSubmitPdu(record, out));
 }
 
 TEST(DeliverPdu, DecodesSevenBitWithServiceCentreSenderAndTimeStamp) {

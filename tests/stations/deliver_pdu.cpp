@@ -100,8 +100,15 @@ std::string DeliverPdu(const std::string& sender, const std::string& text, bool 
         pdu += SwappedDigits(sender);
     }
     PutOctet(pdu, 0x00);        // TP-PID
-    PutOctet(pdu, 0x08);        // TP-DCS: UCS2
+    // What does not fit 70 UCS2 characters (a signed report) comes in 7-bit.
+    const bool sevenBit = text.size() > 70;
+    PutOctet(pdu, sevenBit ? 0x00 : 0x08);  // TP-DCS
     pdu += SwappedDigits(timestamp);
+    if (sevenBit) {
+        PutOctet(pdu, static_cast<unsigned>(text.size()));  // septets
+        for (uint8_t o : Pack7Bit(text)) PutOctet(pdu, o);
+        return pdu;
+    }
     PutOctet(pdu, static_cast<unsigned>(text.size() * 2));
     for (unsigned char c : text) {
         PutOctet(pdu, 0x00);
@@ -127,6 +134,17 @@ SubmittedSms ReadSubmitPdu(const std::string& hex) {
     const int dcs = r.Octet();
     if ((first & 0x18) == 0x10) r.Octet();  // relative validity period
     const int udl = r.Octet();
+    if (dcs == 0x00) {  // 7-bit: UDL counts septets, packed least significant bits first
+        unsigned acc = 0, bits = 0;
+        for (int i = 0; i < (udl * 7 + 7) / 8 && r.ok; ++i) {
+            acc |= static_cast<unsigned>(r.Octet()) << bits;
+            for (bits += 8; bits >= 7 && static_cast<int>(sms.text.size()) < udl; bits -= 7, acc >>= 7) {
+                sms.text += static_cast<char>(acc & 0x7Fu);
+            }
+        }
+        sms.ok = r.ok && r.pos == hex.size() && static_cast<int>(sms.text.size()) == udl;
+        return sms;
+    }
     if (dcs != 0x08 || udl % 2 != 0) return sms;
     for (int i = 0; i < udl / 2 && r.ok; ++i) {
         const int hi = r.Octet(), lo = r.Octet();

@@ -9,7 +9,8 @@ namespace kelvora::testing {
 
 // An SMS-DELIVER PDU in capital hexadecimal: service centre +8613800100500,
 // the sender as an international number (digits) or, when alphanumeric is
-// set, as a GSM 7-bit alphanumeric address; the text in UCS2 (ASCII only);
+// set, as a GSM 7-bit alphanumeric address; the text in UCS2 (ASCII only),
+// or in 7-bit when it has more than 70 characters (a signed report);
 // the service-centre time stamp as 14 digits YYMMDDhhmmssZZ (ZZ: quarter
 // hours ahead of UTC).
 std::string DeliverPdu(const std::string& sender, const std::string& text, bool alphanumeric = false,
@@ -20,7 +21,7 @@ struct SubmittedSms {
     bool ok = false;
     std::string serviceCentre;  // digits
     std::string destination;    // digits
-    std::string text;           // UCS2 user data, ASCII only
+    std::string text;           // UCS2 (ASCII only) or 7-bit user data
 };
 SubmittedSms ReadSubmitPdu(const std::string& hex);
 
