@@ -47,7 +47,7 @@ public:
     CentreView view;
     // The sites' keys, read from the user's settings at construction: a
     // keyed site's frames are signed both ways (see FrameKeys).
-    FrameKeys keys{kSiteCount};
+    FrameKeys keys{kSiteCount, "centre"};
 
     // The clock seam (see DriverBase); a site never heard from counts as
     // silent from the station's beginning on the new clock.

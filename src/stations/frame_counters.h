@@ -1,5 +1,6 @@
 // FrameCounters: what a keyed station remembers of one key's frames across
-// restarts, in a file beside the key ("<key file>.counters", owner-only): the
+// restarts, in a file beside the key ("<key file>.centre.counters" or
+// "<key file>.site.counters", owner-only): the
 // counter it sent last, and the counters of the frames it accepted last from
 // its peer. A counter is written to the file before its frame is sent or
 // applied, so that a crash never sends one twice nor lets a frame be applied

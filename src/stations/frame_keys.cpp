@@ -11,12 +11,6 @@
 
 namespace kelvora {
 
-namespace {
-
-constexpr char kCountersSuffix[] = ".counters";
-
-}  // namespace
-
 const char* KeyRefusalText(KeyRefusal refusal) {
     switch (refusal) {
         case KeyRefusal::kNone: return "none";
@@ -45,7 +39,7 @@ bool FrameKeys::Load(size_t peer, const std::string& path, std::string* why) {
     std::string problem;
     if (!LoadStationKey(path, &p.key, &problem)) {
         p.problem = "the key file " + path + " cannot be used: " + problem;
-    } else if (!p.counters.Load(path + kCountersSuffix, &problem)) {
+    } else if (!p.counters.Load(path + "." + role_ + ".counters", &problem)) {
         p.problem = problem;
     } else {
         p.usable = true;

@@ -43,9 +43,12 @@ std::string DescribeKeyRefusal(KeyRefusal refusal, const std::string& what, cons
 
 class FrameKeys {
 public:
-    explicit FrameKeys(size_t peers) : peers_(peers) {}
+    // role: "centre" or "site", which names the counters file, so that the
+    // two stations of a pair can share one key file on one computer.
+    FrameKeys(size_t peers, const char* role) : peers_(peers), role_(role) {}
 
-    // Reads a peer's key file and its counters beside it ("<path>.counters").
+    // Reads a peer's key file and its counters beside it
+    // ("<path>.centre.counters" or "<path>.site.counters").
     // false, with the reason, when the key cannot be used (the peer is keyed
     // all the same).
     bool Load(size_t peer, const std::string& path, std::string* why);
@@ -90,6 +93,7 @@ private:
         FrameCounters counters;
     };
     std::vector<Peer> peers_;
+    std::string role_;
 };
 
 // The key files the user set for a central station: site and path for each

@@ -35,7 +35,7 @@ public:
     // The key this site shares with its centre, read from the user's
     // settings at construction (peer 0): with it, frames are signed both
     // ways (see FrameKeys).
-    FrameKeys keys{1};
+    FrameKeys keys{1, "site"};
 
 private:
     // Lists the modem's messages, applies the write commands for this site,

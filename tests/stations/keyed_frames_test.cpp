@@ -153,7 +153,7 @@ TEST_F(KeyedFramesFiles, CountersSurviveARestartAndAnOldCopyStillSendsAboveWhatW
     WriteKey();
     std::string why;
     const auto restart = [this, &why](int64_t wallClock) {
-        auto keys = std::make_unique<FrameKeys>(1);
+        auto keys = std::make_unique<FrameKeys>(1, "site");
         keys->wallClock = [wallClock] { return wallClock; };
         EXPECT_TRUE(keys->Load(0, keyPath, &why)) << why;
         return keys;
@@ -163,18 +163,18 @@ TEST_F(KeyedFramesFiles, CountersSurviveARestartAndAnOldCopyStillSendsAboveWhatW
     EXPECT_EQ(CounterFloor(kWallClock), first);  // a fresh start begins at the clock's floor
     EXPECT_EQ(KeyRefusal::kNone, keys->Accept(0, 500, &why));
     std::string oldCopy, readWhy;
-    ASSERT_TRUE(ReadSecretFile(keyPath + ".counters", &oldCopy, &readWhy)) << readWhy;
+    ASSERT_TRUE(ReadSecretFile(keyPath + ".site.counters", &oldCopy, &readWhy)) << readWhy;
 
     keys = restart(kWallClock);  // the clock stood still: the counter does not
     const uint64_t second = SendCounter(*keys);
     EXPECT_EQ(first + 1, second);
     FrameCounters counters;
-    ASSERT_TRUE(counters.Load(keyPath + ".counters", &why)) << why;
+    ASSERT_TRUE(counters.Load(keyPath + ".site.counters", &why)) << why;
     EXPECT_EQ(CounterVerdict::kReplayed, counters.Judge(500));  // accepted before the restart
     EXPECT_EQ(CounterVerdict::kNew, counters.Judge(499));       // reordered by the network: still new
 
     // Brought back from the copy made before the second frame, an hour on.
-    ASSERT_TRUE(WriteSecretFile(keyPath + ".counters", oldCopy, true, &why)) << why;
+    ASSERT_TRUE(WriteSecretFile(keyPath + ".site.counters", oldCopy, true, &why)) << why;
     keys = restart(kWallClock + 3600);
     EXPECT_GT(SendCounter(*keys), second);
 }
@@ -182,7 +182,7 @@ TEST_F(KeyedFramesFiles, CountersSurviveARestartAndAnOldCopyStillSendsAboveWhatW
 TEST_F(KeyedFramesFiles, TheWindowRefusesAReplayAndWhatIsOlderThanItsLastCounters) {
     FrameCounters counters;
     std::string why;
-    ASSERT_TRUE(counters.Load(keyPath + ".counters", &why));  // none yet: a fresh start
+    ASSERT_TRUE(counters.Load(keyPath + ".site.counters", &why));  // none yet: a fresh start
     for (uint64_t c = 100; c < 100 + kAcceptedWindow; ++c) ASSERT_TRUE(counters.Accept(c, &why)) << why;
     EXPECT_EQ(CounterVerdict::kReplayed, counters.Judge(120));
     EXPECT_EQ(CounterVerdict::kTooOld, counters.Judge(99));

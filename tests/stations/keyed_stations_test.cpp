@@ -196,7 +196,7 @@ TEST_F(KeyedCentre, AppliesASignedReportOfAKeyedSiteAndPlainOnesOfTheOthers) {
     ASSERT_EQ(SignedShape::kWhole, SplitSignedFrame(modem.sent[0].text.c_str(), &parts)) << modem.sent[0].text;
     EXPECT_EQ("BEGINWM0502700001A2BEND", parts.frame);
     std::string counters, why;
-    ASSERT_TRUE(ReadSecretFile(folder + "/site5.key.counters", &counters, &why)) << why;
+    ASSERT_TRUE(ReadSecretFile(folder + "/site5.key.centre.counters", &counters, &why)) << why;
     EXPECT_NE(std::string::npos, counters.find("sent " + CounterText(parts.counter)));
     EXPECT_NE(std::string::npos, counters.find("accepted 00000000002A"));
 }

@@ -9,6 +9,7 @@
 #include "console_text.h"
 #include "kelvora_version.h"
 #include "exit_codes.h"
+#include "key_files.h"
 #include "modem_care.h"
 #include "modem_probe.h"
 #include "operations.h"
@@ -26,6 +27,7 @@ Examples:
   kelvora-host central --port COM3 --script commands.txt      (or --script - for stdin)
   kelvora-host probe --port COM3 --baud 9600
   kelvora-host modem storage --port COM3
+  kelvora-host keygen site5.key --centre +8613800000001 --site +8613900000005
 
 Exit codes: 0 done; 1 an address, value, read or write refused, or the output
 not written; 2 usage error; 3 driver not loadable; 4 port cannot be opened;
@@ -112,10 +114,27 @@ CLI::App* AddStationCommand(CLI::App& app, const char* name, const char* descrip
         command->add_flag("--hold-writes", o.holdWrites,
                           "a written value stands against the site's reports until one shows it (as "
                           "KELVORA_HOLD_WRITES)");
+        command->add_option("--key-file", o.keyFiles,
+                            "SITE=FILE: site SITE is keyed with the key file FILE (kelvora-host keygen): its frames "
+                            "are signed both ways and unsigned ones refused; once per keyed site (as "
+                            "KELVORA_KEY_FILES)")
+            ->expected(1)
+            ->allow_extra_args(false)
+            ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
         command->add_option("--stale-after", o.staleAfterSeconds,
                             "seconds: a site's reads fail (exit 5, the value marked as the station's copy) once no "
                             "report of it has come for that long, or their poll failed (as KELVORA_STALE_AFTER)")
             ->check(CLI::Range(1u, kelvora::kMaxStaleAfterSeconds));
+    }
+    if (remote) {
+        command->add_option("--key-file", o.keyFiles,
+                            "FILE: the key this site shares with its centre (kelvora-host keygen): frames are signed "
+                            "both ways and unsigned ones refused (as KELVORA_KEY_FILE)")
+            ->expected(1)
+            ->allow_extra_args(false)
+            ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     }
     command->add_option("operations", o.operations, "operations, see below")->take_all();
     command->footer(std::string("\n") + OperationsHelp() + "\n" + kUsageFooter);
@@ -177,6 +196,18 @@ int Main(int argc, char** argv) {
     CLI::App* at = AddModemSubcommand(modem, "at", "send one AT command and print the answer", modemAt);
     at->add_option("command", modemAt.command, "the command, e.g. AT+CSQ or +CPMS?")->required();
     CLI::App* storage = AddModemSubcommand(modem, "storage", "list the stored messages, decoded", modemStorage);
+    storage->add_option("--key-file", modemStorage.settings.keyFiles,
+                        "FILE or SITE=FILE: check each signed frame with this key (repeatable)")
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+
+    std::string keyPath, keyCentre, keySite;
+    CLI::App* keygen = app.add_subcommand("keygen", "write a new key for one site and its centre (owner-only)");
+    keygen->add_option("file", keyPath, "the key file to write (never over one that is there)")->required();
+    keygen->add_option("--centre", keyCentre, "the centre's telephone number (its DETC at the site)")->required();
+    keygen->add_option("--site", keySite, "the site's telephone number (DETC<n> at the centre)")->required();
+    keygen->footer("\nGive the same file to both stations: remote --key-file FILE, central --key-file N=FILE.");
     CLI::App* clear = AddModemSubcommand(modem, "clear", "delete every stored message", modemClear);
     clear->add_flag("-y,--yes", modemClear.settings.yes, "do not ask for a confirmation");
 
@@ -196,6 +227,7 @@ int Main(int argc, char** argv) {
     }
 
     int code = kExitOk;
+    if (keygen->parsed()) return RunKeygen(keyPath, keyCentre, keySite);
     if (probe->parsed()) {
         ResolvedPort port;
         probeSettings.showDialogue = probeSettings.showDialogue || verbose;

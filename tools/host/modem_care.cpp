@@ -6,6 +6,7 @@
 #include "console_text.h"
 #include "exit_codes.h"
 #include "interruption.h"
+#include "key_files.h"
 #include "modem_line.h"
 #include "stored_messages.h"
 
@@ -111,6 +112,12 @@ int RunModemAt(const PortOptions& options, const ResolvedPort& port, const std::
 }
 
 int RunModemStorage(const PortOptions& options, const ResolvedPort& port, const ModemCareSettings& settings) {
+    StorageKeys keys;
+    std::string why;
+    if (!keys.Load(settings.keyFiles, &why)) {
+        WriteErr("kelvora-host: " + why + "\n");
+        return kExitUsage;
+    }
     ModemLine line;
     if (!OpenLine(line, options, port, settings.answerMs)) return kExitPortFailed;
     const StorageFill fill = ReadFill(line);
@@ -126,7 +133,9 @@ int RunModemStorage(const PortOptions& options, const ResolvedPort& port, const 
         return listing.outcome == kelvora::ExchangeOutcome::kNoAnswer ? kExitNotReached : kExitOperationFailed;
     }
     WriteOut("index status\n");
-    for (const StoredMessage& message : messages) WriteOut(DescribeStoredMessage(message) + "\n");
+    for (const StoredMessage& message : messages) {
+        WriteOut(DescribeStoredMessage(message) + keys.Describe(message.record) + "\n");
+    }
     WriteOut(std::to_string(messages.size()) +
              " message(s); listing marks unread ones read, as every listing does. The driver takes and deletes "
              "them all at its next poll; 'modem clear' deletes them now.\n");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "port_options.h"
 
@@ -12,6 +13,7 @@ namespace kelvora_host {
 struct ModemCareSettings {
     uint32_t answerMs = 3000;  // the reply time-out of each command
     bool yes = false;          // modem clear: no question asked
+    std::vector<std::string> keyFiles;  // modem storage: keys to check signed frames with ("FILE" or "N=FILE")
 };
 
 // modem at CMD: sends one command ("AT" added when missing), prints the answer.

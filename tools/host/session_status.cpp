@@ -13,6 +13,8 @@ namespace kelvora_host {
 void Session::FollowView(const std::vector<std::string>& lines) {
     const StationView::Taken taken = view_.Take(lines);
     for (const std::string& text : taken.freeTexts) output_.Line(text);
+    // Not applied: a forgery, a replay or a key amiss is worth a word each time.
+    for (const std::string& refusal : taken.refusedByKey) WriteErr("kelvora-host: " + refusal + "\n");
     if (!taken.readFailure.empty()) readFailure_ = taken.readFailure;
 }
 

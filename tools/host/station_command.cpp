@@ -10,6 +10,7 @@
 #include "driver_text.h"
 #include "exit_codes.h"
 #include "interruption.h"
+#include "key_files.h"
 #include "modem_line.h"
 #include "platform/trace_file.h"
 #include "poll_summary.h"
@@ -161,6 +162,7 @@ int RunStation(StationRole role, StationOptions& options) {
     // As the station will read it (the option, the environment or the registry).
     options.session.stationWidePoll =
         role == StationRole::kCentral && kelvora::PollScopeFromSystem() == kelvora::PollScope::kStation;
+    if (!RequestKeyFiles(role == StationRole::kCentral, options.keyFiles, &error)) return UsageError(error);
     std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
     if (!station) {
         WriteErr("kelvora-host: " + error + "\n");

@@ -22,6 +22,7 @@ struct StationOptions {
     std::string pollScope;  // central: "group" or "station"; empty: the user's setting
     bool holdWrites = false;       // central: hold written values against reports
     uint32_t staleAfterSeconds = 0;  // central: fail a silent site's reads; 0: the user's setting
+    std::vector<std::string> keyFiles;  // central: "N=FILE" each; remote: one FILE
     SessionSettings session;
     std::vector<std::string> operations;
 };

@@ -67,6 +67,11 @@ void StationView::TakeMessage(const std::string& event, int64_t timeMs, Taken* t
                                    DriverTextToUtf8(message.text.c_str(), message.text.size()) + "\"");
         return;
     }
+    if (StartsWith(detail, events::kRefusedByKey)) {
+        taken->refusedByKey.push_back("message from " + message.sender + ", sent " + StampText(message.timestamp) +
+                                      ": " + detail);
+        return;
+    }
     kelvora::Report report{};
     if (!kelvora::ParseReport(message.text.c_str(), &report) || !kelvora::IsSiteNumber(report.site) ||
         StartsWith(detail, events::kReportForNoSite)) {

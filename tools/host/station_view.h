@@ -42,6 +42,7 @@ public:
     struct Taken {
         std::vector<std::string> freeTexts;  // "free text from site 5 (sent ...): \"...\""
         std::string readFailure;             // the driver's reason for the last failed read
+        std::vector<std::string> refusedByKey;  // "message from +86...: refused by the key check: ..." 
     };
     Taken Take(const std::vector<std::string>& lines);
 

@@ -10,6 +10,7 @@
 #include "console_text.h"
 #include "driver_text.h"
 #include "modem/gsm_modem.h"
+#include "stations/signed_frame.h"
 #include "stations/telemetry_frame.h"
 
 namespace kelvora_host {
@@ -46,6 +47,8 @@ std::string Quoted(const std::string& utf8) {
 }
 
 std::string FrameMeaning(const char* text) {
+    kelvora::SignedFrame signedFrame;
+    if (kelvora::SplitSignedFrame(text, &signedFrame) != kelvora::SignedShape::kNone) text = signedFrame.frame.c_str();
     kelvora::WriteCommand command{};
     kelvora::Report report{};
     char line[160];
