@@ -115,7 +115,9 @@ bool ReadSecretFile(const std::string& path, std::string* contents, std::string*
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
-    if (missing != nullptr) *missing = file == INVALID_HANDLE_VALUE && error == ERROR_FILE_NOT_FOUND;
+    if (missing != nullptr) {
+        *missing = file == INVALID_HANDLE_VALUE && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+    }
     if (file == INVALID_HANDLE_VALUE) {
         *why = ErrorText(error);
         return false;
