@@ -35,7 +35,7 @@ endif()
 
 # Scenarios that steer the simulator through its TCP control port: one source
 # for both builds, each run under kelvora-modemsim with modem 0 as COM1.
-set(station_sim_scenarios answers mailbox order line)
+set(station_sim_scenarios answers keys mailbox order line)
 foreach(scenario ${station_sim_scenarios})
   set(exe stations_${scenario}_e2e)
   add_executable(${exe} ${CMAKE_CURRENT_LIST_DIR}/${scenario}_e2e.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tests_main.cpp)
