@@ -11,6 +11,7 @@
 
 #include "platform/secret_file.h"
 #include "platform/trace_sink.h"
+#include "played_rig.h"
 #include "station_fixture.h"
 #include "stations/central_station.h"
 #include "stations/remote_station.h"
@@ -199,6 +200,46 @@ TEST_F(KeyedCentre, AppliesASignedReportOfAKeyedSiteAndPlainOnesOfTheOthers) {
     ASSERT_TRUE(ReadSecretFile(folder + "/site5.key.centre.counters", &counters, &why)) << why;
     EXPECT_NE(std::string::npos, counters.find("sent " + CounterText(parts.counter)));
     EXPECT_NE(std::string::npos, counters.find("accepted 00000000002A"));
+}
+
+// Byte for byte on the line, from transcripts computed apart.
+template <class Station>
+void KeyFor(PlayedRig<Station>& rig, size_t peer, const std::string& folder) {
+    std::string why;
+    ASSERT_TRUE(WriteSecretFile(folder + "/k.key", kKeyText, false, &why)) << why;
+    rig.station.keys.wallClock = [] { return int64_t{1700000000}; };
+    ASSERT_TRUE(rig.station.keys.Load(peer, folder + "/k.key", &why)) << why;
+}
+
+TEST_F(KeyedCentre, SignsItsWriteAndTakesOnlyTheSignedReportOnTheLine) {
+    PlayedRig<CentralStation> played("central_keyed");
+    KeyFor(played, 5, folder);
+    played.WriteText(kTypeDetc, 5, "+8613900000005");
+    RegisterRequest w = Request(kTypeM, 5, 120);
+    RegisterValue v = IntValue(42);
+    EXPECT_EQ(1, played.station.Write(nullptr, &w, &v));
+    played.station.image[5][120].value = 0;
+    RegisterRequest m = Request(kTypeM, 5, 121);
+    EXPECT_EQ(1, played.station.Read(nullptr, &m, &v));
+    played.ExpectPlayed();
+    EXPECT_EQ(42u, played.station.image[5][120].value);
+    EXPECT_EQ(7u, played.station.image[5][121].value);  // not the unsigned report's 1
+}
+
+TEST_F(KeyedSite, TakesOnlyTheSignedCommandAndSignsItsReportOnTheLine) {
+    PlayedRig<RemoteStation> played("remote_keyed");
+    KeyFor(played, 0, folder);
+    int32_t own = 5;
+    played.WriteText(kTypeDetc, 0, "+8613800138000");
+    RegisterRequest flag = Request(kTypeComFlag, 0, 0, 0, kDataBit);
+    RegisterValue on{};
+    on.bitValue = 1;
+    EXPECT_EQ(1, played.station.Write(&own, &flag, &on));
+    RegisterRequest m = Request(kTypeM, 25);
+    RegisterValue value{};
+    EXPECT_EQ(1, played.station.Read(&own, &m, &value));
+    played.ExpectPlayed();
+    EXPECT_EQ(0x1A2Bu, played.station.image[27].value);
 }
 
 }  // namespace
