@@ -148,6 +148,12 @@ if(TARGET kelvora-modemsim AND KELVORA_HOST_DRIVER_TARGET)
                     "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/write-outcomes.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/write_outcomes.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
                     PROGRAM $<TARGET_FILE:kelvora-modemsim>
                     EXPECT "M5.120 <- 1  NOT sent: DETC5 is empty.*M5.121 <- 2  NOT sent: refused by the modem or the network: error 500 \\(unknown error\\).*M5.122 <- 3  sent.*SEND_MSG5 <- \"ratio 1:256\"  sent.*M5.124.3:bit <- 1  NOT sent: the driver refused it: the value of M5.124 is not known yet.*exit 1.*SEND_MSG <- \"hello\"  NOT confirmed: the modem did not answer within 1000 ms.*exit 1.*M5.123 <- 4  NOT sent: the serial port failed.*exit 1.*trace is not followed \\(--trace=debug\\).*M5.120 <- 5  NOT confirmed: the driver reports .*: it may have gone out.*M5.121,int,0,unknown\nexit 1.*M120: the report of its group NOT sent: the driver refused it: the destination has fewer than 11 characters\nM120 = 0 [^\n]*\nexit 0")
+  # Keys as a new user meets them: keygen, a key others may read refused, a
+  # keyed write delivered, the spoofer's unsigned command refused and told.
+  kelvora_host_test(keys 0
+                    "-n|2|--control|${CMAKE_CURRENT_BINARY_DIR}/keys.sock|--|sh|${CMAKE_CURRENT_SOURCE_DIR}/tests/keys.sh|${host}|$<TARGET_FILE:kelvora-modemsim>"
+                    PROGRAM $<TARGET_FILE:kelvora-modemsim>
+                    EXPECT "mode 600.*cannot write site5.key: it exists already.*exit 1.*--key-file 5=open.key: others than its owner may reach it.*exit 2.*M5.120 <- 42  sent.*M120 = 42.*NOT authenticated.*refused by the key check: write command M120 = 2457: unauthenticated.*M120 = 0")
   # The centre's view of its sites: reports applied and refused (by sender,
   # sent before, copies), writes held, silent or not; text, CSV and JSON. A
   # silent site's read fails: the station's copy shown, exit 5.
