@@ -24,7 +24,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 PATCHES = os.path.join(HERE, "mutants")
 CAUGHT_BY = ("lost", "applied twice", "went back", "value from nowhere", "over its bound", "not converged",
-             "store not empty")
+             "store not empty", "forged accepted")
 
 
 def first_comment(path):

@@ -33,10 +33,12 @@ sys.path.insert(0, os.path.join(HERE, "..", "demo"))
 from fleet import (CENTRE_NUMBER, SERVICE_CENTRE, Fleet, FleetError, HostSession, Players, Simulator,  # noqa: E402
                    collect_simulator)
 from fleet_records import Records, analyse, format_table  # noqa: E402
-from soak_faults import KINDS, schedule  # noqa: E402
+from soak_faults import KEY_KINDS, KINDS, schedule  # noqa: E402
 from soak_ledger import CHECKS, COUNTED, REQUIRED_CHANCES, Ledger  # noqa: E402
 
 DRAIN_VALUE_BASE = 3_000_000_000  # the drain's fresh values, above every value of the run
+FORGED_VALUE_BASE = 0xFEED0000    # a forgery's values: no host ever writes them
+SIGNED_TAIL = 46                  # "#", the counter, "#", the code after a signed frame
 HOT_PERIOD_S = 1.0                # the hot site's pause between its reports (each read's report takes ~4 s)
 
 
@@ -107,6 +109,7 @@ class Soak(Fleet):
         self.own_values = {}                    # site -> {address: value} its host wrote last
         self.memory, self.traces = {}, {}
         self.first_violation = None
+        self.forged_values = set()              # the values the forgeries carried
 
     # --- the hot slots ---------------------------------------------------------------------------------------
 
@@ -173,11 +176,73 @@ class Soak(Fleet):
 
     # --- faults, samples, checks as it goes ------------------------------------------------------------------
 
+    # --- forgeries and replays (keys on) --------------------------------------------------------------------
+
+    def signed_sent_to(self, modem, older_than):
+        """Genuine signed frames the network delivered to the modem before `older_than`, oldest first."""
+        return [x for x in self.simulator.request({"cmd": "submitted"}, timeout=60)["submitted"]
+                if x.get("to") == modem and x.get("accepted") and x.get("delivered_ms")
+                and x["delivered_ms"] / 1000.0 < older_than
+                and "#" in x.get("decoded", {}).get("text", "")]
+
+    def key_messages(self, modem, request):
+        """The inject requests of one forgery or replay for the modem: [(request, forged value or None)]."""
+        sites = self.args.sites
+        if request["cmd"] == "replay":
+            sent = self.signed_sent_to(modem, time.time() - 10.0)
+            if not sent:
+                return []
+            x = sent[min(len(sent) - 1, int(request["pick"] * len(sent)))]
+            return [({"cmd": "inject", "sender": x["from_number"], "text": x["decoded"]["text"], "coding": "gsm7"},
+                     None)]
+        serial = request["serial"] + 65536 * len(self.forged_values)
+        value = (FORGED_VALUE_BASE + serial) & 0xFFFFFFFF
+        sp = self.setpoint_group
+        if modem == 0:  # to the centre, as a site's report
+            site = serial % sites
+            sender = self.simulator.modems[site + 1]["number"]
+            frame = f"BEGINRM{site:02d}{sp:03d}" + f"{value:08X}" * 5 + "END"
+        else:           # to a site, as the centre's write command for its setpoint
+            site = modem - 1
+            sender = self.simulator.modems[0]["number"]
+            frame = f"BEGINWM{site:02d}{sp:03d}{value:08X}END"
+        text = frame
+        if request["how"] == "made-up code":
+            text = frame + "#7FFFFFFFFFFF#" + f"{random.Random(serial).getrandbits(128):032X}"
+        elif request["how"] == "altered":
+            sent = self.signed_sent_to(modem, time.time())
+            if not sent:
+                return []
+            genuine = sent[-1]["decoded"]["text"]
+            body = genuine[:-SIGNED_TAIL]
+            at = 12 if body.startswith("BEGINWM") else 12 + 8 * (serial % 5)
+            text = body[:at] + f"{value:08X}" + body[at + 8:] + genuine[-SIGNED_TAIL:]
+        return [({"cmd": "inject", "sender": sender, "text": text, "coding": "gsm7"}, value)]
+
     def inject(self):
         for offset, modem, kind, requests in self.faults:
             if self.ending.wait(max(0.0, self.records.started + offset - time.time())):
                 return
             when = time.time()
+            if kind in KEY_KINDS:
+                delivered = []
+                try:
+                    for request, value in [m for r in requests for m in self.key_messages(modem, r)]:
+                        try:
+                            self.simulator.request(dict(request, modem=modem))
+                        except FleetError as e:
+                            if "store full" in str(e):
+                                continue  # not delivered: no chance for the check
+                            raise
+                        delivered.append(request)
+                        if value is not None:
+                            self.forged_values.add(value)
+                except (FleetError, OSError, ValueError) as e:
+                    self.fail(f"the simulator refused a {kind} message for modem {modem}: {e}")
+                    return
+                self.records.faults.append({"time": when, "modem": modem, "kind": kind, "requests": delivered,
+                                            "messages": len(delivered)})
+                continue
             for request in requests:
                 try:
                     self.simulator.request(dict(request, modem=modem))
@@ -309,6 +374,42 @@ class Soak(Fleet):
             raise FleetError(self.failure)
 
 
+def make_keys(args, workdir):
+    """site -> its key file, made by the console's keygen (the host the players run) for the centre's and
+    the site's numbers (the simulator numbers its modems from the centre's up)."""
+    import subprocess
+    base = [args.wine_run, args.host] if args.win32 else [args.host]
+    first = int(CENTRE_NUMBER.lstrip("+"))
+    keys = {}
+    for s in range(args.sites):
+        path = os.path.join(workdir, f"site{s}.key")
+        if os.path.exists(path):
+            os.remove(path)
+            for role in ("centre", "site"):
+                if os.path.exists(f"{path}.{role}.counters"):
+                    os.remove(f"{path}.{role}.counters")
+        done = subprocess.run(base + ["keygen", path, "--centre", CENTRE_NUMBER, "--site", f"+{first + s + 1}"],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=120)
+        if done.returncode != 0:
+            raise FleetError(f"keygen for site {s}: {done.stdout.strip()}")
+        keys[s] = path
+    return keys
+
+
+def forged_accepted(records, ledger, forged_values):
+    """(forged or replayed messages the network delivered, those a station took): a forged value in any read,
+    and every violation that struck a modem within 180 s after a replay to it."""
+    delivered = sum(f.get("messages", 0) for f in records.faults)
+    values = {r["value"] & 0xFFFFFFFF for r in records.site_reads + records.centre_reads}
+    taken = len(values & forged_values)
+    replays = [f for f in records.faults if f["kind"] == "replayed" and f.get("messages")]
+    for v in ledger.violations:
+        if any(f["modem"] in v["modems"] and v["time"] and f["time"] <= v["time"] <= f["time"] + 180
+               for f in replays):
+            taken += 1
+    return taken, delivered
+
+
 def trace_path(workdir, who):
     return os.path.join(workdir, "trace-" + who.replace(" ", "") + ".log")
 
@@ -339,8 +440,10 @@ def story_lines(violation, ledger, records, workdir, who_of):
 def fault_table(records, ledger):
     """Rows by fault kind: injected, survived, lost, applied twice, went back, longest call against its bound."""
     rows = []
-    for kind in KINDS:
+    for kind in KINDS + KEY_KINDS:
         faults = [f for f in records.faults if f["kind"] == kind]
+        if kind in KEY_KINDS and not faults:
+            continue
         hit = {c: 0 for c in COUNTED}
         touched = set()
         for v in ledger.violations:
@@ -366,8 +469,8 @@ def fault_table(records, ledger):
     return "\n".join([fmt.format(*head)] + [fmt.format(*r) for r in rows])
 
 
-def chance_table(ledger):
-    """Each check with its chances and what it found."""
+def chance_table(ledger, forged=None):
+    """Each check with its chances and what it found; forged: (taken, delivered) with keys on."""
     found = {"lost": ["lost"], "went back": ["went back"], "applied twice": ["applied twice"],
              "time-out per poll": ["over its bound"]}
     what = {"lost": "frames read after a listing carried them to their station",
@@ -376,6 +479,8 @@ def chance_table(ledger):
             "time-out per poll": "polls whose modem stopped answering (each call against its bound)"}
     rows = [(c, ledger.chances[c], sum(ledger.counts(k) for k in found[c]), what[c]) for c in CHECKS]
     rows.append(("value from nowhere", "-", ledger.counts("value from nowhere"), "every value read"))
+    if forged is not None:
+        rows.append(("forged accepted", forged[1], forged[0], "forged and replayed messages delivered to a station"))
     head = ("check", "chances", "violations", "its chances")
     width = [max(len(str(r[i])) for r in rows + [head]) for i in range(len(head))]
     fmt = "  " + "  ".join(f"{{:<{w}}}" if i in (0, 3) else f"{{:>{w}}}" for i, w in enumerate(width))
@@ -395,8 +500,15 @@ def run(args, workdir, seed):
     soak = None
     error = None
 
+    keys = make_keys(args, workdir) if args.keys else {}
+
     def host_extra(who):
-        return ["--timeout", str(args.timeout_ms), f"--trace={trace_path(workdir, who)}", "--timestamps"]
+        extra = ["--timeout", str(args.timeout_ms), f"--trace={trace_path(workdir, who)}", "--timestamps"]
+        if keys and who == "centre":
+            extra += [a for s, path in keys.items() for a in ("--key-file", f"{s}={path}")]
+        elif keys:
+            extra += ["--key-file", keys[int(who.split()[1])]]
+        return extra
 
     try:
         with Players(args, workdir, records, SoakSimulator, TimedSession, host_extra) as players:
@@ -435,6 +547,12 @@ def run(args, workdir, seed):
     ledger.check_resources(None if args.memory_unjudged else soak.memory, soak.traces, warm_up)
     if soak.first_violation and soak.first_violation not in ledger.violations:
         ledger.violations.insert(0, soak.first_violation)
+    forged_count = forged_accepted(records, ledger, soak.forged_values) if args.keys else None
+    if forged_count and forged_count[0]:
+        seen = sorted(soak.forged_values & {r["value"] & 0xFFFFFFFF for r in records.site_reads + records.centre_reads})
+        ledger.violations.append({"kind": "forged accepted", "time": None, "modems": [], "story": [
+            f"{forged_count[0]} of {forged_count[1]} forged or replayed messages taken by a station; forged values "
+            f"read: {', '.join(f'{v:08X}' for v in seen[:8]) or 'none'}"]})
     with open(os.path.join(workdir, "soak-ledger.json"), "w") as f:
         json.dump({"violations": ledger.violations, "longest": ledger.longest()[0],
                    "memory": soak.memory, "traces": soak.traces}, f, indent=1, default=str)
@@ -455,7 +573,7 @@ def run(args, workdir, seed):
         print(f"  longest call against its bound: {call['who']} '{call['lines'][0][:50]}' "
               f"{call['end'] - call['start']:.2f} s of {bound:.2f} s")
     print("\nChecks and their chances (the events where each could have failed):")
-    print(chance_table(ledger))
+    print(chance_table(ledger, forged_count))
     required = args.min_chances if args.min_chances is not None else (REQUIRED_CHANCES if args.minutes >= 10 else 0)
     unexercised = ledger.not_exercised(required) if required else []
     for line in unexercised:
@@ -463,9 +581,13 @@ def run(args, workdir, seed):
     kinds = len({f["kind"] for f in records.faults})
     frames = len(ledger.frames)
     problems = ([error] if error else []) + [v["kind"] for v in ledger.violations] + unexercised
+    forged = ""
+    if forged_count is not None:
+        forged = f", forged accepted {forged_count[0]} of {forged_count[1]}"
     if problems:
         first = ledger.violations[0] if ledger.violations else None
-        print(f"\nsoak: FAILED with seed {seed}: {error or (first['kind'] if first else unexercised[0])}")
+        why = error or (first["kind"] if first else (unexercised[0] if unexercised else problems[0]))
+        print(f"\nsoak: FAILED with seed {seed}: {why}")
         if first:
             who_of = (lambda m: "centre" if m == 0 else f"site {m - 1}")
             print(f"first violation ({first['kind']}):")
@@ -476,7 +598,7 @@ def run(args, workdir, seed):
             print(f"  ... and {more} more (soak-ledger.json)")
     print(f"soak: {len(records.faults)} faults of {kinds} kinds over {(records.ended - records.started) / 60:.{0 if args.minutes >= 2 else 1}f} min, "
           f"{frames} frames, lost {ledger.counts('lost')}, applied twice {ledger.counts('applied twice')}, "
-          f"went back {ledger.counts('went back')}, converged {'yes' if converged else 'no'}, longest call "
+          f"went back {ledger.counts('went back')}{forged}, converged {'yes' if converged else 'no'}, longest call "
           f"{ratio:.2f} of its bound; chances: " + ", ".join(f"{c} {ledger.chances[c]}" for c in CHECKS))
     return 1 if problems else 0
 
@@ -488,7 +610,10 @@ def main():
     p.add_argument("--seed", type=int, help="the faults' seed (default: a random one, printed)")
     p.add_argument("--sites", type=int, default=8, help="sites, 1 to 32 (default 8)")
     p.add_argument("--faults-per-minute", type=float, default=8.0, help="faults a minute across the fleet (default 8)")
-    p.add_argument("--kinds", default=",".join(KINDS), help="the fault kinds, comma-separated (default: all)")
+    p.add_argument("--kinds", help="the fault kinds, comma-separated (default: all, with --keys the forgeries too)")
+    p.add_argument("--keys", action="store_true",
+                   help="a key for every site (keygen): every frame signed; forgeries and replays are drawn too, "
+                        "and every one must be refused")
     p.add_argument("--timeout-ms", type=int, default=5000, help="the hosts' modem time-out (default 5000)")
     p.add_argument("--min-chances", type=int,
                    help=f"fail when a check had fewer chances (default {REQUIRED_CHANCES} from 10 minutes on, else 0)")
@@ -517,10 +642,11 @@ def main():
     del args.minutes_option
     if not 1 <= args.sites <= 32:
         p.error("--sites must be 1 to 32")
-    args.kinds = tuple(k.strip() for k in args.kinds.split(",") if k.strip())
-    unknown = [k for k in args.kinds if k not in KINDS]
+    known = KINDS + (KEY_KINDS if args.keys else ())
+    args.kinds = tuple(k.strip() for k in (args.kinds or ",".join(known)).split(",") if k.strip())
+    unknown = [k for k in args.kinds if k not in known]
     if unknown or not args.kinds:
-        p.error(f"unknown fault kinds {unknown}; the kinds: {', '.join(KINDS)}")
+        p.error(f"unknown fault kinds {unknown}; the kinds: {', '.join(known)} (forged, replayed: with --keys)")
     if args.win32 and not (args.dll and args.wine_run and args.wine_prefix):
         p.error("--win32 needs --dll, --wine-run and --wine-prefix")
     seed = args.seed if args.seed is not None else random.SystemRandom().randrange(1, 2**31)

@@ -8,6 +8,10 @@ keeping what comes until there is room; a place whose deletes are refused
 for good) and on the modem itself (a restart) and its line (unplugged for a
 while, then back at the same path with the modem restarted; hung up and back
 at once).
+With keys on, forgeries and replays too: messages the network delivers to a
+keyed station from its peer's number that its peer never signed (unsigned,
+signed with a made-up code, a genuine one altered), and genuine signed frames
+delivered again later (the soak picks them when the fault strikes).
 A schedule is a list of (offset in seconds, modem, kind, requests), fixed by
 the seed before the run starts, so that a seed replays the same faults at the
 same moments; the hosts' own timing is the real clock's.
@@ -81,6 +85,12 @@ def draw(kind, rng, timeout_ms, one_slot=False):
         return [{"cmd": "unplug", "away_ms": rng.randint(1000, 15000), "boot_ms": rng.randint(500, 3000)}]
     if kind == "hung up":
         return [{"cmd": "hang_up"}]
+    # The soak makes the messages when the fault strikes (it knows the numbers, the registers the hosts
+    # read and the frames sent so far); each carries a value no host ever writes.
+    if kind == "forged":
+        return [{"cmd": "forge", "how": how, "serial": rng.randrange(1 << 16)} for how in FORGERIES]
+    if kind == "replayed":
+        return [{"cmd": "replay", "pick": rng.random()} for _ in range(rng.randint(1, 2))]
     raise ValueError(kind)
 
 
@@ -89,12 +99,16 @@ KINDS = ("send refused (command)", "send refused (PDU)", "delete refused", "dele
          "unsolicited lines", "noise", "ERROR", "delivered twice", "held back", "store full", "restart",
          "unplugged", "hung up")
 HOLD_S = (30, 60)
+# With keys: forgeries (each fault delivers one of every way) and replays.
+KEY_KINDS = ("forged", "replayed")
+FORGERIES = ("unsigned", "made-up code", "altered")
 # The network's faults (and the silences, which a poll's time-out check needs) are
 # drawn this many times as often as the others; the network's go mostly to
 # the modems of the hot slots (the centre, the site reporting every few
 # seconds, the site whose setpoint the centre writes again and again), where
 # a later frame for the same registers follows soon.
-WEIGHTS = {"delivered twice": 10, "held back": 14, "silence": 7, "silence with echo": 5, "answer past the time-out": 2}
+WEIGHTS = {"delivered twice": 10, "held back": 14, "silence": 7, "silence with echo": 5, "answer past the time-out": 2,
+           "forged": 10, "replayed": 10}
 NETWORK_KINDS = ("delivered twice", "held back")
 HOT_SHARE = 0.75
 

@@ -43,8 +43,9 @@ TEST_F(DllTest, ImportsSystemLibrariesOnly) {
     auto* base = reinterpret_cast<const BYTE*>(module_);
     const IMAGE_DATA_DIRECTORY& directory = NtHeaders(module_)->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     ASSERT_NE(directory.VirtualAddress, 0u);
+    // bcrypt.dll: CNG, for authenticated frames (on every Windows since Vista).
     const std::set<std::string> system = {"kernel32.dll", "advapi32.dll", "msvcrt.dll", "user32.dll", "ole32.dll",
-                                          "oleaut32.dll"};
+                                          "oleaut32.dll", "bcrypt.dll"};
     int count = 0;
     for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
          entry->Name != 0; ++entry, ++count) {
