@@ -189,7 +189,9 @@ class Soak(Fleet):
         """The inject requests of one forgery or replay for the modem: [(request, forged value or None)]."""
         sites = self.args.sites
         if request["cmd"] == "replay":
-            sent = self.signed_sent_to(modem, time.time() - 10.0)
+            # One of the last two: the newest frame for its registers, whose second taking a later change
+            # of them (the centre's own write of its setpoint) would show.
+            sent = self.signed_sent_to(modem, time.time() - 5.0)[-2:]
             if not sent:
                 return []
             x = sent[min(len(sent) - 1, int(request["pick"] * len(sent)))]
