@@ -6,6 +6,7 @@
 #include "modem/pdu_codecs.h"
 #include "platform/message_mac.h"
 #include "stations/frame_counters.h"
+#include "stations/telemetry_frame.h"
 
 namespace kelvora {
 
@@ -54,6 +55,12 @@ std::string SignFrame(const StationKey& key, FrameDirection direction, uint64_t 
 
 SignedShape SplitSignedFrame(const char* text, SignedFrame* signedFrame) {
     if (text == nullptr || std::strncmp(text, "BEGIN", 5) != 0) return SignedShape::kNone;
+    // A text that is a frame as it stands ("...END#" fills a report's 55
+    // characters) stays one: a station without a key applies it as always,
+    // and a keyed one refuses it as unsigned.
+    Report report{};
+    WriteCommand command{};
+    if (ParseReport(text, &report) || ParseWriteCommand(text, &command)) return SignedShape::kNone;
     const char* end = std::strstr(text, kFrameEnd);
     if (end == nullptr) return SignedShape::kNone;
     const size_t frameLength = static_cast<size_t>(end - text) + 3;

@@ -118,6 +118,9 @@ TEST_F(KeyedFramesFiles, ASignedFrameIsTheFrameItsCounterAndTheFirst128BitsOfIts
     // A station without a key takes it for no frame, nor for a free text.
     WriteCommand command{};
     EXPECT_FALSE(ParseWriteCommand(kSignedCommand, &command));
+    // A frame whose last character is the separator is still a frame.
+    const std::string report = FormatReport(5, 10, values).substr(0, 51) + "END#";
+    EXPECT_EQ(SignedShape::kNone, SplitSignedFrame(report.c_str(), &parts));
 }
 
 TEST_F(KeyedFramesFiles, AKeyOfTheWrongLengthOrReadableByOthersIsRefused) {

@@ -38,6 +38,10 @@ class SimulatorProcess:
         self.socket_path = os.path.join(workdir, "control.sock")
         info_path = os.path.join(workdir, "modems.json")
         argv = [program] + list(options) + ["--control", self.socket_path, "--info-file", info_path]
+        # An info file left by a simulator that was killed would pass for this one's being up.
+        for leftover in (info_path, self.socket_path):
+            if os.path.exists(leftover):
+                os.remove(leftover)
         self.log = open(os.path.join(workdir, "simulator.log"), "wb")
         self.proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
                                      start_new_session=True)
