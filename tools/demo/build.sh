@@ -24,13 +24,15 @@ build() {  # dir, label, targets..., -- cmake args...
 
 # The simulator, the driver and kelvora-host, natively in <build>/demo-native
 # and with win32=1 also Kelvora.dll and kelvora-host.exe in <build>/demo-win32;
-# PLAYER_ARGS then holds the options that name them to demo.py and fleet.py.
+# PLAYER_ARGS then holds the options that name them to the demo, the fleet and
+# the soak, and PYTHONPATH finds the harness and the facts the build made.
 build_players() {  # build, win32 (0 or 1)
   local build=$1 win32=$2
   mkdir -p "$build"
   local native=$build/demo-native
   build "$native" "the simulator, the driver and the host" kelvora-modemsim kelvora-host Kelvora || return 1
   PLAYER_ARGS=(--simulator "$native/tools/modemsim/kelvora-modemsim")
+  export PYTHONPATH="$ROOT/tools:$native/python${PYTHONPATH:+:$PYTHONPATH}"
   if [ "$win32" -eq 1 ]; then
     local w32=$build/demo-win32
     build "$w32" "Kelvora.dll and kelvora-host.exe" kelvora-host Kelvora -- \

@@ -4,7 +4,8 @@
 # Builds what it needs (the modem simulator, the driver and kelvora-host;
 # natively in <build-dir>/demo-native, and with --win32 also Kelvora.dll and
 # kelvora-host.exe in <build-dir>/demo-win32), then plays the road of one
-# write and one report between a central and a site-5 host (demo.py).
+# write and one report between a central and a site-5 host (python3 -m demo,
+# tools/demo on the harness of tools/harness).
 set -uo pipefail
 
 ROOT=${1:?usage: demo.sh <root> <build-dir> [--win32]}
@@ -26,8 +27,8 @@ PLAY_LIMIT=${KELVORA_DEMO_SECONDS:-600}
 build_players "$BUILD" "$WIN32" || exit 1
 ARGS=("${PLAYER_ARGS[@]}")
 
-# demo.py bounds every wait itself; this is the last resort.
-timeout -k 10 "$PLAY_LIMIT" python3 "$ROOT/tools/demo/demo.py" "${ARGS[@]}" "${TRACE[@]}"
+# The demo bounds every wait itself; this is the last resort.
+timeout -k 10 "$PLAY_LIMIT" python3 -m demo "${ARGS[@]}" "${TRACE[@]}"
 code=$?
 [ $code -eq 124 ] && echo "demo: stopped after ${PLAY_LIMIT}s" >&2
 exit $code

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """The soak's checks seen failing: the driver built with one rule removed at a time.
 
 Each patch in tools/soak/mutants/ removes one rule the ledger claims to
@@ -91,7 +90,7 @@ def run_mutant(args, patch, name):
         return None, f"the mutant did not build (see {os.path.join(args.workdir, name, 'build.log')})"
     soak_dir = os.path.join(args.workdir, name, "soak")
     os.makedirs(soak_dir, exist_ok=True)
-    command = [sys.executable, os.path.join(HERE, "soak.py"), str(args.minutes), "--seed", str(args.seed),
+    command = [sys.executable, "-m", "soak", str(args.minutes), "--seed", str(args.seed),
                "--sites", str(args.sites), "--faults-per-minute", str(args.faults_per_minute),
                "--simulator", args.simulator, "--host", os.path.join(build_dir, "tools", "host", "kelvora-host"),
                "--library", os.path.join(build_dir, "src", "com", "libkelvora.so"), "--workdir", soak_dir]
@@ -111,7 +110,7 @@ def run_mutant(args, patch, name):
 
 
 def main():
-    p = argparse.ArgumentParser(description="The soak against builds of the driver with one rule removed.")
+    p = argparse.ArgumentParser(prog="soak.mutants", description="The soak against builds of the driver with one rule removed.")
     p.add_argument("--root", default=os.path.dirname(os.path.dirname(HERE)))
     p.add_argument("--simulator", required=True, help="the ordinary build's simulator")
     p.add_argument("--host", help="the ordinary build's (not used: each mutant builds its own)")

@@ -1,40 +1,30 @@
 """The modem simulator as a program of its own, steered through its control
 socket: started with its modems up and their info file read, asked requests
-(one JSON object a line), stopped with every wait bounded. The demo and the
-fleet run it so."""
+(one JSON object a line), stopped with every wait bounded. The demo, the
+fleet and the soak run it so."""
 
 import json
 import os
-import signal
 import socket
 import subprocess
 import time
 
+from harness.process import stop_process
 
-def stop_process(proc, seconds):
-    """Waits for a process to end, then terminates and at last kills it; never waits unbounded."""
-    try:
-        proc.wait(timeout=seconds)
-        return
-    except subprocess.TimeoutExpired:
-        pass
-    for sig in (signal.SIGTERM, signal.SIGKILL):
-        try:
-            os.killpg(proc.pid, sig)
-        except (ProcessLookupError, PermissionError):
-            pass
-        try:
-            proc.wait(timeout=5)
-            return
-        except subprocess.TimeoutExpired:
-            pass
+CENTRE_NUMBER = "+8613900000001"  # the centre's modem, modem 0; the fleet numbers its sites' modems after it
+SERVICE_CENTRE = "+8613800000000"
+WINE_COM_BASE = 21  # under Wine the modems become COM21, COM22, ... in the prefix
 
 
 class SimulatorProcess:
-    """kelvora-modemsim with `options`; failures raise `error` (the caller's exception class)."""
+    """kelvora-modemsim with `options`; failures raise `error` (the caller's exception class). With a Wine
+    prefix its modems are also COM ports there."""
 
-    def __init__(self, program, workdir, options, error, start_seconds=15):
+    def __init__(self, program, workdir, options, error, start_seconds=15, wine_prefix=None):
         self.error = error
+        self.win32 = bool(wine_prefix)
+        if wine_prefix:
+            options = list(options) + ["--wine-prefix", wine_prefix, "--com-base", str(WINE_COM_BASE)]
         self.socket_path = os.path.join(workdir, "control.sock")
         info_path = os.path.join(workdir, "modems.json")
         argv = [program] + list(options) + ["--control", self.socket_path, "--info-file", info_path]
@@ -54,6 +44,11 @@ class SimulatorProcess:
             time.sleep(0.05)
         with open(info_path) as f:
             self.modems = json.load(f)["modems"]
+
+    def port(self, modem):
+        """The port a host opens for the modem: its COM port under Wine, else its pty."""
+        m = self.modems[modem]
+        return f"COM{m['com']}" if self.win32 else m["device"]
 
     def request(self, body, timeout=10):
         with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:

@@ -1,15 +1,11 @@
 """The soak's ledger on small recorded histories, each with one fault written in: every check must catch
-its fault, and pass the same history without it. Run: python3 -m unittest soak_ledger_test (in tools/soak)."""
+its fault, and pass the same history without it. Run: python3 -m unittest soak.ledger_test (tools/ on
+PYTHONPATH)."""
 
-import os
-import sys
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "fleet"))
-from fleet_records import Records  # noqa: E402
-from soak_ledger import Ledger  # noqa: E402
+from fleet.records import Records
+from soak.ledger import Ledger
 
 SETPOINT = 15  # four groups a site: the setpoint group starts at 15, its heartbeat is 16
 T0 = 1_000_000.0

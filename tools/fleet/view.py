@@ -12,6 +12,8 @@ what the hosts read (never the driver's counters), as the rest of the run:
   (--silence-site) read as failed.
 """
 
+from harness.frames import parse_frame
+
 # A report delivered to the centre's store is applied by the next poll and
 # scan: a read that fails sooner than N s after it, less this, failed a site
 # that was reporting.
@@ -42,7 +44,7 @@ def flips_after_writes(records):
     return flips, checked
 
 
-def _deliveries(records, parse_frame):
+def _deliveries(records):
     """site -> sorted delivery times (epoch seconds) of its reports at the centre's modem."""
     centre = records.numbers["centre"]
     out = {}
@@ -56,7 +58,7 @@ def _deliveries(records, parse_frame):
     return out
 
 
-def analyse_view(records, parse_frame):
+def analyse_view(records):
     """The view's figures and the problems they show."""
     cfg = records.config
     stale = cfg.get("stale_after") or 0
@@ -68,7 +70,7 @@ def analyse_view(records, parse_frame):
         view["problems"].append(f"{flips} read(s) after a write showed an older value with HoldWrites on")
     if not stale:
         return view
-    deliveries = _deliveries(records, parse_frame)
+    deliveries = _deliveries(records)
     silenced = records.silenced or {}
     for f in records.read_failures:
         before = [d for d in deliveries.get(f["site"], []) if d <= f["time"]]

@@ -14,28 +14,9 @@ beside these and checks them the same way.
 import json
 import statistics
 
-WRITE_COMMAND_LENGTH = 23
+from harness.frames import parse_frame
+
 SCAN_GOAL_S = 3.0  # a scan of every group that takes longer leaves the host's display behind
-REPORT_LENGTH = 55
-
-
-SIGNED_SUFFIX = 1 + 12 + 1 + 32  # "#", the counter, "#", the code: what a keyed station adds to a frame
-
-
-def parse_frame(text):
-    """('report', site, first, (v0..v4)) or ('command', site, address, value) or None. A signed frame (keyed
-    stations) is read as the frame it carries; whether its code checks is the stations' matter."""
-    if len(text) > SIGNED_SUFFIX and text[-SIGNED_SUFFIX] == "#" and text[-33] == "#":
-        text = text[:-SIGNED_SUFFIX]
-    try:
-        if len(text) == REPORT_LENGTH and text.startswith("BEGINRM") and text.endswith("END"):
-            values = tuple(int(text[12 + 8 * i:20 + 8 * i], 16) for i in range(5))
-            return ("report", int(text[7:9]), int(text[9:12]), values)
-        if len(text) == WRITE_COMMAND_LENGTH and text.startswith("BEGINWM") and text.endswith("END"):
-            return ("command", int(text[7:9]), int(text[9:12]), int(text[12:20], 16))
-    except ValueError:
-        pass
-    return None
 
 
 class Records:

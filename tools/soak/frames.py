@@ -15,11 +15,7 @@ the hosts' reads) into:
   the value before any frame, or none: a value from nowhere).
 """
 
-import os
-import sys
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fleet"))
-from fleet_records import parse_frame  # noqa: E402
+from harness.frames import parse_frame
 
 LISTING_MARGIN_S = 0.3  # an answer this close to the time-out may have missed it: not counted as carried
 

@@ -12,7 +12,7 @@ restart of the modem during the call allows its boot time once, with the
 two exchanges it swallows. Besides, a small allowance for the machine.
 """
 
-from soak_frames import answer_times, line_seconds
+from soak.frames import answer_times, line_seconds
 
 MACHINE_ALLOWANCE_S = 1.0       # a call's own cost: the host, the pty, a loaded machine
 EXCHANGE_ALLOWANCE_S = 0.06     # each exchange's reads of 10 ms and their scheduling

@@ -5,7 +5,7 @@ send and delivery times and those of any second copy; each modem's command
 log with what it answered and how late) and what the hosts read, with when
 each read began and ended, never the driver's counters or trace (the trace
 only tells the story of a violation). Every value written in a soak is
-unique, so a value read names the frame that carried it (soak_frames.py).
+unique, so a value read names the frame that carried it (soak/frames.py).
 The checks, each with what counts as its chance to fail:
 
 - lost: a read of a frame's register (a site's setpoint) or group (at the
@@ -21,7 +21,7 @@ The checks, each with what counts as its chance to fail:
   the first was listed.
 - value from nowhere: a value no frame carried, or a register back at its
   value before any frame after a frame was shown.
-- over its bound and time-out per poll (soak_bounds.py): every host call
+- over its bound and time-out per poll (soak/bounds.py): every host call
   within what its exchanges allow, one time-out for each exchange the rules
   let end by it. Chances: polls whose modem stopped answering.
 - at the end, after the drain: every group a report covered reads the same
@@ -30,8 +30,8 @@ The checks, each with what counts as its chance to fail:
   warm-up.
 """
 
-from soak_bounds import call_bounds
-from soak_frames import AMBIGUOUS, BEFORE, NOWHERE, load_frames, mark_carried, name_readings
+from soak.bounds import call_bounds
+from soak.frames import AMBIGUOUS, BEFORE, NOWHERE, load_frames, mark_carried, name_readings
 
 MEMORY_SLACK_KB = 2048          # a host's memory may move this much after warm-up
 TRACE_BOUND = 10 * 1024 * 1024  # the trace's file bound: at most about twice on disk

@@ -1,0 +1,1 @@
+"""The demo: the road of one write and one report on simulated modems (python3 -m demo)."""
