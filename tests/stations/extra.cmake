@@ -72,17 +72,22 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
                        ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
 endif()
 
+# The tools are Python packages on tools/harness, with the facts the build
+# generates beside them.
+set(kelvora_tools_pythonpath "PYTHONPATH=${PROJECT_SOURCE_DIR}/tools:${CMAKE_BINARY_DIR}/python")
+
 # A short fleet (a centre and three sites for a quarter of a minute on the
 # simulator, through kelvora-host and the driver library), so that the fleet's
 # harness cannot rot. ./run fleet runs it at full size.
 if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)
   add_test(NAME fleet_short
-           COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/fleet/fleet.py
+           COMMAND ${Python3_EXECUTABLE} -m fleet
                    --simulator $<TARGET_FILE:kelvora-modemsim> --host $<TARGET_FILE:kelvora-host>
                    --sites 3 --minutes 0.25 --site-period 10 --write-every 6
                    --workdir ${CMAKE_CURRENT_BINARY_DIR}/fleet-short)
-  set_tests_properties(fleet_short PROPERTIES LABELS "stations;e2e;fleet" TIMEOUT 240)
+  set_tests_properties(fleet_short PROPERTIES LABELS "stations;e2e;fleet" TIMEOUT 240
+                       ENVIRONMENT "${kelvora_tools_pythonpath}")
 endif()
 
 # The soak's ledger on small recorded histories, each with one fault written
@@ -90,9 +95,9 @@ endif()
 if(NOT WIN32)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)
   add_test(NAME soak_ledger_test
-           COMMAND ${Python3_EXECUTABLE} -m unittest -q soak_ledger_test
-           WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/tools/soak)
-  set_tests_properties(soak_ledger_test PROPERTIES LABELS "stations;soak" TIMEOUT 60)
+           COMMAND ${Python3_EXECUTABLE} -m unittest -q soak.ledger_test)
+  set_tests_properties(soak_ledger_test PROPERTIES LABELS "stations;soak" TIMEOUT 60
+                       ENVIRONMENT "${kelvora_tools_pythonpath}")
 endif()
 
 # A soak of about a minute with a fixed seed: three sites under every kind of
@@ -105,11 +110,12 @@ if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
     set(soak_memory_option --memory-unjudged)
   endif()
   add_test(NAME soak_short
-           COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/soak/soak.py 1 --seed 20201208 --sites 3 --groups 4
+           COMMAND ${Python3_EXECUTABLE} -m soak 1 --seed 20201208 --sites 3 --groups 4
                    --faults-per-minute 20
                    --simulator $<TARGET_FILE:kelvora-modemsim> --host $<TARGET_FILE:kelvora-host>
                    --workdir ${CMAKE_CURRENT_BINARY_DIR}/soak-short ${soak_memory_option})
-  set_tests_properties(soak_short PROPERTIES LABELS "stations;e2e;soak" TIMEOUT 600)
+  set_tests_properties(soak_short PROPERTIES LABELS "stations;e2e;soak" TIMEOUT 600
+                       ENVIRONMENT "${kelvora_tools_pythonpath}")
 endif()
 
 # The soak under Wine with Kelvora.dll, smaller: two sites of three groups for
@@ -120,13 +126,13 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
   if(Python3_Interpreter_FOUND)
     add_test(NAME soak_short_wine
              COMMAND /bin/sh -c "\"$0\" \"$@\"; rc=$?; setsid wineserver -p </dev/null >/dev/null 2>&1 & exit $rc"
-                     ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/soak/soak.py 0.5 --seed 20201208 --sites 2
+                     ${Python3_EXECUTABLE} -m soak 0.5 --seed 20201208 --sites 2
                      --groups 3 --faults-per-minute 30 --win32
                      --simulator ${KELVORA_NATIVE_BUILD_DIR}/tools/modemsim/kelvora-modemsim
                      --host $<TARGET_FILE:kelvora-host> --dll $<TARGET_FILE:Kelvora>
                      --wine-run ${CMAKE_BINARY_DIR}/wine-run.sh --wine-prefix ${KELVORA_WINEPREFIX}
                      --workdir ${CMAKE_CURRENT_BINARY_DIR}/soak-short-wine)
     set_tests_properties(soak_short_wine PROPERTIES LABELS "stations;e2e;soak;wine" TIMEOUT 600
-                         ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+                         ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX};${kelvora_tools_pythonpath}")
   endif()
 endif()

@@ -67,9 +67,8 @@ def centre_views(records):
     return views
 
 
-def analyse(records):
-    """The summary of a run: the figures of the table and the problems the verdict names."""
-    cfg = records.config
+def sent_frames(records):
+    """(reports the sites' modems sent, write commands the centre's modem sent), each with its times."""
     centre = records.numbers["centre"]
     sent_reports, commands = [], []
     for s in records.submitted:
@@ -84,7 +83,11 @@ def analyse(records):
         elif frame[0] == "command" and s["from"] == centre:
             entry.update(site=frame[1], address=frame[2], value=frame[3])
             commands.append(entry)
+    return sent_reports, commands
 
+
+def reports_seen(records, sent_reports):
+    """(lags from sent to seen, seen, overtaken, lost): each delivered report against the centre's reads."""
     views = centre_views(records)
     lags, seen, overtaken, unseen = [], 0, 0, []
     seen_at = {}
@@ -108,10 +111,13 @@ def analyse(records):
             overtaken += 1
         else:
             lost.append(r)
+    return lags, seen, overtaken, lost
 
+
+def writes_applied(records):
+    """(the centre's writes, those sent, seconds from each sent write to its site reading it)."""
     host_writes = [w for w in records.writes if w["who"] == "centre"]
     written_ok = [w for w in host_writes if w["outcome"] == "sent"]
-    delivered_commands = [c for c in commands if c["outcome"] == "delivered"]
     applied = []
     for w in written_ok:
         when = next((r["time"] for r in records.site_reads
@@ -119,6 +125,17 @@ def analyse(records):
                      and (r["value"] & 0xFFFFFFFF) == (w["value"] & 0xFFFFFFFF) and r["time"] >= w["start"]), None)
         if when is not None:
             applied.append(when - w["end"])
+    return host_writes, written_ok, applied
+
+
+def analyse(records):
+    """The summary of a run: the figures of the table and the problems the verdict names."""
+    cfg = records.config
+    centre = records.numbers["centre"]
+    sent_reports, commands = sent_frames(records)
+    lags, seen, overtaken, lost = reports_seen(records, sent_reports)
+    host_writes, written_ok, applied = writes_applied(records)
+    delivered_commands = [c for c in commands if c["outcome"] == "delivered"]
 
     complete = [s for s in records.scans if s["complete"]]
     scan_times = [s["end"] - s["start"] for s in complete]
@@ -147,28 +164,33 @@ def analyse(records):
         # A live display: nineteen scans in twenty within the goal.
         "keeps_up": bool(scan_times) and percentile(scan_times, 0.95) <= SCAN_GOAL_S,
     }
-    problems = []
+    summary["problems"] = problems(records, summary, lost, undeliverable, complete)
+    return summary
+
+
+def problems(records, summary, lost, undeliverable, complete):
+    """What the verdict names."""
+    out = []
     if lost:
         r = lost[0]
-        problems.append(f"{len(lost)} report(s) delivered but never seen at the centre (first: site {r['site']} "
-                        f"group {r['first']} sent at +{r['sent'] - records.started:.1f} s)")
+        out.append(f"{len(lost)} report(s) delivered but never seen at the centre (first: site {r['site']} "
+                   f"group {r['first']} sent at +{r['sent'] - records.started:.1f} s)")
     if undeliverable:
-        problems.append(f"{len(undeliverable)} message(s) undeliverable (a store was full)")
+        out.append(f"{len(undeliverable)} message(s) undeliverable (a store was full)")
     cap = summary["store_capacity"]
     if cap and summary["store_high_water"] is not None and summary["store_high_water"] >= cap:
-        problems.append(f"the centre's storage filled up ({summary['store_high_water']} of {cap})")
+        out.append(f"the centre's storage filled up ({summary['store_high_water']} of {cap})")
     if summary["writes_sent"] < summary["writes"]:
-        problems.append(f"{summary['writes'] - summary['writes_sent']} write(s) at the centre NOT sent")
+        out.append(f"{summary['writes'] - summary['writes_sent']} write(s) at the centre NOT sent")
     if summary["writes_applied"] < summary["writes_sent"]:
-        problems.append(f"{summary['writes_sent'] - summary['writes_applied']} write(s) never applied at their site")
+        out.append(f"{summary['writes_sent'] - summary['writes_applied']} write(s) never applied at their site")
     if not complete:
-        problems.append("no scan of every group completed")
+        out.append("no scan of every group completed")
     if not records.drain_complete:
-        problems.append("the drain did not end with every message through")
+        out.append("the drain did not end with every message through")
     for e in records.host_errors[:3]:
-        problems.append(f"{e['who']}: {e['line']}")
-    summary["problems"] = problems
-    return summary
+        out.append(f"{e['who']}: {e['line']}")
+    return out
 
 
 def format_table(s):
