@@ -119,13 +119,13 @@ if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
 endif()
 
 # The soak under Wine with Kelvora.dll, smaller: two sites of three groups for
-# half a minute. The soak ends the Wine server it used; a detached one is
-# started again for the Wine tests that follow, as ./run test started it.
+# half a minute. The soak ends the Wine server it used; the harness starts a
+# detached one again for the Wine tests that follow, as ./run test started it.
 if(WIN32 AND CMAKE_CROSSCOMPILING)
   find_package(Python3 COMPONENTS Interpreter)
   if(Python3_Interpreter_FOUND)
     add_test(NAME soak_short_wine
-             COMMAND /bin/sh -c "\"$0\" \"$@\"; rc=$?; setsid wineserver -p </dev/null >/dev/null 2>&1 & exit $rc"
+             COMMAND /bin/sh -c "\"$0\" \"$@\"; rc=$?; \"$0\" -m harness.wine server \"$WINEPREFIX\"; exit $rc"
                      ${Python3_EXECUTABLE} -m soak 0.5 --seed 20201208 --sites 2
                      --groups 3 --faults-per-minute 30 --win32
                      --simulator ${KELVORA_NATIVE_BUILD_DIR}/tools/modemsim/kelvora-modemsim

@@ -3,8 +3,11 @@ no child inherits its pipes) and stopped before the simulator's ptys go (a
 Wine server holding a pty whose other end goes away floods its output), and
 Kelvora.dll registered as an installer does.
 
-As a command, the same start and stop for a shell script or a CTest entry:
-  python3 -m harness.wine start|stop PREFIX
+As a command, the same for a shell script or a CTest entry (it imports
+nothing else of the harness, so it also runs as tools/harness/wine.py):
+  python3 -m harness.wine start PREFIX    the server, and the prefix booted (made on first use)
+  python3 -m harness.wine server PREFIX   the server alone (after a tool stopped it)
+  python3 -m harness.wine stop PREFIX     the server stopped, waited for at most 30 s
 """
 
 import os
@@ -31,11 +34,15 @@ class Wine:
         self.env = wine_env(prefix)
         self.started = False
 
-    def start(self):
+    def serve(self):
+        """The prefix's server, detached and persistent; it exits at once when one already runs."""
         os.makedirs(self.prefix, exist_ok=True)
         subprocess.Popen(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL, start_new_session=True)
         self.started = True
+
+    def start(self):
+        self.serve()
         first = not os.path.exists(os.path.join(self.prefix, "system.reg"))
         if first:
             print(f"{self.who}: creating the Wine prefix (first run only, about a minute)")
@@ -60,16 +67,22 @@ class Wine:
     def stop(self):
         if self.started:
             _quiet(["wineserver", "-k"], self.env, 30)
+            try:
+                _quiet(["wineserver", "-w"], self.env, 30)
+            except subprocess.TimeoutExpired:
+                pass
             self.started = False
 
 
 def main(argv):
-    if len(argv) != 3 or argv[1] not in ("start", "stop"):
-        print("usage: python3 -m harness.wine start|stop PREFIX", file=sys.stderr)
+    if len(argv) != 3 or argv[1] not in ("start", "server", "stop"):
+        print("usage: python3 -m harness.wine start|server|stop PREFIX", file=sys.stderr)
         return 2
     wine = Wine(argv[2], who="wine")
     if argv[1] == "start":
         wine.start()
+    elif argv[1] == "server":
+        wine.serve()
     else:
         wine.started = True
         wine.stop()
