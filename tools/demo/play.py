@@ -8,6 +8,7 @@ import time
 from demo.players import SITE_NUMBER, DemoError, Host, Simulator, values_of
 from demo.timeline import TraceTail
 from harness.options import platform_name
+from harness.process import stop_players
 from harness.simulator import CENTRE_NUMBER, SERVICE_CENTRE
 from harness.terminal import host_argv, line_end
 from harness.wine import Wine
@@ -122,12 +123,7 @@ class Play:
         return 0
 
     def stop(self):
-        for h in self.hosts:
-            h.stop(20 if self.args.win32 else 10)
-        if self.wine:
-            self.wine.stop()
-        if self.simulator:
-            self.simulator.stop()
+        stop_players(self.hosts, self.wine, self.simulator, self.args.win32)
 
 
 def play(args, workdir, timeline):

@@ -25,28 +25,22 @@ import argparse
 import json
 import os
 import sys
-import tempfile
 import time
 
 from fleet.play import Fleet
-from fleet.players import Players, collect_simulator
+from fleet.players import Players
 from fleet.records import SCAN_GOAL_S, Records, analyse, format_table
 from fleet.session import FleetError
 from fleet.view import analyse_view, format_view
-from harness.options import add_fleet_options, check_fleet_options, platform_name, run_config
+from harness.options import (add_fleet_options, check_fleet_options, platform_name, run_config,
+                             work_folder)
 
 
 def run(args, workdir):
     records = Records(run_config(args))
     try:
         with Players(args, workdir, records) as players:
-            fleet = Fleet(args, records, players.sessions, players.simulator)
-            error = None
-            try:
-                fleet.play()
-            except FleetError as e:
-                error = str(e)
-            collect_simulator(players.simulator, records)
+            error = players.play(Fleet(args, records, players.sessions, players.simulator))
     except FleetError as e:
         print(f"VERDICT: FAIL: {e}")
         return 1
@@ -98,8 +92,7 @@ def main():
         p.error("--silence-site must name one of the sites")
     if args.stale_after and args.stale_after != int(args.stale_after):
         p.error("--stale-after takes whole seconds")
-    workdir = args.workdir or tempfile.mkdtemp(prefix="kelvora-fleet-")
-    os.makedirs(workdir, exist_ok=True)
+    workdir = work_folder(args, "fleet")
     print(f"Kelvora fleet: {args.sites} sites and a centre ({args.poll_scope} poll scope) at {args.baud} baud "
           f"for {args.minutes:g} min; each site measures every {args.site_period:g} s (two reports), the centre writes every "
           f"{args.write_every:g} s", flush=True)

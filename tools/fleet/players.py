@@ -3,6 +3,7 @@ centre and one for each site on a network that takes its time, and a host
 session per station, started in order and stopped however the run ends."""
 
 from fleet.session import FleetError, HostSession
+from harness.process import stop_players
 from harness.simulator import CENTRE_NUMBER, SERVICE_CENTRE, SimulatorProcess
 from harness.terminal import host_argv, line_end
 from harness.wine import Wine
@@ -58,11 +59,17 @@ class Players:
                          + options + self.host_extra(who))
         self.sessions.append(self.session_class(who, argv, self.records, env, line_end(args.win32)))
 
+    def play(self, run):
+        """Plays the run (a Fleet) on the players: the error that ended it, or None. The simulator's books
+        go into the records however it ended."""
+        error = None
+        try:
+            run.play()
+        except FleetError as e:
+            error = str(e)
+        collect_simulator(self.simulator, self.records)
+        return error
+
     def __exit__(self, *exc):
-        for h in self.sessions:
-            h.stop(20 if self.args.win32 else 10)
-        if self.wine:
-            self.wine.stop()
-        if self.simulator:
-            self.simulator.stop()
+        stop_players(self.sessions, self.wine, self.simulator, self.args.win32)
         return False

@@ -2,7 +2,9 @@
 driver natively or under Wine) and the load of a fleet (its sites, their
 groups and pace, the network's delays), each tool giving its own defaults."""
 
+import os
 import shutil
+import tempfile
 
 # Players' paths: not part of a run's configuration as its records keep it.
 PLAYER_PATHS = ("simulator", "host", "library", "dll", "wine_run")
@@ -66,3 +68,10 @@ def run_config(args):
 def platform_name(args):
     return "Kelvora.dll under Wine" if args.win32 else "the native driver library"
 
+
+
+def work_folder(args, tool):
+    """Where a run keeps its records: --workdir, made when missing, or a new temporary folder."""
+    path = args.workdir or tempfile.mkdtemp(prefix=f"kelvora-{tool}-")
+    os.makedirs(path, exist_ok=True)
+    return path

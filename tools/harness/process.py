@@ -1,4 +1,4 @@
-"""Ending a child process with every wait bounded."""
+"""Ending child processes with every wait bounded."""
 
 import os
 import signal
@@ -22,3 +22,15 @@ def stop_process(proc, seconds):
             return
         except subprocess.TimeoutExpired:
             pass
+
+
+def stop_players(hosts, wine, simulator, win32):
+    """The hosts first (each asked to quit; a host under Wine takes longer), then Wine's server before the
+    simulator's ptys go (a server holding a pty whose other end goes away floods its output), then the
+    simulator. `wine` and `simulator` may be None: not started."""
+    for h in hosts:
+        h.stop(20 if win32 else 10)
+    if wine:
+        wine.stop()
+    if simulator:
+        simulator.stop()

@@ -1,7 +1,6 @@
 """Wine for the tools: a win32 prefix, its server started detached (so that
-no child inherits its pipes) and stopped before the simulator's ptys go (a
-Wine server holding a pty whose other end goes away floods its output), and
-Kelvora.dll registered as an installer does.
+no child inherits its pipes) and stopped before the simulator's ptys go
+(harness/process.py), and Kelvora.dll registered as an installer does.
 
 As a command, the same for a shell script or a CTest entry (it imports
 nothing else of the harness, so it also runs as tools/harness/wine.py):

@@ -22,13 +22,12 @@ import json
 import os
 import random
 import sys
-import tempfile
 import time
 
-from fleet.players import Players, collect_simulator
+from fleet.players import Players
 from fleet.records import Records
 from fleet.session import FleetError
-from harness.options import add_fleet_options, check_fleet_options, run_config
+from harness.options import add_fleet_options, check_fleet_options, run_config, work_folder
 from soak.faults import KEY_KINDS, KINDS, schedule
 from soak.forgeries import forged_accepted
 from soak.ledger import REQUIRED_CHANCES, Ledger
@@ -54,11 +53,7 @@ def play(args, workdir, seed, records):
         with Players(args, workdir, records, SoakSimulator, TimedSession,
                      host_options(args, workdir, keys)) as players:
             soak = Soak(args, records, players.sessions, players.simulator, faults_for(args, seed), workdir)
-            try:
-                soak.play()
-            except FleetError as e:
-                error = str(e)
-            collect_simulator(players.simulator, records)
+            error = players.play(soak)
     except FleetError as e:
         error = error or str(e)
     return soak, error
@@ -153,8 +148,7 @@ def main():
     if unknown or not args.kinds:
         p.error(f"unknown fault kinds {unknown}; the kinds: {', '.join(known)} (forged, replayed: with --keys)")
     seed = args.seed if args.seed is not None else random.SystemRandom().randrange(1, 2**31)
-    workdir = args.workdir or tempfile.mkdtemp(prefix="kelvora-soak-")
-    os.makedirs(workdir, exist_ok=True)
+    workdir = work_folder(args, "soak")
     print(f"Kelvora soak: seed {seed} ({' '.join(sys.argv[1:])}); {args.sites} sites and a centre for "
           f"{args.minutes:g} min, about {args.faults_per_minute:g} faults a minute of {len(args.kinds)} kinds; "
           f"replay with --seed {seed}", flush=True)
