@@ -123,15 +123,16 @@ installed_is() { local now; now=$(installed_products); [ "$now" = "$1" ] || { ec
 start=$(date +%s)
 rm -rf "$work"
 mkdir -p "$WINEPREFIX"
-setsid wineserver -p </dev/null >/dev/null 2>&1 &
-trap 'wineserver -k >/dev/null 2>&1' EXIT  # this prefix's server only
-wineboot -i </dev/null >/dev/null 2>&1
+# This prefix's server only, started and stopped as the tools do.
+wine_ctl() { python3 "$(dirname "$0")/../../tools/harness/wine.py" "$1" "$WINEPREFIX"; }
+wine_ctl start
+trap 'wine_ctl stop' EXIT
 # Windows are drawn by Wine's null graphics driver, so that a message box
 # exists (to be read and answered); a server that began without a driver
 # keeps none, so it begins again.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-wineserver -k >/dev/null 2>&1
-setsid wineserver -p </dev/null >/dev/null 2>&1 &
+wine_ctl stop
+wine_ctl server
 mkdir -p "$drive_c/test"
 cat >"$drive_c/test/create.js" <<'JS'
 var names = ["Kelvora.SMSClient", "Kelvora.SMSServer"], failed = 0;
@@ -236,7 +237,7 @@ check "unregister.cmd ends with 0" ends_ok $?
 check "no key or value that names Kelvora or its classes" no_mentions
 check "cscript can no longer create the classes" creates_none
 
-wineserver -k >/dev/null 2>&1
+wine_ctl stop
 echo "$failures failure(s), $(($(date +%s) - start)) s"
 [ $failures -eq 0 ] && rm -rf "$work"
 [ $failures -eq 0 ]

@@ -11,15 +11,10 @@ export WINEPREFIX="$PREFIX" WINEARCH=win32 WINEDEBUG=-all
 
 # The Wine server and the prefix's own services are started detached, with
 # their output discarded: started by a test instead, they would inherit its
-# output pipes and CTest would wait for them.
+# output pipes and CTest would wait for them (tools/harness/wine.py).
+WINE_CTL="$(dirname "$0")/../../tools/harness/wine.py"
 start_wine() {
-  mkdir -p "$PREFIX"
-  (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-  if [ -d "$DOS" ]; then
-    timeout 300 wineboot </dev/null >/dev/null 2>&1
-  else
-    timeout 300 wineboot -i </dev/null >/dev/null 2>&1
-  fi
+  python3 "$WINE_CTL" start "$PREFIX"
 }
 
 command -v socat >/dev/null 2>&1 || { echo "socat is missing" >&2; exit 1; }
@@ -43,8 +38,7 @@ RC=$?
 # A Wine server holding a pty floods its error output when the other end
 # closes: stop it before the ptys go, then start it again for the tests that
 # follow.
-wineserver -k >/dev/null 2>&1
-timeout 30 wineserver -w >/dev/null 2>&1
+python3 "$WINE_CTL" stop "$PREFIX"
 kill $SOCAT 2>/dev/null
 wait $SOCAT 2>/dev/null
 rm -f "$DOS/com7" "$DOS/com12" "$DOS/com9"

@@ -25,6 +25,7 @@ def _quiet(argv, env, timeout):
 
 class Wine:
     def __init__(self, prefix, wine_run=None, who="demo"):
+        """who: the tool that says what it does (None: it says nothing)."""
         self.prefix = prefix
         self.wine_run = wine_run
         self.who = who
@@ -43,9 +44,9 @@ class Wine:
     def start(self):
         self.serve()
         first = not os.path.exists(os.path.join(self.prefix, "system.reg"))
-        if first:
-            print(f"{self.who}: creating the Wine prefix (first run only, about a minute)")
-        _quiet(["wineboot", "-i" if first else "-u"], self.env, 300)
+        if first and self.who:
+            print(f"{self.who}: creating the Wine prefix (first run only, about a minute)", flush=True)
+        _quiet(["wineboot", "-i"] if first else ["wineboot"], self.env, 300)
 
     def register(self, dll):
         """regsvr32, as an installer does; False when it failed (the host then loads the DLL directly)."""
@@ -77,9 +78,13 @@ def main(argv):
     if len(argv) != 3 or argv[1] not in ("start", "server", "stop"):
         print("usage: python3 -m harness.wine start|server|stop PREFIX", file=sys.stderr)
         return 2
-    wine = Wine(argv[2], who="wine")
+    wine = Wine(argv[2], who=None)
     if argv[1] == "start":
-        wine.start()
+        try:
+            wine.start()
+        except subprocess.TimeoutExpired:
+            print(f"wine: the prefix {argv[2]} did not boot within 300 s", file=sys.stderr)
+            return 1
     elif argv[1] == "server":
         wine.serve()
     else:
