@@ -17,8 +17,13 @@ def unsigned_frame(text):
 
 
 def parse_frame(text):
-    """('report', site, first, (v0..v4)) or ('command', site, address, value) or None; values unsigned."""
-    text = unsigned_frame(text)
+    """('report', site, first, (v0..v4)) or ('command', site, address, value) or None; values unsigned. A text
+    that is a frame as it stands is never a signed one (as the stations read it); otherwise a signed frame is
+    read as the frame it carries."""
+    return _plain_frame(text) or _plain_frame(unsigned_frame(text))
+
+
+def _plain_frame(text):
     try:
         if len(text) == REPORT_LENGTH and text.startswith("BEGINRM") and text.endswith("END"):
             values = tuple(int(text[12 + 8 * i:20 + 8 * i], 16) for i in range(GROUP))
