@@ -9,6 +9,7 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
                  @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 endif()
+include(${CMAKE_CURRENT_LIST_DIR}/KelvoraSimulatorTest.cmake)
 
 function(kelvora_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})

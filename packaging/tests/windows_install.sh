@@ -14,15 +14,15 @@
 #     classes or its installer (and the client can no longer create them);
 #  6. the zip unpacked elsewhere: register.cmd registers that copy, the client
 #     creates both classes, unregister.cmd removes every key again.
-#   windows_install.sh MSI ZIP WITH_SIMULATOR_WINE NATIVE_BUILD_DIR WORK_DIR MSI_FILES WIXL ANSWER_MESSAGE_BOX
+#   windows_install.sh MSI ZIP WITH_SIMULATOR_WINE SIMULATOR WORK_DIR MSI_FILES WIXL ANSWER_MESSAGE_BOX
 # MSI_FILES: the folder the MSI was made from; WIXL: the installer's maker;
 # ANSWER_MESSAGE_BOX: answer_message_box.exe.
 set -u
 if [ $# -ne 8 ]; then
-  echo "usage: windows_install.sh MSI ZIP WITH_SIMULATOR_WINE NATIVE_BUILD_DIR WORK_DIR MSI_FILES WIXL ANSWER_MESSAGE_BOX" >&2
+  echo "usage: windows_install.sh MSI ZIP WITH_SIMULATOR_WINE SIMULATOR WORK_DIR MSI_FILES WIXL ANSWER_MESSAGE_BOX" >&2
   exit 2
 fi
-msi=$1 zip=$2 with_simulator=$3 native=$4 work=$5 msi_files=$6 wixl=$7 answer_message_box=$8
+msi=$1 zip=$2 with_simulator=$3 simulator=$4 work=$5 msi_files=$6 wixl=$7 answer_message_box=$8
 
 export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all
 # No Mono or Gecko installers; no Linux desktop entries for the Start menu.
@@ -166,7 +166,7 @@ check "the registry holds every key of both classes, with the installed path" re
 # 2. A client of COM that is not ours, and our own console through the class.
 check "cscript creates both classes by ProgID" creates_both
 reads_through_class() {
-  timeout 120 "$with_simulator" "$native" 41 \
+  timeout 120 "$with_simulator" "$simulator" 41 \
     wine "$installed\\kelvora-host.exe" -v remote --device 5 --port COM41 write M120=7 read M120 >"$work/output" 2>&1
   local rc=$?
   out=$(tr -d '\r' <"$work/output")

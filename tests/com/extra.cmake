@@ -40,8 +40,6 @@ endif()
 # this tree (./run builds it first): it links its modems into this build's
 # Wine prefix as COM31 and COM32 and runs the test inside.
 if(WIN32 AND TARGET Kelvora)
-  set(KELVORA_NATIVE_BUILD_DIR "${CMAKE_BINARY_DIR}/../native" CACHE PATH
-      "native build of this tree, whose modem simulator the Wine end-to-end tests use")
   add_executable(com_road_wine_tests ${CMAKE_CURRENT_LIST_DIR}/dll/road/road_wine_test.cpp
                                      ${PROJECT_SOURCE_DIR}/tests/tests_main.cpp)
   target_include_directories(com_road_wine_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR}/dll
@@ -49,9 +47,5 @@ if(WIN32 AND TARGET Kelvora)
   target_compile_definitions(com_road_wine_tests PRIVATE KELVORA_DLL_PATH="$<TARGET_FILE:Kelvora>")
   target_link_libraries(com_road_wine_tests PRIVATE GTest::gtest ole32 oleaut32 uuid advapi32)
   add_dependencies(com_road_wine_tests Kelvora)
-  add_test(NAME com_road_wine
-    COMMAND /bin/sh ${PROJECT_SOURCE_DIR}/tests/support/with_simulator_wine.sh
-            ${KELVORA_NATIVE_BUILD_DIR} 31 ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:com_road_wine_tests>)
-  set_tests_properties(com_road_wine PROPERTIES LABELS "com;e2e;wine" TIMEOUT 300
-                       ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+  kelvora_add_simulator_test(com_road_wine TARGET com_road_wine_tests COM_BASE 31 LABELS com e2e wine)
 endif()

@@ -38,20 +38,13 @@ if(NOT WIN32 AND TARGET kelvora-modemsim)
   target_link_libraries(modem_sim_e2e PRIVATE kelvora_core kelvora_test_support GTest::gtest)
   target_include_directories(modem_sim_e2e PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
                                                    ${CMAKE_CURRENT_LIST_DIR})
-  add_test(NAME modem_sim_e2e COMMAND $<TARGET_FILE:kelvora-modemsim> --modems 2 -- $<TARGET_FILE:modem_sim_e2e>)
-  set_tests_properties(modem_sim_e2e PROPERTIES LABELS "modem;e2e" TIMEOUT 120)
+  kelvora_add_simulator_test(modem_sim_e2e TARGET modem_sim_e2e LABELS modem e2e TIMEOUT 120)
 endif()
 if(WIN32 AND CMAKE_CROSSCOMPILING)
-  set(KELVORA_NATIVE_BUILD_DIR "${CMAKE_BINARY_DIR}/../native" CACHE PATH
-      "native build of this tree, whose modem simulator the Wine end-to-end tests use")
   add_executable(modem_sim_e2e ${CMAKE_CURRENT_LIST_DIR}/sim_e2e.cpp ${PROJECT_SOURCE_DIR}/tests/tests_main.cpp)
   target_link_libraries(modem_sim_e2e PRIVATE kelvora_core kelvora_test_support GTest::gtest)
   target_include_directories(modem_sim_e2e PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
                                                    ${CMAKE_CURRENT_LIST_DIR})
   # The simulator's two modems as COM21 and COM22.
-  add_test(NAME modem_sim_e2e_wine
-           COMMAND /bin/sh ${PROJECT_SOURCE_DIR}/tests/support/with_simulator_wine.sh
-                   ${KELVORA_NATIVE_BUILD_DIR} 21 ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:modem_sim_e2e>)
-  set_tests_properties(modem_sim_e2e_wine PROPERTIES LABELS "modem;e2e;wine" TIMEOUT 180
-                       ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+  kelvora_add_simulator_test(modem_sim_e2e_wine TARGET modem_sim_e2e COM_BASE 21 LABELS modem e2e wine TIMEOUT 180)
 endif()

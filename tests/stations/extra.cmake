@@ -43,33 +43,19 @@ foreach(scenario ${station_sim_scenarios})
   target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
                                             ${CMAKE_CURRENT_LIST_DIR})
   if(NOT WIN32 AND TARGET kelvora-modemsim)
-    add_test(NAME ${exe} COMMAND $<TARGET_FILE:kelvora-modemsim> --modems 2 --control-tcp -- $<TARGET_FILE:${exe}>)
-    set_tests_properties(${exe} PROPERTIES LABELS "stations;e2e" TIMEOUT 300)
+    kelvora_add_simulator_test(${exe} TARGET ${exe} CONTROL LABELS stations e2e)
   elseif(WIN32 AND CMAKE_CROSSCOMPILING)
-    set(KELVORA_NATIVE_BUILD_DIR "${CMAKE_BINARY_DIR}/../native" CACHE PATH
-        "native build of this tree, whose modem simulator the Wine end-to-end tests use")
-    add_test(NAME ${exe}_wine
-             COMMAND /bin/sh ${PROJECT_SOURCE_DIR}/tests/support/with_simulator_wine.sh
-                     ${KELVORA_NATIVE_BUILD_DIR} 1 ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:${exe}>)
-    set_tests_properties(${exe}_wine PROPERTIES LABELS "stations;e2e;wine" TIMEOUT 300
-                         ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+    kelvora_add_simulator_test(${exe}_wine TARGET ${exe} COM_BASE 1 LABELS stations e2e wine)
   endif()
 endforeach()
 
 if(WIN32 AND CMAKE_CROSSCOMPILING)
-  # The simulator is a native program: it comes from the native build of the
-  # same tree, which ./run builds first.
-  set(KELVORA_NATIVE_BUILD_DIR "${CMAKE_BINARY_DIR}/../native" CACHE PATH
-      "native build of this tree, whose modem simulator the Wine end-to-end tests use")
   add_executable(stations_road_wine ${CMAKE_CURRENT_LIST_DIR}/road_wine.cpp ${CMAKE_CURRENT_LIST_DIR}/road.cpp
                  ${CMAKE_CURRENT_SOURCE_DIR}/tests_main.cpp)
   target_link_libraries(stations_road_wine PRIVATE kelvora_core kelvora_test_support GTest::gtest)
   target_include_directories(stations_road_wine PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  add_test(NAME stations_road_wine
-           COMMAND /bin/sh ${PROJECT_SOURCE_DIR}/tests/support/with_simulator_wine.sh
-                   ${KELVORA_NATIVE_BUILD_DIR} 1 ${CMAKE_BINARY_DIR}/wine-run.sh $<TARGET_FILE:stations_road_wine>)
-  set_tests_properties(stations_road_wine PROPERTIES LABELS "stations;e2e;wine" TIMEOUT 180
-                       ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX}")
+  kelvora_add_simulator_test(stations_road_wine TARGET stations_road_wine COM_BASE 1 LABELS stations e2e wine
+                             TIMEOUT 180)
 endif()
 
 # The tools are Python packages on tools/harness, with the facts the build
@@ -81,13 +67,12 @@ set(kelvora_tools_pythonpath "PYTHONPATH=${PROJECT_SOURCE_DIR}/tools:${CMAKE_BIN
 # harness cannot rot. ./run fleet runs it at full size.
 if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
   find_package(Python3 COMPONENTS Interpreter REQUIRED)
-  add_test(NAME fleet_short
-           COMMAND ${Python3_EXECUTABLE} -m fleet
-                   --simulator $<TARGET_FILE:kelvora-modemsim> --host $<TARGET_FILE:kelvora-host>
-                   --sites 3 --minutes 0.25 --site-period 10 --write-every 6
-                   --workdir ${CMAKE_CURRENT_BINARY_DIR}/fleet-short)
-  set_tests_properties(fleet_short PROPERTIES LABELS "stations;e2e;fleet" TIMEOUT 240
-                       ENVIRONMENT "${kelvora_tools_pythonpath}")
+  kelvora_add_simulator_test(fleet_short
+    COMMAND ${Python3_EXECUTABLE} -m fleet
+            --simulator ${KELVORA_SIMULATOR} --host $<TARGET_FILE:kelvora-host>
+            --sites 3 --minutes 0.25 --site-period 10 --write-every 6
+            --workdir ${CMAKE_CURRENT_BINARY_DIR}/fleet-short
+    LABELS stations e2e fleet TIMEOUT 240 ENVIRONMENT "${kelvora_tools_pythonpath}")
 endif()
 
 # The soak's ledger on small recorded histories, each with one fault written
@@ -109,13 +94,12 @@ if(NOT WIN32 AND TARGET kelvora-modemsim AND TARGET kelvora-host)
   if(KELVORA_SANITIZE)
     set(soak_memory_option --memory-unjudged)
   endif()
-  add_test(NAME soak_short
-           COMMAND ${Python3_EXECUTABLE} -m soak 1 --seed 20201208 --sites 3 --groups 4
-                   --faults-per-minute 20
-                   --simulator $<TARGET_FILE:kelvora-modemsim> --host $<TARGET_FILE:kelvora-host>
-                   --workdir ${CMAKE_CURRENT_BINARY_DIR}/soak-short ${soak_memory_option})
-  set_tests_properties(soak_short PROPERTIES LABELS "stations;e2e;soak" TIMEOUT 600
-                       ENVIRONMENT "${kelvora_tools_pythonpath}")
+  kelvora_add_simulator_test(soak_short
+    COMMAND ${Python3_EXECUTABLE} -m soak 1 --seed 20201208 --sites 3 --groups 4
+            --faults-per-minute 20
+            --simulator ${KELVORA_SIMULATOR} --host $<TARGET_FILE:kelvora-host>
+            --workdir ${CMAKE_CURRENT_BINARY_DIR}/soak-short ${soak_memory_option}
+    LABELS stations e2e soak TIMEOUT 600 ENVIRONMENT "${kelvora_tools_pythonpath}")
 endif()
 
 # The soak under Wine with Kelvora.dll, smaller: two sites of three groups for
@@ -124,15 +108,14 @@ endif()
 if(WIN32 AND CMAKE_CROSSCOMPILING)
   find_package(Python3 COMPONENTS Interpreter)
   if(Python3_Interpreter_FOUND)
-    add_test(NAME soak_short_wine
-             COMMAND /bin/sh -c "\"$0\" \"$@\"; rc=$?; \"$0\" -m harness.wine server \"$WINEPREFIX\"; exit $rc"
-                     ${Python3_EXECUTABLE} -m soak 0.5 --seed 20201208 --sites 2
-                     --groups 3 --faults-per-minute 30 --win32
-                     --simulator ${KELVORA_NATIVE_BUILD_DIR}/tools/modemsim/kelvora-modemsim
-                     --host $<TARGET_FILE:kelvora-host> --dll $<TARGET_FILE:Kelvora>
-                     --wine-run ${CMAKE_BINARY_DIR}/wine-run.sh --wine-prefix ${KELVORA_WINEPREFIX}
-                     --workdir ${CMAKE_CURRENT_BINARY_DIR}/soak-short-wine)
-    set_tests_properties(soak_short_wine PROPERTIES LABELS "stations;e2e;soak;wine" TIMEOUT 600
-                         ENVIRONMENT "WINEPREFIX=${KELVORA_WINEPREFIX};${kelvora_tools_pythonpath}")
+    kelvora_add_simulator_test(soak_short_wine
+      COMMAND /bin/sh -c "\"$0\" \"$@\"; rc=$?; \"$0\" -m harness.wine server \"$WINEPREFIX\"; exit $rc"
+              ${Python3_EXECUTABLE} -m soak 0.5 --seed 20201208 --sites 2
+              --groups 3 --faults-per-minute 30 --win32
+              --simulator ${KELVORA_SIMULATOR}
+              --host $<TARGET_FILE:kelvora-host> --dll $<TARGET_FILE:Kelvora>
+              --wine-run ${CMAKE_BINARY_DIR}/wine-run.sh --wine-prefix ${KELVORA_WINEPREFIX}
+              --workdir ${CMAKE_CURRENT_BINARY_DIR}/soak-short-wine
+      LABELS stations e2e soak wine TIMEOUT 600 ENVIRONMENT "${kelvora_tools_pythonpath}")
   endif()
 endif()
