@@ -100,35 +100,31 @@ void StationMailbox::TakeUnlistedAsDeleted() {
     }
 }
 
-PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handler& handle) {
-    PollCounts counts;
-    std::vector<SmsRecord> records(kMaxListedRecords);
-    ExchangeResult read, unread;
-    int listed = modem.ListMessages(records.data(), kMaxListedRecords, ListFilter::kReceivedRead, &read);
+// Lists the read messages, then the unread ones while there is room, unless
+// the first listing ended by the time-out.
+StationMailbox::Listing StationMailbox::ListStore(GsmModem& modem) {
+    Listing listing;
+    listing.records.resize(kMaxListedRecords);
+    int listed = modem.ListMessages(listing.records.data(), kMaxListedRecords, ListFilter::kReceivedRead, &listing.read);
     listed = std::clamp(listed, 0, static_cast<int>(kMaxListedRecords));
-    bool stopped = EndedByTimeOut(read);
-    if (!stopped && listed < static_cast<int>(kMaxListedRecords)) {
+    listing.stopped = EndedByTimeOut(listing.read);
+    if (!listing.stopped && listed < static_cast<int>(kMaxListedRecords)) {
         const size_t room = kMaxListedRecords - static_cast<size_t>(listed);
-        const int more = modem.ListMessages(records.data() + listed, room, ListFilter::kReceivedUnread, &unread);
+        const int more =
+            modem.ListMessages(listing.records.data() + listed, room, ListFilter::kReceivedUnread, &listing.unread);
         listed += std::clamp(more, 0, static_cast<int>(room));
-        stopped = EndedByTimeOut(unread);
+        listing.stopped = EndedByTimeOut(listing.unread);
     }
-    counts.listed = listed;
-    counts.modemSilent = stopped;
-    ++polls_;
-    for (const ExchangeResult* listing : {&read, &unread}) {
-        if (listing->outcome != ExchangeOutcome::kRefused || counts.listingRefused) continue;
-        counts.listingRefused = true;
-        counts.listingError = listing->errorNumber;
-    }
-    if (trace.on()) {
-        trace.Emit("listed " + std::to_string(listed) + " message(s)" +
-                   (stopped ? "; the modem did not finish answering, the poll stops after taking them" : ""));
-    }
+    listing.listed = listed;
+    for (int i = 0; i < listed; ++i) listing.records[static_cast<size_t>(i)].text[kTextFieldSize - 1] = '\0';
+    return listing;
+}
 
-    for (int i = 0; i < listed; ++i) records[static_cast<size_t>(i)].text[kTextFieldSize - 1] = '\0';
-    for (int i : SendingOrder(records, listed)) {
-        const SmsRecord& record = records[static_cast<size_t>(i)];
+// Each listed message in the order they were sent: one taken before is only
+// marked for deleting again, any other goes to the station.
+void StationMailbox::ApplyListed(const Listing& listing, const Trace& trace, const Handler& handle, PollCounts& counts) {
+    for (int i : SendingOrder(listing.records, listing.listed)) {
+        const SmsRecord& record = listing.records[static_cast<size_t>(i)];
         std::string detail = "taken before (listed again after an unconfirmed delete, or a second copy): deleted";
         MessageFate fate = MessageFate::kSeenBefore;
         if (const auto known = Find(record); known != remembered_.end()) {
@@ -143,12 +139,16 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
         Count(counts, fate);
         if (trace.on()) trace.Emit(DescribeMessage(record) + ": " + detail);
     }
+}
 
-    // One delete per index: after the first, the place may hold a message
-    // stored since, which no listing of this poll has shown.
+// One delete per index: after the first, the place may hold a message
+// stored since, which no listing of this poll has shown. Once an exchange
+// ends by the time-out, the rest stay remembered for a later poll.
+void StationMailbox::DeleteListed(GsmModem& modem, const Listing& listing, const Trace& trace, PollCounts& counts) {
+    bool stopped = listing.stopped;
     std::vector<int32_t> deletedIndexes;
-    for (int i = 0; i < listed; ++i) {
-        const SmsRecord& record = records[static_cast<size_t>(i)];
+    for (int i = 0; i < listing.listed; ++i) {
+        const SmsRecord& record = listing.records[static_cast<size_t>(i)];
         const int32_t index = record.index;
         if (std::find(deletedIndexes.begin(), deletedIndexes.end(), index) != deletedIndexes.end()) {
             if (trace.on()) trace.Emit("message " + std::to_string(index) + " listed twice: deleted once");
@@ -164,22 +164,42 @@ PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handl
             Deleted(Find(record));
             ++counts.deleted;
             if (trace.on()) trace.Emit("deleted message " + std::to_string(index));
-        } else {
-            ++counts.notDeleted;
-            stopped = EndedByTimeOut(deletion);
-            counts.modemSilent = counts.modemSilent || stopped;
-            if (trace.on()) {
-                std::string why = OutcomeName(deletion.outcome);
-                if (deletion.errorNumber >= 0) why += " with error " + std::to_string(deletion.errorNumber);
-                trace.Emit("message " + std::to_string(index) + " not deleted (" + why +
-                           "): remembered, to be deleted at a later poll" + (stopped ? "; the poll stops" : ""));
-            }
+            continue;
+        }
+        ++counts.notDeleted;
+        stopped = EndedByTimeOut(deletion);
+        counts.modemSilent = counts.modemSilent || stopped;
+        if (trace.on()) {
+            std::string why = OutcomeName(deletion.outcome);
+            if (deletion.errorNumber >= 0) why += " with error " + std::to_string(deletion.errorNumber);
+            trace.Emit("message " + std::to_string(index) + " not deleted (" + why +
+                       "): remembered, to be deleted at a later poll" + (stopped ? "; the poll stops" : ""));
         }
     }
+}
+
+PollCounts StationMailbox::Poll(GsmModem& modem, const Trace& trace, const Handler& handle) {
+    const Listing listing = ListStore(modem);
+    PollCounts counts;
+    counts.listed = listing.listed;
+    counts.modemSilent = listing.stopped;
+    ++polls_;
+    for (const ExchangeResult* answer : {&listing.read, &listing.unread}) {
+        if (answer->outcome != ExchangeOutcome::kRefused || counts.listingRefused) continue;
+        counts.listingRefused = true;
+        counts.listingError = answer->errorNumber;
+    }
+    if (trace.on()) {
+        trace.Emit("listed " + std::to_string(listing.listed) + " message(s)" +
+                   (listing.stopped ? "; the modem did not finish answering, the poll stops after taking them" : ""));
+    }
+    ApplyListed(listing, trace, handle, counts);
+    DeleteListed(modem, listing, trace, counts);
     // Both listings ended by OK and none was full: what they did not show is
     // not in the store.
-    const bool complete = !counts.modemSilent && read.outcome == ExchangeOutcome::kAnswered &&
-                          unread.outcome == ExchangeOutcome::kAnswered && listed < static_cast<int>(kMaxListedRecords);
+    const bool complete = !counts.modemSilent && listing.read.outcome == ExchangeOutcome::kAnswered &&
+                          listing.unread.outcome == ExchangeOutcome::kAnswered &&
+                          listing.listed < static_cast<int>(kMaxListedRecords);
     if (complete) TakeUnlistedAsDeleted();
     if (trace.on()) trace.Emit(DescribePollCounts(counts));
     return counts;

@@ -23,6 +23,7 @@
 #include <functional>
 #include <list>
 #include <string>
+#include <vector>
 
 #include "modem/gsm_modem.h"
 #include "modem/sms_record.h"
@@ -86,6 +87,18 @@ private:
         uint64_t listedAt = 0;  // the poll that last listed it
     };
     using List = std::list<Remembered>;  // least recently taken or listed first
+
+    // A poll's two listings, read then unread, the records in listed order.
+    struct Listing {
+        std::vector<SmsRecord> records;
+        ExchangeResult read, unread;
+        int listed = 0;
+        bool stopped = false;  // a listing ended by the time-out
+    };
+
+    Listing ListStore(GsmModem& modem);
+    void ApplyListed(const Listing& listing, const Trace& trace, const Handler& handle, PollCounts& counts);
+    void DeleteListed(GsmModem& modem, const Listing& listing, const Trace& trace, PollCounts& counts);
 
     List::iterator Find(const SmsRecord& record);
     void Remember(const SmsRecord& record, bool applied);
