@@ -117,43 +117,48 @@ bool OpenPort(kelvora::IDeviceDriver& driver, const StationOptions& options, con
     return true;
 }
 
-}  // namespace
-
-int RunStation(StationRole role, StationOptions& options) {
-    // A station's session stops at its next bound; probe and the modem
-    // commands, whose waits are short, end at once on Ctrl-C.
-    InstallInterruption();
+// The command line's operations, script and port, checked before anything
+// is loaded.
+struct StationPlan {
     std::vector<Operation> operations;
+    bool prompt = false;      // a person at a terminal gets a prompt after the batch
+    bool scriptRead = false;  // false: the script had errors, still checked whole
+    ResolvedPort port;
+    kelvora::LineSettings lineSettings;
+};
+
+// kExitOk, or the usage error already told.
+int PlanStation(StationOptions& options, StationPlan* plan) {
     std::string error;
-    if (!ParseOperations(options.operations, &operations, &error)) return UsageError(error);
+    if (!ParseOperations(options.operations, &plan->operations, &error)) return UsageError(error);
     if (!OutputFormatFromName(options.format, &options.session.format)) {
         return UsageError("--format: '" + options.format + "' is not one of text, csv, json");
     }
     // A person at a terminal gets a prompt; any other script (a file, or
     // standard input from a pipe) is read whole, and one with errors is still
     // checked whole, so that every error is told at once and nothing runs.
-    const bool prompt = options.script == "-" && InputIsTerminal();
-    const bool scriptRead = options.script.empty() || prompt || ReadScript(options.script, &operations);
-    if (operations.empty() && options.script.empty()) {
+    plan->prompt = options.script == "-" && InputIsTerminal();
+    plan->scriptRead = options.script.empty() || plan->prompt || ReadScript(options.script, &plan->operations);
+    if (plan->operations.empty() && options.script.empty()) {
         return UsageError("no operations: give some (read M5.120, write M5.120=42, types ...) or --script FILE");
     }
     bool needsPort = false;
-    for (const Operation& operation : operations) needsPort = needsPort || NeedsPort(operation);
-    ResolvedPort port;
-    kelvora::LineSettings lineSettings;
+    for (const Operation& operation : plan->operations) needsPort = needsPort || NeedsPort(operation);
     if (needsPort && options.port.port.empty()) {
         return UsageError("--port is needed to read and write registers (COM3, or a device path)");
     }
     if (!options.port.port.empty()) {
-        if (!ResolvePort(options.port.port, &port, &error)) return UsageError(error);
-        if (!MakeLineSettings(options.port, port, &lineSettings, &error)) return UsageError(error);
+        if (!ResolvePort(options.port.port, &plan->port, &error)) return UsageError(error);
+        if (!MakeLineSettings(options.port, plan->port, &plan->lineSettings, &error)) return UsageError(error);
     }
     if (options.session.intervalMs == 0) return UsageError("--interval must be at least 1 ms");
     options.session.modemTimeoutMs = options.port.timeoutMs;
+    return kExitOk;
+}
 
-    PollSummaries polls;
-    std::string trace;
-    if (!StartTrace(options.trace, &polls, &trace)) return kExitUsage;
+// The settings the station reads from the system when it is created; false
+// with the error when a key file is wrong.
+bool RequestStationSettings(StationRole role, StationOptions& options, std::string* error) {
     if (!options.pollScope.empty()) RequestSetting("KELVORA_POLL_SCOPE", options.pollScope);
     if (options.holdWrites) RequestSetting("KELVORA_HOLD_WRITES", "1");
     if (options.staleAfterSeconds != 0) {
@@ -162,25 +167,25 @@ int RunStation(StationRole role, StationOptions& options) {
     // As the station will read it (the option, the environment or the registry).
     options.session.stationWidePoll =
         role == StationRole::kCentral && kelvora::PollScopeFromSystem() == kelvora::PollScope::kStation;
-    if (!RequestKeyFiles(role == StationRole::kCentral, options.keyFiles, &error)) return UsageError(error);
-    std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
-    if (!station) {
-        WriteErr("kelvora-host: " + error + "\n");
-        return kExitNoDriver;
-    }
-    kelvora::IDeviceDriver& driver = *station->driver();
-    if (options.verbose) WriteErr(std::string("kelvora-host: ") + RoleName(role) + " station from " + station->origin() + "\n");
+    return RequestKeyFiles(role == StationRole::kCentral, options.keyFiles, error);
+}
 
-    int32_t deviceAddress = 0;
-    if (driver.ParseDeviceAddress(options.device.c_str(), &deviceAddress) == 0) {
-        WriteErr("kelvora-host: --device '" + options.device + "' is not a device address of the station (0 to 31): " +
-                 DescribeStatusText(driver.GetStatusText()) + "\n");
-        return kExitOperationFailed;
-    }
+// The station's device address as the driver reads --device; false when it
+// refuses it (already told).
+bool ParseDevice(kelvora::IDeviceDriver& driver, const std::string& device, int32_t* address) {
+    if (driver.ParseDeviceAddress(device.c_str(), address) != 0) return true;
+    WriteErr("kelvora-host: --device '" + device + "' is not a device address of the station (0 to 31): " +
+             DescribeStatusText(driver.GetStatusText()) + "\n");
+    return false;
+}
 
+// Checks every operation, then opens the port and runs them, and the prompt
+// after them.
+int RunSession(kelvora::IDeviceDriver& driver, StationRole role, int32_t deviceAddress, StationOptions& options,
+               StationPlan& plan, PollSummaries& polls, const std::string& trace) {
     options.session.verbose = options.verbose;
     Session session(driver, role, deviceAddress, options.session, !options.port.port.empty());
-    polls.SetWriter(RoleName(role), deviceAddress, options.port.port.empty() ? 0 : port.comNumber);
+    polls.SetWriter(RoleName(role), deviceAddress, options.port.port.empty() ? 0 : plan.port.comNumber);
     FollowTrace(options.trace == "stderr", trace, polls, &session);
     // Lines of the driver's trace that no read or write took (opening,
     // parsing) reach a trace on standard error all the same.
@@ -190,20 +195,46 @@ int RunStation(StationRole role, StationOptions& options) {
             if (session.takeTraceLines) session.takeTraceLines();
         }
     } flushTrace{session};
-    int code = session.CheckAll(operations);
-    if (!scriptRead) return kExitUsage;
+    int code = session.CheckAll(plan.operations);
+    if (!plan.scriptRead) return kExitUsage;
     if (code != kExitOk) return code;
 
     kelvora::PortConfig config{};
-    config.lineSettings = &lineSettings;
+    config.lineSettings = &plan.lineSettings;
     const bool opened = !options.port.port.empty();
-    if (opened && !OpenPort(driver, options, port, &config)) return kExitPortFailed;
+    if (opened && !OpenPort(driver, options, plan.port, &config)) return kExitPortFailed;
 
-    code = session.RunBatch(operations);
-    if (code == kExitOk && prompt) code = session.RunPrompt();
+    code = session.RunBatch(plan.operations);
+    if (code == kExitOk && plan.prompt) code = session.RunPrompt();
     SetPortForCancel(0);
     if (opened) driver.Close(0);
     return code;
+}
+
+}  // namespace
+
+int RunStation(StationRole role, StationOptions& options) {
+    // A station's session stops at its next bound; probe and the modem
+    // commands, whose waits are short, end at once on Ctrl-C.
+    InstallInterruption();
+    StationPlan plan;
+    if (const int code = PlanStation(options, &plan); code != kExitOk) return code;
+
+    PollSummaries polls;
+    std::string trace;
+    if (!StartTrace(options.trace, &polls, &trace)) return kExitUsage;
+    std::string error;
+    if (!RequestStationSettings(role, options, &error)) return UsageError(error);
+    std::unique_ptr<Station> station = LoadStation(role, options.library, &error);
+    if (!station) {
+        WriteErr("kelvora-host: " + error + "\n");
+        return kExitNoDriver;
+    }
+    kelvora::IDeviceDriver& driver = *station->driver();
+    if (options.verbose) WriteErr(std::string("kelvora-host: ") + RoleName(role) + " station from " + station->origin() + "\n");
+    int32_t deviceAddress = 0;
+    if (!ParseDevice(driver, options.device, &deviceAddress)) return kExitOperationFailed;
+    return RunSession(driver, role, deviceAddress, options, plan, polls, trace);
 }
 
 }  // namespace kelvora_host
