@@ -1,5 +1,5 @@
 // One modem's line discipline, result formatting, faults and basic commands
-// (see at_modem.h); the extended and SMS commands are in at_commands.cpp.
+// (see at_modem.h); the extended commands are in at_commands.cpp and sms_commands.cpp.
 #include "at_modem.h"
 
 #include <algorithm>

@@ -72,7 +72,54 @@ private:
     Answer Execute(const std::string& line);
     bool ExecuteExtended(const std::string& name, char mode, const std::string& args, Answer* answer);
     bool ExecuteBasic(const std::string& text, size_t* pos, Answer* answer);
-    bool SmsCommand(const std::string& name, char mode, const std::vector<std::string>& args, Answer* answer);
+
+    // An extended command as its handler gets it. A handler returns false
+    // for a plain ERROR; any other refusal it puts in the answer's final.
+    struct Call {
+        const std::string& name;
+        char mode;  // 'a' action, 's' set (=), 'r' read (?), 't' test (=?)
+        const std::vector<std::string>& args;
+        Answer* answer;
+        void Info(const std::string& line) const { answer->info.push_back(line); }
+    };
+    using Handler = bool (AtModem::*)(const Call& call);
+    // The extended commands: one row a name, several names may share a
+    // handler (at_commands.cpp).
+    struct CommandRow {
+        const char* name;
+        Handler handler;
+    };
+    static const CommandRow kCommands[];
+
+    // Identification and network status (at_commands.cpp).
+    static bool Identify(const Call& call, const std::string& text);
+    bool Manufacturer(const Call& call);
+    bool Model(const Call& call);
+    bool Revision(const Call& call);
+    bool SerialNumber(const Call& call);
+    bool SubscriberIdentity(const Call& call);
+    bool OwnNumber(const Call& call);
+    bool Capabilities(const Call& call);
+    bool Pin(const Call& call);
+    bool SignalQuality(const Call& call);
+    bool Registration(const Call& call);
+    bool Operator(const Call& call);
+    bool Functionality(const Call& call);
+    bool Battery(const Call& call);
+    bool ErrorReports(const Call& call);
+    bool CharacterSet(const Call& call);
+    bool Accepted(const Call& call);
+    // The SMS commands of TS 27.005 in PDU mode (sms_commands.cpp).
+    bool MessageFormat(const Call& call);
+    bool MessageService(const Call& call);
+    bool ServiceCentre(const Call& call);
+    bool NewMessageIndications(const Call& call);
+    bool TextModeSettings(const Call& call);
+    bool PreferredStorage(const Call& call);
+    bool SendMessage(const Call& call);
+    bool ListMessages(const Call& call);
+    bool ReadMessage(const Call& call);
+    bool DeleteMessage(const Call& call);
     std::string Format(const Answer& answer) const;
     std::string ResultText(const std::string& result) const;
     void ResetProfile();
