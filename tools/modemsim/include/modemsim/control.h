@@ -56,6 +56,7 @@ namespace modemsim {
 nlohmann::json HandleControlRequest(Network& network, const nlohmann::json& request, bool* quit = nullptr);
 nlohmann::json ToJson(const DecodedPdu& decoded);
 nlohmann::json ToJson(const SubmittedPdu& submitted);
+nlohmann::json ToJson(const LogEntry& entry);
 std::string DumpJson(const nlohmann::json& value);  // invalid UTF-8 replaced, never throws
 
 class ControlServer {
