@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 
+#include "command_line.h"
 #include "console_text.h"
 #include "driver_text.h"
 #include "exit_codes.h"
@@ -19,11 +20,6 @@
 
 namespace kelvora_host {
 namespace {
-
-int UsageError(const std::string& message) {
-    WriteErr("kelvora-host: " + message + "\nrun 'kelvora-host --help' for the usage\n");
-    return kExitUsage;
-}
 
 // Reads the script whole into operations ("-": standard input, to its end).
 // false when it cannot be read or has errors (each already reported with its
