@@ -229,85 +229,109 @@ bool EncodeDeliver(const DeliverMessage& message, std::string* hex, std::string*
     return true;
 }
 
-DecodedPdu DecodePdu(const std::string& hex) {
-    DecodedPdu d;
-    std::vector<uint8_t> b;
-    auto fail = [&d](const std::string& why) {
-        d.ok = false;
-        d.error = why;
-        return d;
-    };
-    if (!HexToOctets(hex, &b)) return fail("not hexadecimal octets");
-    if (b.empty()) return fail("empty");
+namespace {
+
+bool Refuse(DecodedPdu* d, const std::string& why) {
+    d->ok = false;
+    d->error = why;
+    return false;
+}
+
+// Everything before the user-data length: service centre, first octet,
+// message reference, address, protocol identifier, coding scheme, validity
+// period or time stamp. *at is left at the user-data length.
+bool DecodeEnvelope(const std::vector<uint8_t>& b, size_t* at, DecodedPdu* d) {
     size_t pos = 0;
     const size_t scLength = b[pos++];
-    if (scLength > 12) return fail("service-centre address longer than 12 octets");
-    if (pos + scLength > b.size()) return fail("service-centre address cut off");
+    if (scLength > 12) return Refuse(d, "service-centre address longer than 12 octets");
+    if (pos + scLength > b.size()) return Refuse(d, "service-centre address cut off");
     if (scLength > 0) {
-        d.serviceCentreType = b[pos];
-        d.serviceCentre = SemiOctetsToText(&b[pos + 1], 2 * (scLength - 1));
+        d->serviceCentreType = b[pos];
+        d->serviceCentre = SemiOctetsToText(&b[pos + 1], 2 * (scLength - 1));
     }
     pos += scLength;
-    if (pos >= b.size()) return fail("no first octet");
-    d.firstOctet = b[pos++];
-    const int mti = d.firstOctet & 0x03;
-    if (mti != 0 && mti != 1) return fail("neither SMS-DELIVER nor SMS-SUBMIT");
-    d.isSubmit = mti == 1;
-    if (d.isSubmit) {
-        if (pos >= b.size()) return fail("no message reference");
-        d.messageReference = b[pos++];
+    if (pos >= b.size()) return Refuse(d, "no first octet");
+    d->firstOctet = b[pos++];
+    const int mti = d->firstOctet & 0x03;
+    if (mti != 0 && mti != 1) return Refuse(d, "neither SMS-DELIVER nor SMS-SUBMIT");
+    d->isSubmit = mti == 1;
+    if (d->isSubmit) {
+        if (pos >= b.size()) return Refuse(d, "no message reference");
+        d->messageReference = b[pos++];
     }
-    if (!ReadAddress(b, &pos, &d.address, &d.addressType, &d.error)) return d;
-    if (pos + 2 > b.size()) return fail("no protocol identifier or coding scheme");
-    d.protocolId = b[pos++];
-    d.dataCoding = b[pos++];
-    d.alphabet = AlphabetOf(d.dataCoding);
-    if (d.isSubmit) {
-        d.validityPeriodFormat = (d.firstOctet >> 3) & 0x03;
-        const size_t vpOctets = d.validityPeriodFormat == 0 ? 0 : (d.validityPeriodFormat == 2 ? 1 : 7);
-        if (pos + vpOctets > b.size()) return fail("validity period cut off");
-        d.validityPeriod.assign(b.begin() + static_cast<long>(pos), b.begin() + static_cast<long>(pos + vpOctets));
+    if (!ReadAddress(b, &pos, &d->address, &d->addressType, &d->error)) return false;
+    if (pos + 2 > b.size()) return Refuse(d, "no protocol identifier or coding scheme");
+    d->protocolId = b[pos++];
+    d->dataCoding = b[pos++];
+    d->alphabet = AlphabetOf(d->dataCoding);
+    if (d->isSubmit) {
+        d->validityPeriodFormat = (d->firstOctet >> 3) & 0x03;
+        const size_t vpOctets = d->validityPeriodFormat == 0 ? 0 : (d->validityPeriodFormat == 2 ? 1 : 7);
+        if (pos + vpOctets > b.size()) return Refuse(d, "validity period cut off");
+        d->validityPeriod.assign(b.begin() + static_cast<long>(pos), b.begin() + static_cast<long>(pos + vpOctets));
         pos += vpOctets;
     } else {
-        if (pos + 7 > b.size()) return fail("time stamp cut off");
+        if (pos + 7 > b.size()) return Refuse(d, "time stamp cut off");
         for (size_t i = 0; i < 7; ++i) {
-            d.timestamp += kHexDigits[b[pos + i] & 0x0F];
-            d.timestamp += kHexDigits[b[pos + i] >> 4];
+            d->timestamp += kHexDigits[b[pos + i] & 0x0F];
+            d->timestamp += kHexDigits[b[pos + i] >> 4];
         }
         pos += 7;
     }
-    if (pos >= b.size()) return fail("no user-data length");
-    d.userDataLength = b[pos++];
-    const size_t udl = static_cast<size_t>(d.userDataLength);
+    *at = pos;
+    return true;
+}
+
+// The user-data length and what follows it, to the last octet: the header
+// when there is one, and the text in the message's coding.
+bool DecodeUserData(const std::vector<uint8_t>& b, size_t pos, DecodedPdu* d) {
+    if (pos >= b.size()) return Refuse(d, "no user-data length");
+    d->userDataLength = b[pos++];
+    const size_t udl = static_cast<size_t>(d->userDataLength);
     size_t octets;
-    if (d.alphabet == Coding::Gsm7) {
-        if (udl > kMaxSeptets) return fail("user-data length above 160 septets");
+    if (d->alphabet == Coding::Gsm7) {
+        if (udl > kMaxSeptets) return Refuse(d, "user-data length above 160 septets");
         octets = (udl * 7 + 7) / 8;
     } else {
-        if (udl > kMaxOctets) return fail("user-data length above 140 octets");
+        if (udl > kMaxOctets) return Refuse(d, "user-data length above 140 octets");
         octets = udl;
     }
-    if (b.size() - pos < octets) return fail("user data shorter than its length");
-    if (b.size() - pos > octets) return fail("octets after the user data");
-    d.userData.assign(b.begin() + static_cast<long>(pos), b.end());
+    if (b.size() - pos < octets) return Refuse(d, "user data shorter than its length");
+    if (b.size() - pos > octets) return Refuse(d, "octets after the user data");
+    d->userData.assign(b.begin() + static_cast<long>(pos), b.end());
     size_t headerOctets = 0;
-    if (d.firstOctet & 0x40) {
-        if (d.userData.empty() || static_cast<size_t>(d.userData[0]) + 1 > d.userData.size())
-            return fail("user-data header longer than the user data");
-        headerOctets = d.userData[0] + 1u;
-        d.userDataHeader.assign(d.userData.begin() + 1, d.userData.begin() + static_cast<long>(headerOctets));
+    if (d->firstOctet & 0x40) {
+        if (d->userData.empty() || static_cast<size_t>(d->userData[0]) + 1 > d->userData.size())
+            return Refuse(d, "user-data header longer than the user data");
+        headerOctets = d->userData[0] + 1u;
+        d->userDataHeader.assign(d->userData.begin() + 1, d->userData.begin() + static_cast<long>(headerOctets));
     }
-    if (d.alphabet == Coding::Gsm7) {
+    if (d->alphabet == Coding::Gsm7) {
         const size_t headerSeptets = (headerOctets * 8 + 6) / 7;
-        if (headerSeptets > udl) return fail("user-data header longer than the user data");
-        std::vector<uint8_t> septets = UnpackSeptets(d.userData, udl - headerSeptets, headerSeptets * 7);
-        d.text = Gsm7ToUtf8(septets);
-    } else if (d.alphabet == Coding::Ucs2) {
-        d.text = Ucs2ToUtf8(d.userData.data() + headerOctets, d.userData.size() - headerOctets);
+        if (headerSeptets > udl) return Refuse(d, "user-data header longer than the user data");
+        std::vector<uint8_t> septets = UnpackSeptets(d->userData, udl - headerSeptets, headerSeptets * 7);
+        d->text = Gsm7ToUtf8(septets);
+    } else if (d->alphabet == Coding::Ucs2) {
+        d->text = Ucs2ToUtf8(d->userData.data() + headerOctets, d->userData.size() - headerOctets);
     } else {
-        d.text.assign(d.userData.begin() + static_cast<long>(headerOctets), d.userData.end());
+        d->text.assign(d->userData.begin() + static_cast<long>(headerOctets), d->userData.end());
     }
-    d.ok = true;
+    return true;
+}
+
+}  // namespace
+
+DecodedPdu DecodePdu(const std::string& hex) {
+    DecodedPdu d;
+    std::vector<uint8_t> b;
+    size_t pos = 0;
+    if (!HexToOctets(hex, &b)) {
+        Refuse(&d, "not hexadecimal octets");
+    } else if (b.empty()) {
+        Refuse(&d, "empty");
+    } else if (DecodeEnvelope(b, &pos, &d) && DecodeUserData(b, pos, &d)) {
+        d.ok = true;
+    }
     return d;
 }
 
