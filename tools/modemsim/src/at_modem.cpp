@@ -19,6 +19,35 @@ std::string Upper(std::string s) {
     return s;
 }
 
+// The first fault of the kind among those that apply; null when none does.
+const Fault* FirstOf(const std::vector<Fault>& applied, FaultKind kind) {
+    const auto f = std::find_if(applied.begin(), applied.end(), [kind](const Fault& a) { return a.kind == kind; });
+    return f == applied.end() ? nullptr : &*f;
+}
+
+// What the faults do to an answer on its way out: bytes before it, an
+// unsolicited line among its lines, its end cut off.
+void Disturb(const std::vector<Fault>& applied, std::string* text) {
+    if (const Fault* garbage = FirstOf(applied, FaultKind::Garbage)) *text = garbage->bytes + *text;
+    if (const Fault* f = FirstOf(applied, FaultKind::Unsolicited)) {
+        size_t pos = 0;
+        for (size_t n = 0; n < f->afterLines; ++n) {
+            const size_t end = text->find("\r\n", pos);
+            if (end == std::string::npos) {
+                pos = text->size();
+                break;
+            }
+            pos = end + 2;
+        }
+        text->insert(pos, f->bytes);
+    }
+    if (const Fault* cut = FirstOf(applied, FaultKind::CutOff)) *text = text->substr(0, std::min(text->size(), cut->keepBytes));
+}
+
+bool EndsWithCtrlZ(const std::string& command) {
+    return command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0;
+}
+
 }  // namespace
 
 AtModem::AtModem(size_t id, std::string number, const NetworkOptions& options, SubmitSink* sink)
@@ -145,8 +174,9 @@ void AtModem::PduDone(bool send, const std::string& echoed, SystemTime now) {
     Respond(command, echoed, now, true);
 }
 
-void AtModem::Respond(const std::string& command, const std::string& echoed, SystemTime now, bool isPdu) {
-    const std::string match = isPdu ? std::string("PDU") : Upper(command);
+// The faults set for a command that starts with `match`, each counted once
+// more; those used up are gone.
+std::vector<Fault> AtModem::TakeFaults(const std::string& match) {
     std::vector<Fault> applied;
     for (Fault& f : faults_) {
         if (f.times == 0) continue;
@@ -156,41 +186,21 @@ void AtModem::Respond(const std::string& command, const std::string& echoed, Sys
     }
     faults_.erase(std::remove_if(faults_.begin(), faults_.end(), [](const Fault& f) { return f.times == 0; }),
                   faults_.end());
-    auto has = [&applied](FaultKind kind) {
-        return std::any_of(applied.begin(), applied.end(), [kind](const Fault& f) { return f.kind == kind; });
-    };
-    auto first = [&applied](FaultKind kind) {
-        return *std::find_if(applied.begin(), applied.end(), [kind](const Fault& f) { return f.kind == kind; });
-    };
-    LogEntry entry{std::chrono::system_clock::time_point(now), command, ""};
-    const bool wasPdu = isPdu;
-    if (wasPdu) mode_ = Mode::Command;
-    if (has(FaultKind::Silence)) {
-        if (echo_ && first(FaultKind::Silence).echo) Emit(echoed);
-        pdu_.clear();
-        log_.push_back(entry);
-        return;
-    }
-    if (echo_) Emit(echoed);
-    if (has(FaultKind::CloseLine)) {
-        output_.push_back({"", Millis(0), true});
-        log_.push_back(entry);
-        return;
-    }
+    return applied;
+}
 
+// The answer to a command line or to the PDU after the prompt, or the error
+// a fault gives instead.
+std::string AtModem::AnswerText(const std::string& command, bool isPdu, bool sent, const std::vector<Fault>& applied) {
     std::string text;
-    if (has(FaultKind::Error)) {
+    if (FirstOf(applied, FaultKind::Error)) {
         text = ResultText("ERROR");
-    } else if (has(FaultKind::CmsError)) {
-        const int cms = first(FaultKind::CmsError).cmsError;
-        text = ResultText("+CMS ERROR: " + std::to_string(cms));
-        if (wasPdu && command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0) {
-            sink_->Refused(id_, pdu_, pduLength_, cms);
-        }
-    } else if (wasPdu) {
+    } else if (const Fault* refusal = FirstOf(applied, FaultKind::CmsError)) {
+        text = ResultText("+CMS ERROR: " + std::to_string(refusal->cmsError));
+        if (sent) sink_->Refused(id_, pdu_, pduLength_, refusal->cmsError);
+    } else if (isPdu) {
         Answer answer;
-        const bool send = command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0;
-        if (send) {
+        if (sent) {
             const int result = sink_->Submit(id_, pdu_, pduLength_, overflow_);
             if (result >= 0) {
                 answer.info.push_back("+CMGS: " + std::to_string(result));
@@ -208,28 +218,34 @@ void AtModem::Respond(const std::string& command, const std::string& echoed, Sys
             overflow_ = false;
         }
     }
-    if (wasPdu) {
+    if (isPdu) {
         pdu_.clear();
         overflow_ = false;
     }
+    return text;
+}
 
-    if (has(FaultKind::Garbage)) text = first(FaultKind::Garbage).bytes + text;
-    if (has(FaultKind::Unsolicited)) {
-        const Fault& f = first(FaultKind::Unsolicited);
-        size_t pos = 0;
-        for (size_t n = 0; n < f.afterLines; ++n) {
-            const size_t end = text.find("\r\n", pos);
-            if (end == std::string::npos) {
-                pos = text.size();
-                break;
-            }
-            pos = end + 2;
-        }
-        text.insert(pos, f.bytes);
+void AtModem::Respond(const std::string& command, const std::string& echoed, SystemTime now, bool isPdu) {
+    const std::vector<Fault> applied = TakeFaults(isPdu ? std::string("PDU") : Upper(command));
+    LogEntry entry{std::chrono::system_clock::time_point(now), command, ""};
+    if (isPdu) mode_ = Mode::Command;
+    if (const Fault* silence = FirstOf(applied, FaultKind::Silence)) {
+        if (echo_ && silence->echo) Emit(echoed);
+        pdu_.clear();
+        log_.push_back(entry);
+        return;
     }
-    if (has(FaultKind::CutOff)) text = text.substr(0, std::min(text.size(), first(FaultKind::CutOff).keepBytes));
-    Millis delay = has(FaultKind::Delay) ? first(FaultKind::Delay).delay : Millis(0);
-    const bool sent = wasPdu && command.size() >= 2 && command.compare(command.size() - 2, 2, "^Z") == 0;
+    if (echo_) Emit(echoed);
+    if (FirstOf(applied, FaultKind::CloseLine)) {
+        output_.push_back({"", Millis(0), true});
+        log_.push_back(entry);
+        return;
+    }
+    const bool sent = isPdu && EndsWithCtrlZ(command);
+    std::string text = AnswerText(command, isPdu, sent, applied);
+    Disturb(applied, &text);
+    const Fault* delayed = FirstOf(applied, FaultKind::Delay);
+    Millis delay = delayed ? delayed->delay : Millis(0);
     if (sent) delay += options_.sendAnswerDelay;  // the network answers a send, not the modem
     if (!text.empty()) output_.push_back({text, delay, false});
     entry.response = text;

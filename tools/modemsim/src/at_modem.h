@@ -69,6 +69,8 @@ private:
     void CommandLine(const std::string& raw, const std::string& echoed, SystemTime now);
     void PduDone(bool send, const std::string& echoed, SystemTime now);
     void Respond(const std::string& command, const std::string& echoed, SystemTime now, bool isPdu);
+    std::vector<Fault> TakeFaults(const std::string& match);
+    std::string AnswerText(const std::string& command, bool isPdu, bool sent, const std::vector<Fault>& applied);
     Answer Execute(const std::string& line);
     bool ExecuteExtended(const std::string& name, char mode, const std::string& args, Answer* answer);
     bool ExecuteBasic(const std::string& text, size_t* pos, Answer* answer);
