@@ -42,6 +42,22 @@ TEST_F(ModemTest, ControlRequestsReachTheModems) {
     EXPECT_TRUE(quit);
 }
 
+// A request both for the network and for one modem answers for the modem it
+// names; one the table does not know is told so only once its modem checks.
+TEST_F(ModemTest, ControlRequestsGoToTheNetworkOrTheModemTheyName) {
+    ASSERT_NE(Send(0, SubmitPdu("8613900000002", "0061")).find("+CMGS: "), std::string::npos);
+    EXPECT_EQ(HandleControlRequest(*network_, {{"cmd", "submitted"}})["submitted"].size(), 1u);
+    EXPECT_EQ(HandleControlRequest(*network_, {{"cmd", "submitted"}, {"modem", 0}})["submitted"].size(), 1u);
+    EXPECT_EQ(HandleControlRequest(*network_, {{"cmd", "submitted"}, {"modem", 1}})["submitted"].size(), 0u);
+
+    json r = HandleControlRequest(*network_, {{"cmd", "nonsense"}, {"modem", 1}});
+    EXPECT_EQ(r["error"], "unknown command nonsense");
+    r = HandleControlRequest(*network_, {{"cmd", "nonsense"}, {"modem", 2}});
+    EXPECT_EQ(r["error"], "no modem 2");
+    r = HandleControlRequest(*network_, {{"cmd", "nonsense"}});
+    EXPECT_EQ(r["error"].get<std::string>().rfind("bad request: ", 0), 0u) << r.dump();
+}
+
 TEST_F(ModemTest, ControlSocketAnswersLineByLine) {
     const std::string path = testing::TempDir() + "modemsim-control-" + std::to_string(getpid()) + ".sock";
     ControlServer server(*network_);
