@@ -1,20 +1,54 @@
 // The identifiers of the library's COM classes, dispinterfaces and type
-// library. The IDeviceDriver identifier lives with the interface itself.
+// library, each written once as text (what the registry, the IDL, the
+// installer and the tools' facts show) and read into its GUID at compile
+// time. The IDeviceDriver identifier lives with the interface itself.
 #pragma once
+
+#include <cstdint>
 
 #include "platform/com_types.h"
 
 namespace kelvora {
 
-// Type library Kelvora {44447898-9331-4080-9984-34387D82CD6F}
-constexpr GUID LIBID_Kelvora = {0x44447898, 0x9331, 0x4080, {0x99, 0x84, 0x34, 0x38, 0x7D, 0x82, 0xCD, 0x6F}};
-// CSMSClient, coclass SMSClient {1BEE75CD-8489-46CA-ACCB-CD5C99BF2236}
-constexpr CLSID CLSID_SMSClient = {0x1BEE75CD, 0x8489, 0x46CA, {0xAC, 0xCB, 0xCD, 0x5C, 0x99, 0xBF, 0x22, 0x36}};
-// CSMSServer, coclass SMSServer {FC8E277B-9E37-4DF6-B72A-4541D8101E0E}
-constexpr CLSID CLSID_SMSServer = {0xFC8E277B, 0x9E37, 0x4DF6, {0xB7, 0x2A, 0x45, 0x41, 0xD8, 0x10, 0x1E, 0x0E}};
-// dispinterface ISMSClient {450EADD3-0CC2-4E38-88AB-827D5D026596}
-constexpr IID IID_ISMSClient = {0x450EADD3, 0x0CC2, 0x4E38, {0x88, 0xAB, 0x82, 0x7D, 0x5D, 0x02, 0x65, 0x96}};
-// dispinterface ISMSServer {C78343A7-C966-4904-B830-36229996D5AA}
-constexpr IID IID_ISMSServer = {0xC78343A7, 0xC966, 0x4904, {0xB8, 0x30, 0x36, 0x22, 0x99, 0x96, 0xD5, 0xAA}};
+// The texts: capital hexadecimal digits, with braces.
+constexpr char kLibidKelvoraText[] = "{44447898-9331-4080-9984-34387D82CD6F}";     // type library Kelvora
+constexpr char kClsidSMSClientText[] = "{1BEE75CD-8489-46CA-ACCB-CD5C99BF2236}";   // CSMSClient, coclass SMSClient
+constexpr char kClsidSMSServerText[] = "{FC8E277B-9E37-4DF6-B72A-4541D8101E0E}";   // CSMSServer, coclass SMSServer
+constexpr char kIidISMSClientText[] = "{450EADD3-0CC2-4E38-88AB-827D5D026596}";    // dispinterface ISMSClient
+constexpr char kIidISMSServerText[] = "{C78343A7-C966-4904-B830-36229996D5AA}";    // dispinterface ISMSServer
+
+namespace guid_text {
+// The value of digits hexadecimal digits from text + at; a character that is
+// not a capital hexadecimal digit stops the compilation.
+constexpr uint32_t Hex(const char* text, int at, int digits) {
+    uint32_t value = 0;
+    for (int i = at; i < at + digits; ++i) {
+        const char c = text[i];
+        const uint32_t digit = c >= '0' && c <= '9'   ? static_cast<uint32_t>(c - '0')
+                               : c >= 'A' && c <= 'F' ? static_cast<uint32_t>(c - 'A' + 10)
+                                                      : throw "not a capital hexadecimal digit";
+        value = value * 16 + digit;
+    }
+    return value;
+}
+constexpr uint8_t Byte(const char* text, int at) { return static_cast<uint8_t>(Hex(text, at, 2)); }
+}  // namespace guid_text
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" as a GUID.
+template <size_t N>
+constexpr GUID GuidOfText(const char (&t)[N]) {
+    static_assert(N == 39, "a GUID's text has 38 characters");
+    using guid_text::Byte;
+    return GUID{guid_text::Hex(t, 1, 8),
+                static_cast<uint16_t>(guid_text::Hex(t, 10, 4)),
+                static_cast<uint16_t>(guid_text::Hex(t, 15, 4)),
+                {Byte(t, 20), Byte(t, 22), Byte(t, 25), Byte(t, 27), Byte(t, 29), Byte(t, 31), Byte(t, 33), Byte(t, 35)}};
+}
+
+constexpr GUID LIBID_Kelvora = GuidOfText(kLibidKelvoraText);
+constexpr CLSID CLSID_SMSClient = GuidOfText(kClsidSMSClientText);
+constexpr CLSID CLSID_SMSServer = GuidOfText(kClsidSMSServerText);
+constexpr IID IID_ISMSClient = GuidOfText(kIidISMSClientText);
+constexpr IID IID_ISMSServer = GuidOfText(kIidISMSServerText);
 
 }  // namespace kelvora

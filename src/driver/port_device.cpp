@@ -9,7 +9,6 @@ namespace {
 
 constexpr uint32_t kQueueSize = 2048;
 constexpr uint32_t kEventMaskOpen = kEventRxChar;
-constexpr int32_t kHandshakeOpen = 2;  // DTR and RTS on, no flow control
 constexpr int32_t kReadModeOpen = 2;   // full buffer or 30 ms
 
 }  // namespace

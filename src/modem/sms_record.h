@@ -14,6 +14,14 @@ constexpr size_t kTimestampFieldSize = 16;  // 14 digits and the NUL
 constexpr size_t kTextFieldSize = 161;      // 160 bytes and the NUL
 constexpr size_t kMaxListedRecords = 128;   // records a listing fills at most
 
+// The <stat> of a stored message (TS 27.005, PDU mode) by its number: 0
+// received unread, 1 received read, 2 stored unsent, 3 stored sent.
+constexpr const char* kStatNames[] = {"unread", "read", "unsent", "sent"};
+constexpr size_t kStatCount = sizeof kStatNames / sizeof kStatNames[0];
+inline const char* StatName(int32_t stat) {
+    return stat >= 0 && static_cast<size_t>(stat) < kStatCount ? kStatNames[stat] : "?";
+}
+
 // TP-OA type of number 101 (alphanumeric), as in the type octet 0xD0.
 constexpr uint8_t kTypeOfNumberAlphanumeric = 5;
 

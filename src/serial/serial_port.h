@@ -48,6 +48,11 @@ constexpr uint8_t kParityEven = 2;
 constexpr uint8_t kParityMark = 3;
 constexpr uint8_t kParitySpace = 4;
 
+// SetHandshakeMode's modes.
+constexpr int32_t kHandshakeNone = 0;      // DTR and RTS off, no flow control
+constexpr int32_t kHandshakeHardware = 1;  // DTR/DSR and RTS/CTS flow control
+constexpr int32_t kHandshakeOpen = 2;      // DTR and RTS on, no flow control: how the driver sets its line
+
 class SerialPort {
 public:
     SerialPort() = default;

@@ -114,7 +114,7 @@ uint32_t PosixSerialPort::Open(const char* path, uint32_t /*inQueueSize*/, uint3
     SetEventMask(kEventAll);
     SetLineSettings(9600, 8, kParityNone, 0);
     SetReadTimeoutMode(0);
-    SetHandshakeMode(0);
+    SetHandshakeMode(kHandshakeNone);
     tcflush(fd, TCIOFLUSH);
     return lastError;
 }

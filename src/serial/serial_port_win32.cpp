@@ -38,7 +38,7 @@ uint32_t Win32SerialPort::Open(const char* path, uint32_t inQueueSize, uint32_t 
     SetEventMask(kEventAll);
     SetLineSettings(9600, 8, kParityNone, 0);
     SetReadTimeoutMode(0);
-    SetHandshakeMode(0);
+    SetHandshakeMode(kHandshakeNone);
     api_.PurgeComm(handle, kPurgeAll);
     return lastError;
 }

@@ -49,3 +49,11 @@ if(WIN32 AND TARGET Kelvora)
   add_dependencies(com_road_wine_tests Kelvora)
   kelvora_add_simulator_test(com_road_wine TARGET com_road_wine_tests COM_BASE 31 LABELS com e2e wine)
 endif()
+
+# The identifiers' copies in files that cannot include their header.
+set(classes "${KELVORA_ClsidSMSClient},${KELVORA_ClsidSMSServer}")
+set(all "${classes},${KELVORA_LibidKelvora},${KELVORA_IidISMSClient},${KELVORA_IidISMSServer}")
+add_test(NAME com_identifiers_everywhere
+         COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR} "-DCLASSES=${classes}" "-DALL=${all}"
+                 -P ${CMAKE_CURRENT_LIST_DIR}/identifiers_check.cmake)
+set_tests_properties(com_identifiers_everywhere PROPERTIES LABELS com)

@@ -179,7 +179,7 @@ bool ModemLine::Open(const PortOptions& options, const ResolvedPort& resolved, u
         port_.reset();
         return false;
     }
-    port_->SetHandshakeMode(2);  // DTR and RTS on, no flow control: as the driver sets the line
+    port_->SetHandshakeMode(kelvora::kHandshakeOpen);  // as the driver sets its line
     port_->SetReadTimeoutMode(2);
     // A send cut off after "AT+CMGS" leaves the modem waiting for the
     // message's text, where it takes every command for text: ESC ends that

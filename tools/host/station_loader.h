@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "com/com_identifiers.h"
 #include "driver/i_device_driver.h"
 #include "platform/com_types.h"
 
@@ -13,10 +14,10 @@ namespace kelvora_host {
 
 enum class StationRole { kCentral, kRemote };
 
-// {1BEE75CD-8489-46CA-ACCB-CD5C99BF2236} CSMSClient, the central station.
-constexpr CLSID kClsidSmsClient = {0x1BEE75CD, 0x8489, 0x46CA, {0xAC, 0xCB, 0xCD, 0x5C, 0x99, 0xBF, 0x22, 0x36}};
-// {FC8E277B-9E37-4DF6-B72A-4541D8101E0E} CSMSServer, the remote station.
-constexpr CLSID kClsidSmsServer = {0xFC8E277B, 0x9E37, 0x4DF6, {0xB7, 0x2A, 0x45, 0x41, 0xD8, 0x10, 0x1E, 0x0E}};
+// The class of a role's station: CSMSClient (central), CSMSServer (remote).
+inline const CLSID& ClassOf(StationRole role) {
+    return role == StationRole::kCentral ? kelvora::CLSID_SMSClient : kelvora::CLSID_SMSServer;
+}
 
 const char* ProgIdOf(StationRole role);
 const char* RoleName(StationRole role);

@@ -82,7 +82,7 @@ std::unique_ptr<Station> LoadStation(StationRole role, const std::string& librar
             *error = path + " has no DllGetClassObject: not a Kelvora driver library";
             return nullptr;
         }
-        const CLSID& clsid = role == StationRole::kCentral ? kClsidSmsClient : kClsidSmsServer;
+        const CLSID& clsid = ClassOf(role);
         IClassFactory* factory = nullptr;
         HRESULT hr = getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
         if (hr != S_OK || factory == nullptr) {

@@ -84,7 +84,7 @@ std::unique_ptr<Station> LoadStation(StationRole role, const std::string& librar
     // apartment-threaded and the IDeviceDriver table has no proxy.
     const HRESULT init = CoInitialize(nullptr);
     const bool comInitialised = SUCCEEDED(init);
-    const CLSID& clsid = role == StationRole::kCentral ? kClsidSmsClient : kClsidSmsServer;
+    const CLSID& clsid = ClassOf(role);
     std::string comFailure;
 
     if (libraryPath.empty() && comInitialised) {

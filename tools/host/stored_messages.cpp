@@ -18,11 +18,6 @@ namespace {
 
 constexpr uint8_t kTypeOfNumberInternational = 1;
 
-const char* StatusName(int status) {
-    static const char* const kNames[] = {"unread", "read", "unsent", "sent"};
-    return status >= 0 && status <= 3 ? kNames[status] : "?";
-}
-
 // "24050114030732" (YYMMDDhhmmss and the zone in quarter hours) as a date.
 std::string Timestamp(const char* digits) {
     if (std::strlen(digits) < 12) return "no time stamp";
@@ -85,7 +80,7 @@ std::vector<StoredMessage> ListStored(ModemLine& line, kelvora::ExchangeResult* 
 std::string DescribeStoredMessage(const StoredMessage& message) {
     char head[40];
     const kelvora::SmsRecord& record = message.record;
-    std::snprintf(head, sizeof(head), "%4d  %-7s", static_cast<int>(record.index), StatusName(message.status));
+    std::snprintf(head, sizeof(head), "%4d  %-7s", static_cast<int>(record.index), kelvora::StatName(message.status));
     if (message.status == 2 || message.status == 3) return head + std::string("an outgoing message (not decoded)");
     const std::string sender(record.peerNumber, strnlen(record.peerNumber, sizeof(record.peerNumber)));
     const bool international = record.PeerTypeOfNumber() == kTypeOfNumberInternational;
