@@ -1,10 +1,10 @@
 // LineKeeper (see the header). The trace tells when the line broke, each
-// reopen tried, and when it came back: "line broken: ", "line reopen failed: "
-// and "line back: " begin those events.
+// reopen tried, and when it came back, each event led by its LineEvent's name.
 #include "driver/line_keeper.h"
 
 #include <string>
 
+#include "driver/outcome_table.h"
 #include "driver/port_device.h"
 
 namespace kelvora {
@@ -53,9 +53,11 @@ void LineKeeper::Reopen(const SerialLine& line, SharedPortUse& use) {
     const std::string down = std::to_string(static_cast<uint32_t>(now - use.downSince)) + " ms";
     if (error != 0) {
         if (trace.on()) {
-            trace.Emit("line reopen failed: the device does not open (error " + std::to_string(error) +
-                       "); down for " + down + ", " + std::to_string(use.tries) + " tries; next try in " +
-                       std::to_string(kReopenSpacingMs) + " ms at the earliest");
+            trace.Emit(OutcomeEvent(LineEvent::kReopenFailed,
+                                    "line reopen failed: the device does not open (error " + std::to_string(error) +
+                                        "); down for " + down + ", " + std::to_string(use.tries) +
+                                        " tries; next try in " + std::to_string(kReopenSpacingMs) +
+                                        " ms at the earliest"));
         }
         return;
     }
@@ -63,8 +65,8 @@ void LineKeeper::Reopen(const SerialLine& line, SharedPortUse& use) {
     sharedEventTable[portIndex_] = port.ioEvent;
     use.down = false;
     if (trace.on()) {
-        trace.Emit("line back: reopened with its settings after " + down + " down (" + std::to_string(use.tries) +
-                   (use.tries == 1 ? " try)" : " tries)"));
+        trace.Emit(OutcomeEvent(LineEvent::kBack, "line back: reopened with its settings after " + down + " down (" +
+                                                      std::to_string(use.tries) + (use.tries == 1 ? " try)" : " tries)")));
     }
 }
 
@@ -83,9 +85,10 @@ void LineKeeper::Failed(const SerialLine& line, uint32_t code, const char* what)
     use.tries = 0;
     const Trace& trace = line.TraceOrOff();
     if (trace.on()) {
-        trace.Emit(std::string("line broken: ") + what + " failed with error " + std::to_string(code) +
-                   "; the device is closed, and reopened at the next operation that needs it, at most every " +
-                   std::to_string(kReopenSpacingMs) + " ms");
+        trace.Emit(OutcomeEvent(LineEvent::kBroken,
+                                std::string("line broken: ") + what + " failed with error " + std::to_string(code) +
+                                    "; the device is closed, and reopened at the next operation that needs it, at "
+                                    "most every " + std::to_string(kReopenSpacingMs) + " ms"));
     }
 }
 

@@ -5,16 +5,11 @@
 
 #include <cstdint>
 
+#include "driver/outcome_table.h"
+
 namespace kelvora {
 
 struct FinalResult;
-
-enum class ExchangeOutcome : uint8_t {
-    kAnswered,    // the terminator came
-    kRefused,     // "ERROR", "+CMS ERROR: <n>" or "+CME ERROR: <n>" came first
-    kNoAnswer,    // neither by the time-out (or by the response bound)
-    kPortFailed,  // the write or a read failed
-};
 
 struct ExchangeResult {
     ExchangeOutcome outcome = ExchangeOutcome::kNoAnswer;
@@ -27,9 +22,5 @@ struct ExchangeResult {
     // for the caller's terminator or none. Lives as long as the modem.
     const FinalResult* endedBy = nullptr;
 };
-
-// Short names for logs and traces: "answered", "refused", "no answer",
-// "port failure".
-const char* OutcomeName(ExchangeOutcome outcome);
 
 }  // namespace kelvora

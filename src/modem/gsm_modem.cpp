@@ -11,6 +11,7 @@
 #include "modem/final_result.h"
 #include "modem/listing_scan.h"
 #include "modem/send_checks.h"
+#include "modem/send_event.h"
 #include "modem/pdu_codecs.h"
 #include "modem/submit_pdu.h"
 
@@ -48,33 +49,22 @@ SendOutcome SendOutcomeOf(const ExchangeResult& exchange) {
     return SendOutcome::kNoAnswer;
 }
 
-const char* SendOutcomeName(SendOutcome outcome) {
-    switch (outcome) {
-        case SendOutcome::kAccepted: return "accepted";
-        case SendOutcome::kNotSent: return "not sent: the record cannot be encoded (a number not digits, or a text that does not fit one message)";
-        case SendOutcome::kRefused: return "refused by the modem or the network";
-        case SendOutcome::kNoAnswer: return "no answer by the time-out";
-        case SendOutcome::kPortFailed: return "port failure";
-        case SendOutcome::kCutOff: return "cut off by a port failure after the message was handed to the modem, not confirmed";
-    }
-    return "?";
-}
+constexpr char kNotEncodable[] =
+    "the record cannot be encoded (a number not digits, or a text that does not fit one message)";
 
 // Hands the outcome to the caller, and to the trace when it is on.
 bool Report(const Trace& trace, const SmsRecord* record, SendResult* result, SendOutcome outcome,
             int32_t errorNumber = -1, int32_t reference = -1) {
     if (result != nullptr) *result = SendResult{outcome, errorNumber, reference};
     if (trace.on()) {
-        std::string event = "send";
+        std::string subject = "send";
         if (record != nullptr) {
-            event += " " + Printable(FieldText(record->text, sizeof record->text)) + " to " +
-                     FieldText(record->peerNumber, sizeof record->peerNumber) + " via " +
-                     FieldText(record->serviceCentre, sizeof record->serviceCentre);
+            subject += " " + Printable(FieldText(record->text, sizeof record->text)) + " to " +
+                       FieldText(record->peerNumber, sizeof record->peerNumber) + " via " +
+                       FieldText(record->serviceCentre, sizeof record->serviceCentre);
         }
-        event += std::string(": ") + SendOutcomeName(outcome);
-        if (reference >= 0) event += ", message reference " + std::to_string(reference);
-        if (errorNumber >= 0) event += ", error " + std::to_string(errorNumber);
-        trace.Emit(event);
+        trace.Emit(SendEvent(outcome, subject, outcome == SendOutcome::kNotSent ? kNotEncodable : "", errorNumber,
+                             reference));
     }
     return outcome == SendOutcome::kAccepted;
 }
@@ -86,7 +76,7 @@ bool NotSent(const Trace& trace, const char* destination, const char* text, Send
     if (trace.on()) {
         const std::string to = destination != nullptr ? Printable(destination, std::strlen(destination)) : "none";
         const std::string what = text != nullptr ? Printable(text, std::strlen(text)) : "none";
-        trace.Emit("send " + what + " to " + to + ": not sent: " + RefusalText(why));
+        trace.Emit(SendEvent(SendOutcome::kNotSent, "send " + what + " to " + to, RefusalText(why)));
     }
     return false;
 }
@@ -116,7 +106,9 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
         length = 0;
         r.outcome = ExchangeOutcome::kPortFailed;
         SetStatus(kStatusWriteError);
-        if (trace.on()) trace.Emit("wrote " + Printable(written) + ": port failure, the write did not go out");
+        if (trace.on()) {
+            trace.Emit(OutcomeEvent(r.outcome, "wrote " + Printable(written) + ": port failure, the write did not go out"));
+        }
         return false;  // RTS stays raised, as the line driver's owner expects
     }
 
@@ -150,9 +142,9 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
     r.endedBy = watch.row();
     if (trace.on()) {
         std::string event = "wrote " + Printable(written) + ", received " + Printable(buffer) + ": " +
-                            OutcomeName(r.outcome);
+                            OutcomeText(r.outcome);
         if (r.errorNumber >= 0) event += " (error " + std::to_string(r.errorNumber) + ")";
-        trace.Emit(event + " after " + std::to_string(r.elapsedMs) + " ms");
+        trace.Emit(OutcomeEvent(r.outcome, event + " after " + std::to_string(r.elapsedMs) + " ms"));
     }
     if (end == CollectEnd::kReadFailed) {
         SetStatus(kStatusReadError);

@@ -6,18 +6,10 @@
 
 #include <cstdint>
 
+#include "driver/outcome_table.h"
 #include "modem/send_checks.h"
 
 namespace kelvora {
-
-enum class SendOutcome : uint8_t {
-    kAccepted,    // "+CMGS: <mr>" and OK
-    kNotSent,     // refused before anything was written: number, text, or a PDU too long
-    kRefused,     // a final error result to the command or to the PDU
-    kNoAnswer,    // neither an acceptance nor an error by the time-out
-    kPortFailed,  // the port failed before the message was handed to the modem: not sent
-    kCutOff,      // the port failed after the message was handed to the modem: not confirmed, it may have gone out
-};
 
 struct SendResult {
     SendOutcome outcome = SendOutcome::kNotSent;

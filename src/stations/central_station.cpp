@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "modem/gsm_modem.h"
+#include "modem/send_event.h"
 #include "stations/operation_trace.h"
 #include "stations/sender_check.h"
 #include "stations/sending_time.h"
@@ -268,10 +269,12 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
             // would clear them there.
             if (!known_[static_cast<size_t>(site)].test(static_cast<size_t>(address))) {
                 if (trace.on()) {
-                    trace.Emit("bit write refused: the value of M" + std::to_string(site) + "." +
-                               std::to_string(address) +
-                               " is not known yet (no report has covered it, nor has the host written it whole): "
-                               "the whole register goes to the site, and the other bits would be lost");
+                    const std::string m = "M" + std::to_string(site) + "." + std::to_string(address);
+                    trace.Emit(SendEvent(SendOutcome::kNotSent, "bit write of " + m,
+                                         "the value of " + m +
+                                             " is not known yet (no report has covered it, nor has the host written "
+                                             "it whole): the whole register goes to the site, and the other bits "
+                                             "would be lost"));
                 }
                 return kStatusWriteError;
             }
@@ -296,7 +299,9 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
     const bool keyed = keys.Keyed(static_cast<size_t>(site));
     std::string why;
     if (keyed && !keys.Sign(static_cast<size_t>(site), FrameDirection::kCentreToSite, command, &command, &why)) {
-        if (trace.on()) trace.Emit("send " + command + " to site " + std::to_string(site) + ": not sent: " + why);
+        if (trace.on()) {
+            trace.Emit(SendEvent(SendOutcome::kNotSent, "send " + command + " to site " + std::to_string(site), why));
+        }
         return kStatusWriteError;
     }
     const SiteNumbers copy = numbers[site];

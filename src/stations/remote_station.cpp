@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "modem/gsm_modem.h"
+#include "modem/send_event.h"
 #include "stations/operation_trace.h"
 #include "stations/sender_check.h"
 #include "stations/station_mailbox.h"
@@ -123,7 +124,7 @@ void RemoteStation::PollAndReport(int32_t own, int32_t first) {
     const bool keyed = keys.Keyed(0);
     std::string why;
     if (keyed && !keys.Sign(0, FrameDirection::kSiteToCentre, report, &report, &why)) {
-        if (trace.on()) trace.Emit("send " + report + ": not sent: " + why);
+        if (trace.on()) trace.Emit(SendEvent(SendOutcome::kNotSent, "send " + report, why));
         return;
     }
     const SiteNumbers copy = numbers;

@@ -137,7 +137,7 @@ void StationMailbox::ApplyListed(const Listing& listing, const Trace& trace, con
             Remember(record, fate == MessageFate::kApplied);
         }
         Count(counts, fate);
-        if (trace.on()) trace.Emit(DescribeMessage(record) + ": " + detail);
+        if (trace.on()) trace.Emit(OutcomeEvent(fate, DescribeMessage(record) + ": " + detail));
     }
 }
 
@@ -170,7 +170,7 @@ void StationMailbox::DeleteListed(GsmModem& modem, const Listing& listing, const
         stopped = EndedByTimeOut(deletion);
         counts.modemSilent = counts.modemSilent || stopped;
         if (trace.on()) {
-            std::string why = OutcomeName(deletion.outcome);
+            std::string why = OutcomeText(deletion.outcome);
             if (deletion.errorNumber >= 0) why += " with error " + std::to_string(deletion.errorNumber);
             trace.Emit("message " + std::to_string(index) + " not deleted (" + why +
                        "): remembered, to be deleted at a later poll" + (stopped ? "; the poll stops" : ""));

@@ -25,24 +25,13 @@
 #include <string>
 #include <vector>
 
+#include "driver/outcome_table.h"
 #include "modem/gsm_modem.h"
 #include "modem/sms_record.h"
 #include "platform/trace.h"
 #include "stations/poll_counts.h"
 
 namespace kelvora {
-
-// What a station made of one listed message.
-enum class MessageFate : uint8_t {
-    kApplied,          // its values are in the image
-    kRefusedBySender,  // a frame from a number other than DETC
-    kNotAFrame,        // any other text
-    kNotForStation,    // a frame for another site, or naming registers outside the image
-    kSeenBefore,       // listed again after an unconfirmed delete, or a second copy of one
-                       // applied: only deleted
-    kSentBeforeApplied,  // a frame sent before one the station already applied for the same registers
-    kRefusedByKey,     // from or for a keyed peer, and not a signed frame whose code and counter check
-};
 
 // Remembered messages at the most: those whose delete is not confirmed, and
 // those applied and deleted (to know a second copy). When room is needed the

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/outcome_table.h"
+
 namespace kelvora_host {
 
 enum class SendFate {
@@ -32,15 +34,15 @@ struct DriverEvents {
     bool lineDown = false;
     bool lineBack = false;
     SendFate send = SendFate::kUnknown;
-    std::string sendDetail;          // the refusal, or "error 500"
+    std::string sendDetail;          // why the driver did not send it
     int errorNumber = -1;
 };
 
 // Reads the trace lines one operation left.
 DriverEvents ReadDriverEvents(const std::vector<std::string>& lines);
 
-// "error 322 (memory full)": the number of a +CMS ERROR or +CME ERROR, with its meaning where
-// 3GPP TS 27.005 or TS 24.011 give one.
-std::string DescribeSmsError(int errorNumber);
+// "error 322 (memory full)": the number of a +CMS ERROR or +CME ERROR, with
+// its meaning from the driver's outcome table.
+using kelvora::DescribeSmsError;
 
 }  // namespace kelvora_host

@@ -127,7 +127,7 @@ int RunModemStorage(const PortOptions& options, const ResolvedPort& port, const 
     const std::vector<StoredMessage> messages = ListStored(line, &listing);
     if (listing.outcome != kelvora::ExchangeOutcome::kAnswered) {
         WriteErr(std::string("kelvora-host: the modem did not list its messages (AT+CMGL=4: ") +
-                 kelvora::OutcomeName(listing.outcome) +
+                 kelvora::OutcomeText(listing.outcome) +
                  (listing.errorNumber >= 0 ? ", error " + std::to_string(listing.errorNumber) : "") +
                  "); is it in PDU mode? (probe)\n");
         return listing.outcome == kelvora::ExchangeOutcome::kNoAnswer ? kExitNotReached : kExitOperationFailed;

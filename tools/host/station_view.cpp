@@ -67,14 +67,15 @@ void StationView::TakeMessage(const std::string& event, int64_t timeMs, Taken* t
                                    DriverTextToUtf8(message.text.c_str(), message.text.size()) + "\"");
         return;
     }
-    if (StartsWith(detail, events::kRefusedByKey)) {
+    using kelvora::MessageFate;
+    if (message.fate == MessageFate::kRefusedByKey) {
         taken->refusedByKey.push_back("message from " + message.sender + ", sent " + StampText(message.timestamp) +
                                       ": " + detail);
         return;
     }
     kelvora::Report report{};
     if (!kelvora::ParseReport(message.text.c_str(), &report) || !kelvora::IsSiteNumber(report.site) ||
-        StartsWith(detail, events::kReportForNoSite)) {
+        message.fate == MessageFate::kNotForStation) {
         return;
     }
     Site& site = sites_[report.site];
@@ -83,20 +84,20 @@ void StationView::TakeMessage(const std::string& event, int64_t timeMs, Taken* t
     const bool stamped = kelvora::SendingTime(message.timestamp.c_str(), &sentSeconds);
     // Only the site's own reports tell its service centre's clock: neither a
     // stranger's nor a copy (of which the first may have been a stranger's).
-    const bool own = StartsWith(detail, events::kReportApplied) || StartsWith(detail, events::kReportSentBefore);
+    const bool own = message.fate == MessageFate::kApplied || message.fate == MessageFate::kSentBeforeApplied;
     if (own && stamped && timeMs > 0) site.clock.Learn(static_cast<uint64_t>(timeMs), sentSeconds);
-    if (StartsWith(detail, events::kReportRefusedBySender)) {
-        ++site.refusedBySender;
-    } else if (StartsWith(detail, events::kReportApplied)) {
-        ++site.applied;
-        site.lastStamp = message.timestamp;
-        site.lastSentKnown = stamped;
-        site.lastSentMs = sentSeconds * 1000;
-        site.lastAppliedMs = timeMs;
-    } else if (StartsWith(detail, events::kReportSentBefore)) {
-        ++site.refusedSentBefore;
-    } else {
-        ++site.refusedCopies;  // taken before: listed again, or a second copy
+    switch (message.fate) {
+        case MessageFate::kRefusedBySender: ++site.refusedBySender; break;
+        case MessageFate::kApplied:
+            ++site.applied;
+            site.lastStamp = message.timestamp;
+            site.lastSentKnown = stamped;
+            site.lastSentMs = sentSeconds * 1000;
+            site.lastAppliedMs = timeMs;
+            break;
+        case MessageFate::kSentBeforeApplied: ++site.refusedSentBefore; break;
+        case MessageFate::kSeenBefore: ++site.refusedCopies; break;  // listed again, or a second copy
+        default: break;
     }
 }
 

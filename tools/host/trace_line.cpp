@@ -74,8 +74,9 @@ bool ReadTraceLine(const std::string& line, TraceLine* parsed) {
     return true;
 }
 
-bool ReadTraceMessage(const std::string& event, TraceMessage* message) {
-    if (event.rfind(kMessage, 0) != 0) return false;
+bool ReadTraceMessage(const std::string& tagged, TraceMessage* message) {
+    std::string event;
+    if (!kelvora::ReadOutcomeEvent(tagged, &message->fate, &event) || event.rfind(kMessage, 0) != 0) return false;
     const size_t from = event.find(kFrom);
     const size_t sent = from == std::string::npos ? from : event.find(kSent, from);
     if (sent == std::string::npos) return false;

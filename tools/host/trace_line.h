@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "driver/outcome_table.h"
+
 namespace kelvora_host {
 
 struct TraceLine {
@@ -19,7 +21,8 @@ struct TraceMessage {
     std::string sender;
     std::string timestamp;  // as the service centre stamped it, 14 digits
     std::string text;       // the message's bytes (the driver's code page)
-    std::string detail;     // what the station made of it
+    kelvora::MessageFate fate = kelvora::MessageFate::kSeenBefore;  // what the station made of it
+    std::string detail;     // and the station's words on it
 };
 
 // false for a line that is not one of the driver's.
