@@ -68,7 +68,7 @@ Trial Unplugged(uint32_t awayMs) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return trial;
     }
-    GsmModem modem(central.station);
+    GsmModem modem(central.station.Line());
     std::vector<double> times;
     for (int i = 0; i < 10; ++i) {
         const Steady::time_point start = Steady::now();

@@ -71,7 +71,7 @@ bool Collect(uint32_t baud, uint32_t baudCode, Figures& out) {
     }
     modem.SetBaudRate(baud);
 
-    GsmModem gsm(driver);
+    GsmModem gsm(driver.Line());
     std::vector<SmsRecord> records(kMaxListedRecords);
     const uint64_t before = modem.BytesSent();
     std::string buffer = "AT+CMGL\r";

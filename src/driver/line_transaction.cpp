@@ -28,6 +28,7 @@ uint32_t LineTransaction::Reported(uint32_t code, const char* what) {
 
 uint32_t LineTransaction::QueueCount() {
     uint32_t waiting = 0;
+    if (line_.port == nullptr) return 0;
     if (Reported(line_.port->GetInputQueueCount(&waiting), "the count of bytes waiting") != 0) return 0;
     return waiting;
 }
@@ -79,13 +80,14 @@ uint32_t LineTransaction::AwaitFirstByte(uint32_t timeoutMs) {
     for (uint32_t i = 0; i <= polls; ++i) {
         line_.clock->Sleep(kLinePollMs);
         waiting = QueueCount();
-        if (waiting > 0 || !line_.port->IsOpen()) break;  // an answer, or a line that broke
+        if (waiting > 0 || line_.port == nullptr || !line_.port->IsOpen()) break;  // an answer, or no line
     }
     return waiting;
 }
 
 CollectEnd LineTransaction::Collect(std::string& buffer, const CollectRules& rules,
                                     const std::function<bool(const std::string&, size_t)>& complete) {
+    if (line_.port == nullptr) return CollectEnd::kReadFailed;  // no port: nothing can be read
     SerialPort& port = *line_.port;
     Clock& clock = *line_.clock;
     char chunk[kWaitingChunkBytes];

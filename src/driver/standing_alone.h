@@ -2,8 +2,10 @@
 // from it) without the station object that embeds it in the library:
 // GetInterfaceOffset answers 0. For the tests, fuzzers and benchmarks that
 // drive a station's logic directly, and for the tools that need a station's
-// register table without a station. Its identity operations (QueryInterface,
-// AddRef, Release) have no object to forward to and must not be called.
+// register table without a station. Its identity operations have no object
+// to forward to (DriverBase's would call themselves for ever): it is no COM
+// object, so QueryInterface refuses every interface and the reference count
+// stays 1, the owner alone deciding its lifetime.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,13 @@ template <class Driver = DriverBase>
 class StandingAlone : public Driver {
 public:
     int32_t STDMETHODCALLTYPE GetInterfaceOffset() override { return 0; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID /*iid*/, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
 
 }  // namespace kelvora

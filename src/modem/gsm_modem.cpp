@@ -105,7 +105,6 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
         buffer.clear();
         length = 0;
         r.outcome = ExchangeOutcome::kPortFailed;
-        SetStatus(kStatusWriteError);
         if (trace.on()) {
             trace.Emit(OutcomeEvent(r.outcome, "wrote " + Printable(written) + ": port failure, the write did not go out"));
         }
@@ -146,12 +145,7 @@ bool GsmModem::ExchangeUntil(std::string& buffer, uint32_t& length, const char* 
         if (r.errorNumber >= 0) event += " (error " + std::to_string(r.errorNumber) + ")";
         trace.Emit(OutcomeEvent(r.outcome, event + " after " + std::to_string(r.elapsedMs) + " ms"));
     }
-    if (end == CollectEnd::kReadFailed) {
-        SetStatus(kStatusReadError);
-        return false;  // the bytes so far stay in buffer, counted by length
-    }
-    SetStatus(kStatusOk);
-    return true;
+    return end != CollectEnd::kReadFailed;  // after a failed read the bytes so far stay in buffer
 }
 
 bool GsmModem::SendPdu(const SmsRecord& record, SendResult* result) {

@@ -1,17 +1,16 @@
 // GsmModem: the AT dialogue with the GSM modem on a serial line, and SMS in
 // PDU mode: sending SMS-SUBMIT, listing and decoding SMS-DELIVER, deleting.
 // It keeps no state: every operation works on a SerialLine (port, clock, line
-// type, reply time-out, trace), a station's (with its status, which each
-// exchange leaves as a driver's exchanges do) or a tool's own. Each operation
-// can tell its caller what the modem answered; what that means to a host is
-// the stations' matter.
+// type, reply time-out, trace, keeper), a station's or a tool's own. Each
+// operation tells its caller how it ended (the outcome, the final result
+// line's row and error number); what that means to a host, its status code
+// included, is the stations' matter.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "driver/driver_base.h"
 #include "driver/line_transaction.h"
 #include "driver/serial_line.h"
 #include "modem/exchange_result.h"
@@ -39,11 +38,9 @@ enum class ListFilter : uint8_t {
 
 class GsmModem {
 public:
-    // A station's modem: its line as it is at each operation, and its status
-    // for the exchanges' codes.
-    explicit GsmModem(DriverBase& driver) : driver_(&driver) {}
-    // A modem on a line of its own (no status). extraResults: final results
-    // beyond the driver's own (FinalResultWatch), which end every exchange.
+    // A modem on a line: a station's as it is now, or a tool's own.
+    // extraResults: final results beyond the driver's own
+    // (FinalResultWatch), which end every exchange.
     explicit GsmModem(const SerialLine& line, const FinalResultRows& extraResults = FinalResultRows())
         : line_(line), extraResults_(extraResults) {}
 
@@ -51,8 +48,9 @@ public:
     // buffer, then collects the answer into buffer until it holds terminator
     // or a final error result ("ERROR", "+CMS ERROR: <n>", "+CME ERROR: <n>"),
     // (or one of the extra results), or a read brings nothing once the reply
-    // time-out has passed. false only when the write or a read failed (status
-    // 6 or 5); result says which end it came to.
+    // time-out has passed. false only when the write or a read failed (a
+    // port failure; result.written tells which); result says which end it
+    // came to. A line without a port fails as a port failure.
     bool ExchangeUntil(std::string& buffer, uint32_t& length, const char* terminator,
                        ExchangeResult* result = nullptr);
 
@@ -81,12 +79,8 @@ public:
     bool DeleteMessage(int32_t index, ExchangeResult* result = nullptr);
 
 private:
-    SerialLine Line() const { return driver_ != nullptr ? driver_->Line() : line_; }
-    void SetStatus(uint32_t code) {
-        if (driver_ != nullptr) driver_->status.SetCode(code);
-    }
+    const SerialLine& Line() const { return line_; }
 
-    DriverBase* driver_ = nullptr;
     SerialLine line_;
     FinalResultRows extraResults_;
 };

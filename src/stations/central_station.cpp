@@ -120,7 +120,7 @@ uint32_t CentralStation::Poll(const RegisterRequest& request, bool* failed) {
     clock().Sleep(kModemPauseMs);
     const uint32_t listing = clock().TickCount();
     view.PollBegins(listing, trace);
-    GsmModem modem(*this);
+    GsmModem modem(Line());
     const PollCounts counts = mailbox.Poll(modem, trace, [this](const SmsRecord& record, std::string* detail) {
         return TakeMessage(record, detail);
     });
@@ -313,8 +313,8 @@ uint32_t CentralStation::WriteRegister(int32_t site, int32_t address, int32_t bi
     }
     if (lineUp) clock().Sleep(kModemPauseMs);
     SendResult sent;
-    GsmModem(*this).SendSms(copy.smsc, copy.detc, command.c_str(), &sent,
-                            keyed ? SmsCoding::kSevenBit : SmsCoding::kUcs2);
+    GsmModem(Line()).SendSms(copy.smsc, copy.detc, command.c_str(), &sent,
+                             keyed ? SmsCoding::kSevenBit : SmsCoding::kUcs2);
     // The image shows what the site has been told: a value that never left
     // does not stand in it.
     if (sent.outcome == SendOutcome::kAccepted) {
@@ -337,7 +337,7 @@ int32_t STDMETHODCALLTYPE CentralStation::Write(int32_t* deviceAddress, Register
                     code = WriteRegister(site, request->address1, request->address2, *value, request->dataType);
                 break;
             case kTypeSendMsg: {
-                GsmModem modem(*this);
+                GsmModem modem(Line());
                 code = SendFreeText(modem, numbers[site], value->textValue, kTextValueSize);
                 break;
             }

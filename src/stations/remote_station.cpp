@@ -102,7 +102,7 @@ int32_t STDMETHODCALLTYPE RemoteStation::Read(int32_t* deviceAddress, RegisterRe
 }
 
 void RemoteStation::PollAndReport(int32_t own, int32_t first) {
-    GsmModem modem(*this);
+    GsmModem modem(Line());
     const PollCounts counts = mailbox.Poll(modem, trace, [this, own](const SmsRecord& record, std::string* detail) {
         return TakeMessage(record, own, detail);
     });
@@ -249,7 +249,7 @@ int32_t STDMETHODCALLTYPE RemoteStation::Write(int32_t* deviceAddress, RegisterR
                 break;
             }
             case kTypeSendMsg: {
-                GsmModem modem(*this);
+                GsmModem modem(Line());
                 code = SendFreeText(modem, numbers, value->textValue, kTextValueSize);
                 break;
             }

@@ -1,6 +1,7 @@
 // Sending for the host (see the header).
 #include "stations/station_send.h"
 
+#include "driver/driver_status.h"
 #include "driver/host_records.h"
 #include "modem/send_checks.h"
 #include "stations/free_text.h"

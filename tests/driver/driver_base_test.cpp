@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/standing_alone.h"
 #include "driver/test_driver.h"
 #include "support/scripted_port.h"
 
@@ -74,6 +75,18 @@ TEST_F(DriverBaseTest, IdentityOperationsReachTheStationObject) {
 
     EXPECT_GT(station.driver.offsetCalls, 0);
     EXPECT_EQ(kStatusReadError, station.driver.status.Code());
+}
+
+TEST(StandingAloneDriver, IdentityOperationsFailSafely) {
+    StandingAlone<> driver;
+    IDeviceDriver& host = driver;  // called as a host would: through the table
+    void* object = &driver;
+    EXPECT_EQ(E_NOINTERFACE, host.QueryInterface(IID_IDeviceDriver, &object));
+    EXPECT_EQ(nullptr, object);
+    EXPECT_EQ(E_POINTER, host.QueryInterface(IID_IUnknown, nullptr));
+    EXPECT_EQ(1u, host.AddRef());
+    EXPECT_EQ(1u, host.Release());
+    EXPECT_EQ(1u, host.Release());  // no count to run below zero: the owner decides its lifetime
 }
 
 TEST_F(DriverBaseTest, QueryForTheInterfaceGivesTheDriverBack) {

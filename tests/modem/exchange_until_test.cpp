@@ -12,15 +12,48 @@ namespace {
 
 class ExchangeUntil : public ModemTest {};
 
+TEST(ExchangeWithoutAPort, EveryOperationFailsAsAPortFailure) {
+    FakeClock clock;
+    SerialLine line;  // no port
+    line.clock = &clock;
+    line.timeoutMs = 1000;
+    GsmModem modem(line);
+    const uint32_t start = clock.Now();
+    std::string buffer = "AT\r";
+    uint32_t length = 3;
+    ExchangeResult result;
+    EXPECT_FALSE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n", &result));
+    EXPECT_EQ(ExchangeOutcome::kPortFailed, result.outcome);
+    EXPECT_FALSE(result.written);
+    EXPECT_EQ(0u, length);
+    std::vector<SmsRecord> records(4);
+    EXPECT_EQ(0, modem.ListMessages(records.data(), 4, ListFilter::kAll, &result));
+    EXPECT_EQ(ExchangeOutcome::kPortFailed, result.outcome);
+    EXPECT_FALSE(modem.DeleteMessage(1, &result));
+    EXPECT_EQ(ExchangeOutcome::kPortFailed, result.outcome);
+    SendResult sent;
+    EXPECT_FALSE(modem.SendSms("", "13900000001", "abc", &sent));
+    EXPECT_EQ(SendOutcome::kPortFailed, sent.outcome);
+
+    // The line's own steps, as the driver's exchanges take them.
+    LineTransaction steps(line);
+    EXPECT_FALSE(steps.Send("AT\r", 3, 100));
+    EXPECT_EQ(0u, steps.AwaitFirstByte(100));
+    buffer.clear();
+    EXPECT_EQ(CollectEnd::kReadFailed, steps.Collect(buffer, CollectRules{}));
+    EXPECT_LE(clock.Now() - start, 200u);  // no wait without a port
+}
+
 TEST_F(ExchangeUntil, WritesThenCollectsUpToTheTerminator) {
     port->onWrite = [](ScriptedPort& p, const std::string&) { p.Arrive("\r\nOK\r\nlater", 30); };
     std::string buffer = "AT\r";
     uint32_t length = 3;
-    EXPECT_TRUE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n"));
+    ExchangeResult result;
+    EXPECT_TRUE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n", &result));
     EXPECT_EQ("AT\r", port->written);
     EXPECT_EQ("\r\nOK\r\nlater", buffer);  // one read took what was waiting
     EXPECT_EQ(buffer.size(), length);
-    EXPECT_EQ(kStatusOk, driver.status.Code());
+    EXPECT_EQ(ExchangeOutcome::kAnswered, result.outcome);
 }
 
 TEST_F(ExchangeUntil, FindsATerminatorSplitOverReads) {
@@ -41,10 +74,11 @@ TEST_F(ExchangeUntil, SilenceEndsAfterTheTimeOut) {
     const uint32_t start = clock.Now();
     std::string buffer = "AT\r";
     uint32_t length = 3;
-    EXPECT_TRUE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n"));
+    ExchangeResult result;
+    EXPECT_TRUE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n", &result));
     EXPECT_EQ(0u, length);
     EXPECT_TRUE(buffer.empty());
-    EXPECT_EQ(kStatusOk, driver.status.Code());
+    EXPECT_EQ(ExchangeOutcome::kNoAnswer, result.outcome);
     const uint32_t elapsed = clock.Now() - start;
     EXPECT_GE(elapsed, 1000u);
     EXPECT_LE(elapsed, 1030u);
@@ -153,10 +187,12 @@ TEST_F(ExchangeUntil, AFailedWriteEmptiesTheBufferAndLeavesRtsRaised) {
     port->writeResult = 1460;
     std::string buffer = "AT\r";
     uint32_t length = 3;
-    EXPECT_FALSE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n"));
+    ExchangeResult result;
+    EXPECT_FALSE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n", &result));
     EXPECT_TRUE(buffer.empty());
     EXPECT_EQ(0u, length);
-    EXPECT_EQ(kStatusWriteError, driver.status.Code());
+    EXPECT_EQ(ExchangeOutcome::kPortFailed, result.outcome);
+    EXPECT_FALSE(result.written);  // the station's write error
     EXPECT_TRUE(port->rts);
     EXPECT_EQ(0u, port->readCalls);
 }
@@ -166,10 +202,12 @@ TEST_F(ExchangeUntil, AFailedReadKeepsWhatCame) {
     port->readsBeforeFailure = 1;
     std::string buffer = "AT+CMGL\r";
     uint32_t length = 8;
-    EXPECT_FALSE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n"));
+    ExchangeResult result;
+    EXPECT_FALSE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n", &result));
     EXPECT_EQ("\r\n+CMGL: 1", buffer);
     EXPECT_EQ(buffer.size(), length);
-    EXPECT_EQ(kStatusReadError, driver.status.Code());
+    EXPECT_EQ(ExchangeOutcome::kPortFailed, result.outcome);
+    EXPECT_TRUE(result.written);  // the station's read error
 }
 
 TEST_F(ExchangeUntil, RaisesRtsForTheWriteOnLineTypesOneAndTwo) {
@@ -202,8 +240,11 @@ TEST_F(ExchangeUntil, AClosedPortIsAWriteError) {
     port->Close();
     std::string buffer = "AT\r";
     uint32_t length = 3;
-    EXPECT_FALSE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n"));
-    EXPECT_EQ(kStatusWriteError, driver.status.Code());
+    ExchangeResult result;
+    EXPECT_FALSE(modem.ExchangeUntil(buffer, length, "\r\nOK\r\n", &result));
+    EXPECT_EQ(ExchangeOutcome::kPortFailed, result.outcome);
+    EXPECT_FALSE(result.written);
+    EXPECT_EQ("", port->written);
 }
 
 }  // namespace

@@ -107,6 +107,39 @@ inline void AcceptEverySend(ScriptedPort& port) {
     };
 }
 
+// The modem on a driver's line as the line is at each call, as a station
+// makes one for each operation: the tests change the driver's time-out and
+// line type between calls.
+class ModemOnDriver {
+public:
+    explicit ModemOnDriver(DriverBase& driver) : driver_(driver) {}
+    GsmModem Now() const { return GsmModem(driver_.Line()); }
+
+    bool ExchangeUntil(std::string& buffer, uint32_t& length, const char* terminator,
+                       ExchangeResult* result = nullptr) {
+        return Now().ExchangeUntil(buffer, length, terminator, result);
+    }
+    bool SendPdu(const SmsRecord& record, SendResult* result = nullptr) { return Now().SendPdu(record, result); }
+    bool SendSms(const char* serviceCentre, const char* destination, const char* text, SendResult* result = nullptr,
+                 SmsCoding coding = SmsCoding::kUcs2) {
+        return Now().SendSms(serviceCentre, destination, text, result, coding);
+    }
+    bool RefuseSend(const char* destination, const char* text, SendRefusal why, SendResult* result = nullptr) {
+        return Now().RefuseSend(destination, text, why, result);
+    }
+    int ListMessages(SmsRecord* records, size_t capacity = kMaxListedRecords,
+                     ListFilter filter = ListFilter::kReceivedUnread, ExchangeResult* result = nullptr,
+                     int32_t* statuses = nullptr) {
+        return Now().ListMessages(records, capacity, filter, result, statuses);
+    }
+    bool DeleteMessage(int32_t index, ExchangeResult* result = nullptr) {
+        return Now().DeleteMessage(index, result);
+    }
+
+private:
+    DriverBase& driver_;
+};
+
 class ModemTest : public ::testing::Test {
 protected:
     ModemTest() {
@@ -121,7 +154,7 @@ protected:
     FakeClock clock;
     StandingAlone<> driver;
     ScriptedPort* port;
-    GsmModem modem{driver};
+    ModemOnDriver modem{driver};
 };
 
 }  // namespace kelvora::testing

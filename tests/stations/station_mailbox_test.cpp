@@ -278,7 +278,7 @@ TEST_F(MailboxTest, ASilentModemCostsOneTimeOutAPoll) {
 
 TEST_F(MailboxTest, ARefusedListingEndsThePollAsRefusedAndTheTraceSaysSo) {
     modem.Receive(kCentral, Site5Command(120, 9));
-    GsmModem line(station);
+    GsmModem line(station.Line());
     const auto take = [](const SmsRecord&, std::string*) { return MessageFate::kApplied; };
     PollSummary summary;
     for (int refusal : {310, -1}) {
