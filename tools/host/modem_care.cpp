@@ -85,7 +85,7 @@ int RunModemAt(const PortOptions& options, const ResolvedPort& port, const std::
     const bool hasPrefix = command.size() >= 2 && (command[0] == 'A' || command[0] == 'a') &&
                            (command[1] == 'T' || command[1] == 't');
     const Answer answer = line.Ask(hasPrefix ? command : "AT" + command);
-    for (const std::string& text : answer.Lines()) WriteOut(Printable(text, 4096) + "\n");
+    for (const std::string& text : answer.Lines()) WriteOut(LineText(text) + "\n");
     switch (answer.kind) {
         case AnswerKind::kOk:
         case AnswerKind::kNumericOk:
@@ -106,7 +106,7 @@ int RunModemAt(const PortOptions& options, const ResolvedPort& port, const std::
                      " ms (--answer-timeout)\n");
             return kExitNotReached;
         default:
-            WriteErr("kelvora-host: the answer has no final result code: \"" + Printable(answer.raw) + "\"\n");
+            WriteErr("kelvora-host: the answer has no final result code: " + QuotedBytes(answer.raw) + "\n");
             return kExitNotReached;
     }
 }

@@ -121,22 +121,23 @@ bool Answer::Field(const char* prefix, std::string* value) const {
     return false;
 }
 
-std::string Printable(const std::string& raw, size_t limit) {
+std::string QuotedBytes(const std::string& raw, size_t limit) {
+    const std::string out = kelvora::Printable(raw);
+    return out.size() > limit ? out.substr(0, limit - 4) + "...\"" : out;
+}
+
+std::string LineText(const std::string& line) {
+    // The driver's escapes, but for the quotes and backslashes a line shows as they are.
     std::string out;
-    for (char c : raw) {
-        if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof(hex), "\\x%02X", static_cast<unsigned char>(c));
-            out += hex;
-        } else {
-            out += c;
-        }
+    size_t from = 0;
+    for (size_t i = 0; i <= line.size(); ++i) {
+        if (i < line.size() && line[i] != '"' && line[i] != '\\') continue;
+        const std::string quoted = kelvora::Printable(line.data() + from, i - from);
+        out += quoted.substr(1, quoted.size() - 2);
+        if (i < line.size()) out += line[i];
+        from = i + 1;
     }
-    return out.size() > limit ? out.substr(0, limit - 3) + "..." : out;
+    return out;
 }
 
 std::vector<std::string> SplitFields(const std::string& text) {

@@ -41,9 +41,13 @@ struct Answer {
     bool Field(const char* prefix, std::string* value) const;
 };
 
-// What the modem's bytes say, for a person: "\r" and "\n" shown as such,
-// other control bytes as \xHH; cut at limit characters.
-std::string Printable(const std::string& raw, size_t limit = 120);
+// The modem's bytes quoted, as the driver's trace shows them
+// (kelvora::Printable), cut at limit characters.
+std::string QuotedBytes(const std::string& raw, size_t limit = 120);
+// One line of the modem's answer for the terminal, as the modem wrote it
+// (its double quotes as they are: "+CPMS: "SM",0,30"), with control bytes
+// shown as the driver's trace shows them.
+std::string LineText(const std::string& line);
 // "a","b",3 -> a / b / 3: commas outside double quotes separate.
 std::vector<std::string> SplitFields(const std::string& text);
 

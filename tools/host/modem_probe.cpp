@@ -22,7 +22,7 @@ std::string AnswerText(const Answer& answer) {
         case AnswerKind::kNumericError: return "4 (ERROR, numeric)";
         case AnswerKind::kNumericOk: return "0 (OK, numeric)";
         case AnswerKind::kOk: return "OK";
-        default: return "\"" + Printable(answer.raw) + "\"";
+        default: return QuotedBytes(answer.raw);
     }
 }
 
@@ -91,8 +91,8 @@ bool CheckAnswers(ModemLine& line, ProbeFindings& findings, const ResolvedPort& 
                              "(AT&F, or power it off and on) and probe again");
             return false;
         default:
-            findings.Problem("answer to AT not understood: \"" + Printable(answer.raw) +
-                             "\"; a wrong baud rate or parity gives such noise");
+            findings.Problem("answer to AT not understood: " + QuotedBytes(answer.raw) +
+                             "; a wrong baud rate or parity gives such noise");
             return false;
     }
     if (answer.raw.rfind("AT\r", 0) == 0) {

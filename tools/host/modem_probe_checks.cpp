@@ -83,7 +83,7 @@ void CheckStorage(ModemLine& line, ProbeFindings& findings) {
     const Answer answer = line.Ask("AT+CPMS?");
     std::string fields;
     if (!answer.Field("+CPMS:", &fields)) {
-        findings.Warn("message storage not reported (AT+CPMS? answered " + Printable(answer.raw) + ")");
+        findings.Warn("message storage not reported (AT+CPMS? answered " + QuotedBytes(answer.raw) + ")");
         return;
     }
     const std::vector<std::string> parts = SplitFields(fields);
