@@ -26,17 +26,15 @@ bool ReadSendEvent(const std::string& event, SendEventRead* read) {
     // The subject may hold anything (a message's text): what this code wrote
     // after it is found from the end.
     const std::string marker = std::string(": ") + RowOf(outcome).text;
-    size_t at = sentence.rfind(marker + ": ");
-    if (at != std::string::npos) {
-        read->reason = sentence.substr(at + marker.size() + 2);
-    } else {
-        at = sentence.rfind(marker);
-        if (at == std::string::npos) return true;
-    }
-    const std::string tail = sentence.substr(at + marker.size(), read->reason.empty() ? std::string::npos
-                                                                                      : sentence.size() - at - marker.size() - read->reason.size() - 2);
-    const size_t error = tail.find(kError);
-    if (error != std::string::npos) read->errorNumber = std::atoi(tail.c_str() + error + sizeof kError - 1);
+    const size_t at = sentence.rfind(marker);
+    if (at == std::string::npos) return true;
+    // The numbers, then ": " and the reason.
+    const std::string tail = sentence.substr(at + marker.size());
+    const size_t reason = tail.find(": ");
+    const std::string numbers = tail.substr(0, reason);
+    if (reason != std::string::npos) read->reason = tail.substr(reason + 2);
+    const size_t error = numbers.find(kError);
+    if (error != std::string::npos) read->errorNumber = std::atoi(numbers.c_str() + error + sizeof kError - 1);
     return true;
 }
 
