@@ -44,7 +44,8 @@ def describe_frame(text):
     kind, site, where, payload = frame
     if kind == "command":
         return f"write command: M{site}.{where} = {signed(payload)}"
-    return f"report of site {site}: M{site}.{where}..{where + 4} = " + ", ".join(str(signed(v)) for v in payload)
+    return (f"report of site {site}: M{site}.{where}..{where + len(payload) - 1} = "
+            + ", ".join(str(signed(v)) for v in payload))
 
 
 class TraceTail:

@@ -10,6 +10,11 @@ import time
 
 from fleet.session import FleetError
 from harness.frames import GROUP
+from kelvora_facts import POLL_INTERVAL_S
+
+# A read polls the modem again once the last poll is older than the poll interval: a drain's reads come
+# a little later than that, so that each one polls.
+REPOLL_S = POLL_INTERVAL_S + 0.5
 from harness.simulator import CENTRE_NUMBER, SERVICE_CENTRE
 
 SETPOINT_BASE = 900_000_000
@@ -79,7 +84,7 @@ class Fleet:
         while not until.is_set() and not self.finished.is_set() and s not in self.silenced:
             with self.lock:
                 waiting = bool(self.unapplied.get(s))
-            if waiting and time.time() - last >= 3.5:
+            if waiting and time.time() - last >= REPOLL_S:
                 self.site_read(s, host, [f"read M{self.setpoint_group}"])
                 last = time.time()
             until.wait(0.5)

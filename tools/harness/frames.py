@@ -2,9 +2,10 @@
 (one register at a site) and a report (a group of five at the centre), each
 as the stations send it, with a keyed station's signature after it."""
 
-WRITE_COMMAND_LENGTH = 23
-REPORT_LENGTH = 55
-GROUP = 5                         # registers a report carries
+from kelvora_facts import GROUP_SIZE as GROUP  # registers a report carries
+
+WRITE_COMMAND_LENGTH = 7 + 2 + 3 + 8 + 3          # BEGINWM, the site, the address, the value, END
+REPORT_LENGTH = 7 + 2 + 3 + 8 * GROUP + 3         # BEGINRM, the site, the first address, the values, END
 SIGNED_SUFFIX = 1 + 12 + 1 + 32   # "#", the counter, "#", the code: what a keyed station adds to a frame
 
 

@@ -12,11 +12,11 @@ restart of the modem during the call allows its boot time once, with the
 two exchanges it swallows. Besides, a small allowance for the machine.
 """
 
+from kelvora_facts import MODEM_PAUSE_S as PAUSE_S  # before a central poll and before every send
 from soak.frames import answer_times, line_seconds
 
 MACHINE_ALLOWANCE_S = 1.0       # a call's own cost: the host, the pty, a loaded machine
 EXCHANGE_ALLOWANCE_S = 0.06     # each exchange's reads of 10 ms and their scheduling
-PAUSE_S = 1.0                   # before a central poll and before every send
 
 
 def exchange_cost(entry, timeout_s, baud):

@@ -30,11 +30,11 @@ The checks, each with what counts as its chance to fail:
   warm-up.
 """
 
+from kelvora_facts import TRACE_FILE_BOUND
 from soak.bounds import call_bounds
 from soak.frames import AMBIGUOUS, BEFORE, NOWHERE, load_frames, mark_carried, name_readings
 
 MEMORY_SLACK_KB = 2048          # a host's memory may move this much after warm-up
-TRACE_BOUND = 10 * 1024 * 1024  # the trace's file bound: at most about twice on disk
 
 COUNTED = ("lost", "applied twice", "went back")
 CHECKS = ("lost", "went back", "applied twice", "time-out per poll")
@@ -261,7 +261,7 @@ class Ledger:
                 self.violation("memory grew", samples[-1][0], [], [
                     f"{who}: {after[0]} kB after warm-up, up to {max(after)} kB later"])
         for who, samples in traces.items():
-            if samples and max(b for _, b in samples) > 2 * TRACE_BOUND + 65536:
+            if samples and max(b for _, b in samples) > 2 * TRACE_FILE_BOUND + 65536:
                 self.violation("trace grew", samples[-1][0], [],
                                [f"{who}: its trace takes {max(b for _, b in samples)} bytes on disk"])
 

@@ -8,7 +8,7 @@ import os
 import threading
 import time
 
-from fleet.play import Fleet
+from fleet.play import REPOLL_S, Fleet
 from fleet.players import collect_simulator
 from fleet.session import FleetError
 from harness.frames import GROUP
@@ -77,7 +77,7 @@ class Soak(Fleet):
             self.site_read(s, host, ["write COMFLAG=0"])
             with self.lock:
                 self.draining.add(s)
-            while not self.report_again.wait(3.5) and not self.finished.is_set():
+            while not self.report_again.wait(REPOLL_S) and not self.finished.is_set():
                 self.site_read(s, host, [f"read M{self.setpoint_group}"])
             if self.finished.is_set():
                 return
