@@ -82,23 +82,31 @@ const OutcomeRow& Row(const OutcomeRow (&rows)[N], Outcome outcome) {
     return rows[i < N ? i : N - 1];
 }
 
-// The sentence may hold anything (a message's text): the name is the last
-// bracketed word.
 template <class Outcome, size_t N>
 bool Find(const OutcomeRow (&rows)[N], const std::string& event, Outcome* outcome, std::string* sentence) {
+    size_t i = 0;
+    if (!FindOutcomeRow(rows, N, event, &i, sentence)) return false;
+    *outcome = static_cast<Outcome>(i);
+    return true;
+}
+
+}  // namespace
+
+// The sentence may hold anything (a message's text): the name is the last
+// bracketed word.
+bool FindOutcomeRow(const OutcomeRow* rows, size_t count, const std::string& event, size_t* index,
+                    std::string* sentence) {
     const size_t open = event.rfind(" [");
     if (open == std::string::npos || event.back() != ']') return false;
     const std::string name = event.substr(open + 2, event.size() - open - 3);
-    for (size_t i = 0; i < N; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         if (name != rows[i].name) continue;
-        *outcome = static_cast<Outcome>(i);
+        *index = i;
         if (sentence != nullptr) *sentence = event.substr(0, open);
         return true;
     }
     return false;
 }
-
-}  // namespace
 
 const OutcomeRow& RowOf(ExchangeOutcome outcome) { return Row(kExchangeRows, outcome); }
 const OutcomeRow& RowOf(SendOutcome outcome) { return Row(kSendRows, outcome); }

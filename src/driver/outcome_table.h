@@ -77,6 +77,11 @@ bool ReadOutcomeEvent(const std::string& event, SendOutcome* outcome, std::strin
 bool ReadOutcomeEvent(const std::string& event, MessageFate* fate, std::string* sentence = nullptr);
 bool ReadOutcomeEvent(const std::string& event, LineEvent* lineEvent, std::string* sentence = nullptr);
 
+// The same for any table of rows (the stations keep their view's own):
+// the index of the row whose name ends event.
+bool FindOutcomeRow(const OutcomeRow* rows, size_t count, const std::string& event, size_t* index,
+                    std::string* sentence);
+
 // The meaning 3GPP TS 27.005 or TS 24.011 give an error number, or nullptr.
 const char* SmsErrorMeaning(int32_t number);
 // "error 322 (memory full)"; "error 7" for a number without a meaning.

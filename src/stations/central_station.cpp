@@ -242,6 +242,7 @@ MessageFate CentralStation::TakeFreeText(const SmsRecord& record, std::string* d
     }
     // No site field: the sender is the site whose DETC holds its number.
     std::string kept;
+    bool anyTaken = false;
     for (int32_t site = 0; site < kSiteCount; ++site) {
         const char* detc = numbers[site].detc;
         if (detc[0] == '\0' || !SenderAccepted(detc, record)) continue;
@@ -249,13 +250,15 @@ MessageFate CentralStation::TakeFreeText(const SmsRecord& record, std::string* d
         // anyone could have sent it.
         const bool keyed = keys.Keyed(static_cast<size_t>(site));
         const bool taken = freeTexts_[site].Keep(record, keyed);
+        anyTaken = anyTaken || taken;
         if (detail == nullptr) continue;
-        kept += std::string(kept.empty() ? "" : "; ") + view_events::kFreeTextKept + "site " + std::to_string(site) +
-                (keyed ? view_events::kUnauthenticated : "") +
-                (taken ? ", kept for SEND_MSG" + std::to_string(site)
-                       : ": not kept, SEND_MSG" + std::to_string(site) + " holds one sent after it");
+        kept += std::string(kept.empty() ? "" : "; ") +
+                FreeTextPart("site " + std::to_string(site), keyed, taken, "SEND_MSG" + std::to_string(site));
     }
-    if (detail != nullptr) *detail = kept.empty() ? "not a report; a free text from a number no DETC holds" : kept;
+    if (detail != nullptr) {
+        *detail = kept.empty() ? "not a report; a free text from a number no DETC holds"
+                               : OutcomeEvent(anyTaken ? ViewEvent::kFreeTextKept : ViewEvent::kFreeTextNotKept, kept);
+    }
     return MessageFate::kNotAFrame;
 }
 

@@ -79,17 +79,18 @@ bool CentreView::ReadFailsAtAll(int32_t site, size_t slot, uint32_t tick, const 
     if (!failed || !trace.on()) return failed;
     const uint64_t nowMs = time_.At(tick);
     const std::string limit = " (stale after " + std::to_string(options_.staleAfterSeconds) + " s)";
-    std::string why = view_events::kReadFailed;
+    std::string why;
     if (failedPolls_[slot] != 0) {
-        why += "the poll for it failed (the modem did not answer, refused the listing, or the port failed)";
+        why = "the poll for it failed (the modem did not answer, refused the listing, or the port failed)";
     } else if (heard_[static_cast<size_t>(site)]) {
-        why += "site " + std::to_string(site) + " silent: no report of it applied for " +
+        why = "site " + std::to_string(site) + " silent: no report of it applied for " +
                std::to_string((nowMs - lastAppliedMs_[static_cast<size_t>(site)]) / 1000) + " s" + limit;
     } else {
-        why += "site " + std::to_string(site) + " silent: no report of it applied in the " +
+        why = "site " + std::to_string(site) + " silent: no report of it applied in the " +
                std::to_string(nowMs / 1000) + " s since the station began" + limit;
     }
-    trace.Emit(why);
+    const ViewEvent event = failedPolls_[slot] != 0 ? ViewEvent::kReadFailedByPoll : ViewEvent::kReadFailedSilent;
+    trace.Emit(ViewEventText(event, why));
     return true;
 }
 

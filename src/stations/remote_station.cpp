@@ -223,8 +223,8 @@ MessageFate RemoteStation::TakeFreeText(const SmsRecord& record, std::string* de
     const bool kept = freeText_.Keep(record, keyed);
     if (detail != nullptr) {
         const char* from = numbers.detc[0] != '\0' ? "the centre" : "anyone (DETC is empty)";
-        *detail = std::string(view_events::kFreeTextKept) + from + (keyed ? view_events::kUnauthenticated : "") +
-                  (kept ? ", kept for SEND_MSG" : ": not kept, SEND_MSG holds one sent after it");
+        *detail = OutcomeEvent(kept ? ViewEvent::kFreeTextKept : ViewEvent::kFreeTextNotKept,
+                               FreeTextPart(from, keyed, kept, "SEND_MSG"));
     }
     return MessageFate::kNotAFrame;
 }

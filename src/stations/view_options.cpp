@@ -65,25 +65,24 @@ std::string DescribeHoldWrites(const ViewOptions& options, const std::string& se
     bool understood = true;
     HoldWritesFromText(setting, &understood);
     const std::string line =
-        std::string(view_events::kHoldWrites) +
         (options.holdWrites ? "on (a value the host wrote stands against reports until one shows it, one sent " +
                                   std::to_string(kHoldMarginSeconds) + " s after the write shows another, or " +
                                   std::to_string(kHoldLimitSeconds) + " s have passed)"
                             : std::string("off (every report is applied as it comes)"));
-    return line + Origin(setting, understood, "on or off");
+    return ViewEventText(ViewEvent::kHoldWrites, line + Origin(setting, understood, "on or off"));
 }
 
 std::string DescribeStaleAfter(const ViewOptions& options, const std::string& setting) {
     bool understood = true;
     StaleAfterFromText(setting, &understood);
     const std::string line =
-        std::string(view_events::kStaleAfter) +
         (options.staleAfterSeconds != 0
              ? std::to_string(options.staleAfterSeconds) +
                    " s (a site's reads fail once no report of it has been applied for that long, and when their "
                    "poll failed)"
              : std::string("off (reads answer from the image however old)"));
-    return line + Origin(setting, understood, "a number of seconds up to 2592000");
+    return ViewEventText(ViewEvent::kStaleAfter,
+                         line + Origin(setting, understood, "a number of seconds up to 2592000"));
 }
 
 }  // namespace kelvora

@@ -14,11 +14,6 @@ namespace {
 constexpr uint64_t kLimitMs = uint64_t{kHoldLimitSeconds} * 1000;
 constexpr int64_t kMarginMs = int64_t{kHoldMarginSeconds} * 1000;
 
-std::string Named(int32_t site, int32_t address, uint32_t value) {
-    return std::string(view_events::kHoldOn) + std::to_string(site) + "." + std::to_string(address) + " = " +
-           std::to_string(static_cast<int32_t>(value));
-}
-
 std::string Shown(uint32_t value) { return " shows " + std::to_string(static_cast<int32_t>(value)); }
 
 // Milliseconds as seconds to the tenth: "4.0".
@@ -42,9 +37,10 @@ void WriteHolds::Begin(int32_t site, int32_t address, uint32_t value, uint64_t a
     holds_.push_back(Hold{site, address, value, acceptedMs});
     sitesHeld_ |= 1u << static_cast<uint32_t>(site);
     if (trace.on()) {
-        trace.Emit(Named(site, address, value) + view_events::kHoldBegun + "a report shows it, one sent " +
-                   std::to_string(kHoldMarginSeconds) + " s after the write shows another, or " +
-                   std::to_string(kHoldLimitSeconds) + " s have passed");
+        trace.Emit(HoldEvent(ViewEvent::kHoldBegun, site, address, value,
+                             "a report shows it, one sent " + std::to_string(kHoldMarginSeconds) +
+                                 " s after the write shows another, or " + std::to_string(kHoldLimitSeconds) +
+                                 " s have passed"));
     }
 }
 
@@ -52,8 +48,8 @@ void WriteHolds::Expire(uint64_t nowMs, const Trace& trace) {
     const auto ended = [&](const Hold& h) {
         if (nowMs - h.acceptedMs < kLimitMs) return false;
         if (trace.on()) {
-            trace.Emit(Named(h.site, h.address, h.value) + view_events::kHoldExpired +
-                       std::to_string(kHoldLimitSeconds) + " s since the write: reports apply again");
+            trace.Emit(HoldEvent(ViewEvent::kHoldEnded, h.site, h.address, h.value,
+                                 std::to_string(kHoldLimitSeconds) + " s since the write: reports apply again"));
         }
         return true;
     };
@@ -69,9 +65,10 @@ uint32_t WriteHolds::Judge(int32_t site, int32_t first, const uint32_t values[kG
     const auto decided = [&](const Hold& h) {
         if (h.site != site || h.address < first || h.address >= first + kGroupSize) return false;
         const uint32_t shown = values[h.address - first];
-        const std::string name = Named(h.site, h.address, h.value);
         if (shown == h.value) {
-            if (trace.on()) trace.Emit(name + view_events::kHoldConfirmed + "a report shows it");
+            if (trace.on()) {
+                trace.Emit(HoldEvent(ViewEvent::kHoldConfirmed, h.site, h.address, h.value, "a report shows it"));
+            }
             return true;
         }
         int64_t writeMs = 0;
@@ -79,8 +76,9 @@ uint32_t WriteHolds::Judge(int32_t site, int32_t first, const uint32_t values[kG
         const int64_t after = sentMs != nullptr && known ? *sentMs - writeMs : 0;
         if (sentMs != nullptr && known && after >= kMarginMs) {
             if (trace.on()) {
-                trace.Emit(name + view_events::kHoldContradicted + "a report sent " + Tenths(after) +
-                           " s after the write" + Shown(shown) + ": applied");
+                trace.Emit(HoldEvent(ViewEvent::kHoldGivenUp, h.site, h.address, h.value,
+                                     "a report sent " + Tenths(after) + " s after the write" + Shown(shown) +
+                                         ": applied"));
             }
             return true;
         }
@@ -97,7 +95,8 @@ uint32_t WriteHolds::Judge(int32_t site, int32_t first, const uint32_t values[kG
                 why = "a report sent " + Tenths(after) + " s after the write (under " +
                       std::to_string(kHoldMarginSeconds) + " s)";
             }
-            trace.Emit(name + view_events::kHoldKept + why + Shown(shown) + ": not applied");
+            trace.Emit(
+                HoldEvent(ViewEvent::kHoldKept, h.site, h.address, h.value, why + Shown(shown) + ": not applied"));
         }
         return false;
     };

@@ -13,9 +13,7 @@
 namespace kelvora_host {
 namespace {
 
-namespace events = kelvora::view_events;
-
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+using kelvora::ViewEvent;
 
 // "23110612345032" as "2023-11-06 12:34:50 +08:00"; a stamp that is not one, as it stands.
 std::string StampText(const std::string& stamp) {
@@ -38,19 +36,21 @@ StationView::Taken StationView::Take(const std::vector<std::string>& lines) {
         TraceLine parsed;
         if (!ReadTraceLine(line, &parsed)) continue;
         const std::string& event = parsed.event;
-        if (StartsWith(event, events::kStaleAfter)) {
-            staleAfterSeconds_ = static_cast<uint32_t>(std::strtoul(event.c_str() + sizeof events::kStaleAfter - 1,
-                                                                    nullptr, 10));
+        kelvora::ViewEventFields view;
+        if (!kelvora::ReadViewEvent(event, &view)) {
+            if (event.rfind("read M", 0) == 0) {
+                TakeRead(event);
+            } else {
+                TakeMessage(event, parsed.timeMs, &taken);
+            }
+        } else if (view.event == ViewEvent::kStaleAfter) {
+            staleAfterSeconds_ = view.seconds;
             startedMs_ = parsed.timeMs;
-        } else if (StartsWith(event, events::kHoldOn)) {
-            TakeHold(event, parsed.timeMs);
-        } else if (StartsWith(event, events::kReadFailed)) {
-            pendingFailure_ = event.substr(sizeof events::kReadFailed - 1);
-            taken.readFailure = pendingFailure_;
-        } else if (StartsWith(event, "read M")) {
-            TakeRead(event);
+        } else if (view.event == ViewEvent::kReadFailedByPoll || view.event == ViewEvent::kReadFailedSilent) {
+            pendingPollFailure_ = view.event == ViewEvent::kReadFailedByPoll;
+            taken.readFailure = view.words;
         } else {
-            TakeMessage(event, parsed.timeMs, &taken);
+            TakeHold(view, parsed.timeMs);
         }
     }
     return taken;
@@ -60,9 +60,9 @@ void StationView::TakeMessage(const std::string& event, int64_t timeMs, Taken* t
     TraceMessage message;
     if (!ReadTraceMessage(event, &message)) return;
     const std::string& detail = message.detail;
-    if (StartsWith(detail, events::kFreeTextKept) && detail.find(", kept for SEND_MSG") != std::string::npos) {
-        const size_t from = sizeof events::kFreeTextKept - 1;
-        taken->freeTexts.push_back("free text from " + detail.substr(from, detail.find(", kept") - from) + ", sent " +
+    kelvora::ViewEventFields view;
+    if (kelvora::ReadViewEvent(detail, &view) && view.event == ViewEvent::kFreeTextKept) {
+        taken->freeTexts.push_back("free text from " + view.words + ", sent " +
                                    StampText(message.timestamp) + ": \"" +
                                    DriverTextToUtf8(message.text.c_str(), message.text.size()) + "\"");
         return;
@@ -101,19 +101,15 @@ void StationView::TakeMessage(const std::string& event, int64_t timeMs, Taken* t
     }
 }
 
-void StationView::TakeHold(const std::string& event, int64_t timeMs) {
-    int site = 0, address = 0, value = 0;
-    if (std::sscanf(event.c_str() + sizeof events::kHoldOn - 1, "%d.%d = %d", &site, &address, &value) != 3 ||
-        !kelvora::IsSiteNumber(site)) {
-        return;
-    }
-    auto& held = sites_[site].held;
-    if (event.find(events::kHoldBegun) != std::string::npos) {
-        held[address] = {value, timeMs};
-    } else if (event.find(events::kHoldKept) != std::string::npos) {
-        held.emplace(address, std::make_pair(value, timeMs));
+void StationView::TakeHold(const kelvora::ViewEventFields& hold, int64_t timeMs) {
+    if (!kelvora::IsSiteNumber(hold.site)) return;  // not a hold (the hold writes setting)
+    auto& held = sites_[hold.site].held;
+    if (hold.event == ViewEvent::kHoldBegun) {
+        held[hold.address] = {hold.value, timeMs};
+    } else if (hold.event == ViewEvent::kHoldKept) {
+        held.emplace(hold.address, std::make_pair(hold.value, timeMs));
     } else {
-        held.erase(address);  // confirmed, given up or ended
+        held.erase(hold.address);  // confirmed, given up or ended
     }
 }
 
@@ -122,13 +118,13 @@ void StationView::TakeRead(const std::string& event) {
     const size_t status = event.rfind(": status ");
     if (std::sscanf(event.c_str(), "read M%d.%d", &site, &address) != 2 || !kelvora::IsSiteNumber(site) ||
         status == std::string::npos) {
-        pendingFailure_.clear();
+        pendingPollFailure_ = false;
         return;
     }
     const int code = std::atoi(event.c_str() + status + 9);
     if (code == 0) sites_[site].lastPollFailed = false;
-    if (code == 5 && pendingFailure_.find("poll") != std::string::npos) sites_[site].lastPollFailed = true;
-    pendingFailure_.clear();
+    if (code == 5 && pendingPollFailure_) sites_[site].lastPollFailed = true;
+    pendingPollFailure_ = false;
 }
 
 std::vector<SiteStatus> StationView::Sites(const std::set<int32_t>& withDestination, int64_t nowMs) const {

@@ -1,5 +1,5 @@
 // StationView: what the console follows of a station's view in the driver's
-// trace (the words of stations/view_events.h): per site, the reports applied
+// trace (the events of stations/view_events.h, by name): per site, the reports applied
 // and refused, the written values held against reports and whether its last
 // read failed for a poll; the StaleAfter in force; and each free text the
 // station kept, shown as the poll takes it. `status` prints it per site.
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "stations/network_clock.h"
+#include "stations/view_events.h"
 
 namespace kelvora_host {
 
@@ -64,13 +65,13 @@ private:
         bool lastPollFailed = false;
     };
     void TakeMessage(const std::string& event, int64_t timeMs, Taken* taken);
-    void TakeHold(const std::string& event, int64_t timeMs);
+    void TakeHold(const kelvora::ViewEventFields& hold, int64_t timeMs);
     void TakeRead(const std::string& event);
 
     std::map<int32_t, Site> sites_;
     uint32_t staleAfterSeconds_ = 0;
     int64_t startedMs_ = 0;          // the station's creation, as its trace tells it
-    std::string pendingFailure_;     // a "read failed" waiting for its read's line
+    bool pendingPollFailure_ = false;  // a read failed for its poll, waiting for the read's line
 };
 
 // The status as lines: a table for people (text), or records (csv with a
