@@ -32,7 +32,7 @@ from soak.faults import KEY_KINDS, KINDS, schedule
 from soak.forgeries import forged_accepted
 from soak.ledger import REQUIRED_CHANCES, Ledger
 from soak.play import Soak, hot_sites
-from soak.players import SoakSimulator, TimedSession, host_options, make_keys
+from soak.players import SoakSimulator, TimedSession, host_options, make_keys, trace_path
 from soak.report import last_line, print_failure, print_tables
 
 
@@ -82,7 +82,9 @@ def judge(args, records, soak, error):
     if soak.first_violation and soak.first_violation not in ledger.violations:
         ledger.violations.insert(0, soak.first_violation)
     forged_values = soak.forger.forged_values
-    forged_count = forged_accepted(records, ledger, forged_values) if args.keys else None
+    forged_count = forged_accepted(records, ledger, forged_values, soak.forger.replayed,
+                                   lambda modem: trace_path(soak.workdir, "centre" if modem == 0 else f"site {modem - 1}")) \
+        if args.keys else None
     if forged_count and forged_count[0]:
         seen = sorted(forged_values & {r["value"] & 0xFFFFFFFF for r in records.site_reads + records.centre_reads})
         ledger.violations.append({"kind": "forged accepted", "time": None, "modems": [], "story": [

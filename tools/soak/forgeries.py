@@ -2,6 +2,8 @@
 to a keyed station, made when it strikes (from the numbers, the registers the
 hosts read and the signed frames sent so far), and how many a station took."""
 
+import datetime
+import os
 import random
 import time
 
@@ -15,6 +17,7 @@ class Forger:
     def __init__(self, simulator, sites, setpoint_group):
         self.simulator, self.sites, self.setpoint_group = simulator, sites, setpoint_group
         self.forged_values = set()              # the values the forgeries carried
+        self.replayed = []                      # (modem, text) of every replay delivered
 
     def signed_sent_to(self, modem, older_than):
         """Genuine signed frames the network delivered to the modem before `older_than`, oldest first."""
@@ -72,15 +75,53 @@ class Forger:
             delivered.append(request)
             if value is not None:
                 self.forged_values.add(value)
+            else:
+                self.replayed.append((modem, request["text"]))
         return delivered
 
 
-def forged_accepted(records, ledger, forged_values):
+APPLIED = "[message-applied]"  # the fate name the stations' trace ends an applied message's line with
+
+
+def applied_in_trace(trace, texts):
+    """text -> how many times the station's trace (and its older file) says it applied a message of that text."""
+    counts = dict.fromkeys(texts, 0)
+    quoted = {f'"{t}"': t for t in texts}
+    for path in (trace + ".1", trace):
+        if not os.path.exists(path):
+            continue
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for line in f:
+                if not line.rstrip().endswith(APPLIED):
+                    continue
+                start = line.find(' "BEGIN')
+                end = line.find('": ', start)
+                text = quoted.get(line[start + 1:end + 1]) if start >= 0 and end > start else None
+                if text is not None:
+                    counts[text] += 1
+    return counts
+
+
+def replays_taken(replayed, trace_of_modem):
+    """Replays a station applied: a signed text its trace says it applied twice (the genuine frame once, the
+    replay again). A replay whose first taking rolled out of the trace goes uncounted, never a genuine one."""
+    taken = 0
+    for modem in {m for m, _ in replayed}:
+        texts = [t for m, t in replayed if m == modem]
+        counts = applied_in_trace(trace_of_modem(modem), set(texts))
+        taken += sum(1 for t in set(texts) if counts[t] >= 2)
+    return taken
+
+
+def forged_accepted(records, ledger, forged_values, replayed=(), trace_of_modem=None):
     """(forged or replayed messages the network delivered, those a station took): a forged value in any read,
-    and every violation that struck a modem within 180 s after a replay to it."""
+    a replay its station's trace says it applied, and every violation that struck a modem within 180 s after a
+    replay to it."""
     delivered = sum(f.get("messages", 0) for f in records.faults)
     values = {r["value"] & 0xFFFFFFFF for r in records.site_reads + records.centre_reads}
     taken = len(values & forged_values)
+    if trace_of_modem is not None:
+        taken += replays_taken(replayed, trace_of_modem)
     replays = [f for f in records.faults if f["kind"] == "replayed" and f.get("messages")]
     for v in ledger.violations:
         if any(f["modem"] in v["modems"] and v["time"] and f["time"] <= v["time"] <= f["time"] + 180

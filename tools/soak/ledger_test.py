@@ -217,3 +217,23 @@ class ChancesTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class ReplaysTest(unittest.TestCase):
+    def test_a_replay_is_taken_when_the_trace_applies_its_text_twice(self):
+        import os
+        import tempfile
+        from soak.forgeries import replays_taken
+        signed = command_text(0, SETPOINT, 7) + "#000000000001#" + "A" * 32
+        line = ('2026-12-08 16:40:26.643 remote 0 COM1 [1]  message 1 from 8613800000001 sent 26120816401500 "'
+                + signed + '": write command applied to M15 = 7, authenticated [message-{}]\n')
+        with tempfile.TemporaryDirectory() as d:
+            trace = os.path.join(d, "trace-site0.log")
+            with open(trace + ".1", "w") as f:
+                f.write(line.format("applied"))         # the genuine frame, in the older file
+            with open(trace, "w") as f:
+                f.write(line.format("refused-by-key"))  # the replay, refused
+            self.assertEqual(0, replays_taken([(1, signed)], lambda modem: trace))
+            with open(trace, "a") as f:
+                f.write(line.format("applied"))         # the replay, taken
+            self.assertEqual(1, replays_taken([(1, signed)], lambda modem: trace))
